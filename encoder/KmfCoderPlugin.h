@@ -1,0 +1,74 @@
+// The codec plug-in interface. A plug-in is a shared library named
+// "kmf_coder_<name>.so" placed beside the program; it exports the six entries
+// below with C linkage. Build a plug-in against this header alone.
+//
+// Call contracts a plug-in keeps:
+//  - CreateVideo3/CreateAudio3 return a new coder or null when the plug-in does
+//    not handle *format. *format may be rewritten; the rewritten value is what
+//    goes into the stream. configFile is the profile (.pf) file; a plug-in may
+//    keep its own settings there, in a section of its own.
+//  - VideoCoder::Encode compresses one picture of width x height 4-byte pixels
+//    (blue, green, red, unused; rows bottom-up) into out, whose room is
+//    kCoderVideoOutRoom bytes, within the same call. It returns the byte count
+//    (0 allowed) or a negative value on error, and sets *keyframe nonzero when
+//    this picture may start a sync frame. There is no flush call.
+//  - AudioCoder::Encode is called repeatedly for each frame with callIndex
+//    0, 1, 2, ...; it takes what it needs of in[0, inLength), stores the number
+//    of bytes taken in *consumed (never more than inLength, keeping any
+//    remainder for later calls) and returns the bytes written to out, at most
+//    outRoom. Input is interleaved signed 16-bit PCM.
+//  - A coder is destroyed with delete, through its virtual destructor.
+//  - GetVideoTypes3/GetAudioTypes3 return the FourCC at index (0 past the
+//    last one) and write a NUL-terminated display name of fewer than
+//    kCoderTypeNameSize bytes to nameOut.
+//  - ConfigVideo3/ConfigAudio3 return a settings panel (a QWidget child of
+//    parent) for a format the plug-in owns, or null. The panel stores its
+//    settings in profilePath by the time it is destroyed. Only the profile
+//    editor calls them; the engine never includes Qt.
+#pragma once
+
+#include <cstdint>
+
+class QWidget;
+
+namespace moxel {
+
+inline constexpr int kCoderVideoOutRoom = 0x80000; // 524288
+inline constexpr int kCoderTypeNameSize = 256;
+
+class VideoCoder {
+public:
+    virtual ~VideoCoder() = default;
+    virtual int Encode(const void* frame, void* out, int* keyframe) = 0;
+};
+
+class AudioCoder {
+public:
+    virtual ~AudioCoder() = default;
+    virtual int Encode(int callIndex, const void* in, int inLength, int* consumed, void* out,
+                       int outRoom) = 0;
+};
+
+} // namespace moxel
+
+extern "C" {
+typedef moxel::VideoCoder* (*KmfCreateVideo3Fn)(int width, int height, double frameRate,
+                                                uint32_t srcFormat, uint32_t* format,
+                                                const char* configFile);
+typedef moxel::AudioCoder* (*KmfCreateAudio3Fn)(int channels, int sampleRate, int bitsPerSample,
+                                                uint32_t srcFormat, uint32_t* format,
+                                                const char* configFile);
+typedef uint32_t (*KmfGetTypes3Fn)(int index, char* nameOut);
+typedef QWidget* (*KmfConfig3Fn)(QWidget* parent, void* module, uint32_t format,
+                                 const char* profilePath);
+
+// What a plug-in exports (declared here so a plug-in's definitions are checked).
+moxel::VideoCoder* CreateVideo3(int width, int height, double frameRate, uint32_t srcFormat,
+                                uint32_t* format, const char* configFile);
+moxel::AudioCoder* CreateAudio3(int channels, int sampleRate, int bitsPerSample,
+                                uint32_t srcFormat, uint32_t* format, const char* configFile);
+uint32_t GetVideoTypes3(int index, char* nameOut);
+uint32_t GetAudioTypes3(int index, char* nameOut);
+QWidget* ConfigVideo3(QWidget* parent, void* module, uint32_t format, const char* profilePath);
+QWidget* ConfigAudio3(QWidget* parent, void* module, uint32_t format, const char* profilePath);
+}
