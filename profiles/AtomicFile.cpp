@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,6 +34,20 @@ int openTemporary(const std::string& path, std::string& tempPath)
     return -1;
 }
 
+// A link is followed, so the file it names is replaced, not the link.
+std::string resolveLink(const std::string& path)
+{
+    struct stat st{};
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return path;
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (!resolved)
+        return path;
+    std::string target = resolved;
+    free(resolved);
+    return target;
+}
+
 bool writeAll(int fd, std::string_view bytes)
 {
     while (!bytes.empty()) {
@@ -49,10 +64,11 @@ bool writeAll(int fd, std::string_view bytes)
 
 } // namespace
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes)
+bool writeFileAtomically(const std::string& requestedPath, std::string_view bytes)
 {
-    if (path.empty())
+    if (requestedPath.empty())
         return false;
+    const std::string path = resolveLink(requestedPath);
     std::string tempPath;
     int fd = openTemporary(path, tempPath);
     if (fd < 0)

@@ -11,7 +11,8 @@ namespace moxel {
 
 // Writes bytes to path atomically. On any failure the temporary file is
 // removed, the old file (if any) is left intact and false is returned. A new
-// file gets mode 0666 less the umask; a replaced file keeps its mode.
+// file gets mode 0666 less the umask; a replaced file keeps its mode. A
+// symbolic link at path is followed: the file it points to is replaced.
 bool writeFileAtomically(const std::string& path, std::string_view bytes);
 
 } // namespace moxel

@@ -11,18 +11,24 @@ namespace {
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Drops leading blanks and a sign from text; true when the sign was '-'.
+bool takeSign(std::string_view& text)
+{
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    bool negative = !text.empty() && text.front() == '-';
+    if (!text.empty() && (text.front() == '+' || negative))
+        text.remove_prefix(1);
+    return negative;
+}
+
 } // namespace
 
 int32_t parseLeadingInt32(std::string_view text)
 {
-    size_t i = 0;
-    while (i < text.size() && isBlank(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
+    bool negative = takeSign(text);
     uint32_t value = 0; // unsigned arithmetic wraps modulo 2^32 by definition
-    for (; i < text.size() && isDigit(text[i]); ++i)
+    for (size_t i = 0; i < text.size() && isDigit(text[i]); ++i)
         value = value * 10u + uint32_t(text[i] - '0');
     if (negative)
         value = 0u - value;
@@ -31,27 +37,19 @@ int32_t parseLeadingInt32(std::string_view text)
 
 double parseLeadingDouble(std::string_view text)
 {
-    size_t i = 0;
-    while (i < text.size() && isBlank(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    std::string_view rest = text.substr(i);
+    bool negative = takeSign(text);
     // from_chars would also take "inf", "nan" and a sign of its own; a
     // decimal number starts with a digit or with '.' and a digit.
-    bool startsNumber = !rest.empty() &&
-                        (isDigit(rest[0]) || (rest[0] == '.' && rest.size() > 1 && isDigit(rest[1])));
+    bool startsNumber = !text.empty() &&
+                        (isDigit(text[0]) || (text[0] == '.' && text.size() > 1 && isDigit(text[1])));
     if (!startsNumber)
         return 0.0;
     double value = 0.0;
-    auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), value,
-                                     std::chars_format::general);
-    (void)end;
+    auto ec = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general).ec;
     if (ec == std::errc::result_out_of_range) {
         // Tell overflow from underflow by the exponent's sign, as strtod does.
-        size_t e = rest.find_first_of("eE");
-        bool tiny = e != std::string_view::npos && e + 1 < rest.size() && rest[e + 1] == '-';
+        size_t e = text.find_first_of("eE");
+        bool tiny = e != std::string_view::npos && e + 1 < text.size() && text[e + 1] == '-';
         value = tiny ? 0.0 : HUGE_VAL;
     }
     return negative ? -value : value;

@@ -34,6 +34,17 @@ TEST(AtomicFile, CreatesAndReplaces)
     EXPECT_EQ(entriesIn(dir.path()), 1u) << "no temporary left behind";
 }
 
+TEST(AtomicFile, ReplacesWhatALinkPointsTo)
+{
+    test::TempDir dir;
+    fs::create_directory(dir.file("real"));
+    test::writeFileText(dir.file("real/a.ini"), "old");
+    fs::create_symlink(dir.file("real/a.ini"), dir.file("link.ini"));
+    ASSERT_TRUE(writeFileAtomically(dir.file("link.ini"), "new"));
+    EXPECT_TRUE(fs::is_symlink(dir.file("link.ini")));
+    EXPECT_EQ(test::readFileText(dir.file("real/a.ini")), "new");
+}
+
 TEST(AtomicFile, FailuresReportedAndNothingLeft)
 {
     test::TempDir dir;

@@ -6,6 +6,7 @@
 
 #include <clocale>
 #include <string>
+#include <tuple>
 
 using namespace moxel;
 
@@ -40,27 +41,15 @@ EncodingProfile loadFrom(const test::TempDir& dir, const std::string& content)
     return p;
 }
 
-// Every numeric field equals the default.
-void expectDefaults(const EncodingProfile& p)
+// Every numeric field, in the order of the file.
+auto numbers(const EncodingProfile& p)
 {
-    EncodingProfile d;
-    EXPECT_EQ(p.outSrate, d.outSrate);
-    EXPECT_EQ(p.outChannels, d.outChannels);
-    EXPECT_EQ(p.sizefix, d.sizefix);
-    EXPECT_EQ(p.deinterlace, d.deinterlace);
-    EXPECT_EQ(p.filteringresize, d.filteringresize);
-    EXPECT_EQ(p.doresize, d.doresize);
-    EXPECT_EQ(p.resizew, d.resizew);
-    EXPECT_EQ(p.resizeh, d.resizeh);
-    EXPECT_EQ(p.cropL, 0);
-    EXPECT_EQ(p.cropT, 0);
-    EXPECT_EQ(p.cropR, 0);
-    EXPECT_EQ(p.cropB, 0);
-    EXPECT_EQ(p.outfruse, 0);
-    EXPECT_EQ(p.lowpass, 0);
-    EXPECT_EQ(p.audioscale, 1.0);
-    EXPECT_EQ(p.outfror, 30.0);
+    return std::tuple(p.outSrate, p.outChannels, p.sizefix, p.deinterlace, p.filteringresize, p.doresize,
+                      p.resizew, p.resizeh, p.cropL, p.cropT, p.cropR, p.cropB, p.outfruse, p.lowpass,
+                      p.audioscale, p.outfror);
 }
+
+void expectDefaults(const EncodingProfile& p) { EXPECT_EQ(numbers(p), numbers(EncodingProfile{})); }
 
 TEST(EncodingProfile, NewProfileFileIsExact)
 {
@@ -114,20 +103,7 @@ TEST(EncodingProfileLoad, ReadsEveryField)
         "doresize=1\r\nresizew=640\r\nresizeh=480\r\ncrop_l=4294967292\r\ncrop_t=2\r\ncrop_r=3\r\n"
         "crop_b=4\r\noutfruse=1\r\nlowpass=1\r\nfriendly_name=All set\r\naudioscale=2.5\r\n"
         "outfror=29.97\r\n");
-    EXPECT_EQ(p.outSrate, 1);
-    EXPECT_EQ(p.outChannels, 6);
-    EXPECT_EQ(p.sizefix, 0);
-    EXPECT_EQ(p.deinterlace, 2);
-    EXPECT_EQ(p.filteringresize, 0);
-    EXPECT_EQ(p.doresize, 1);
-    EXPECT_EQ(p.resizew, 640);
-    EXPECT_EQ(p.resizeh, 480);
-    EXPECT_EQ(p.cropL, -4);
-    EXPECT_EQ(p.cropT, 2);
-    EXPECT_EQ(p.cropR, 3);
-    EXPECT_EQ(p.cropB, 4);
-    EXPECT_EQ(p.outfruse, 1);
-    EXPECT_EQ(p.lowpass, 1);
+    EXPECT_EQ(numbers(p), std::tuple(1, 6, 0, 2, 0, 1, 640, 480, -4, 2, 3, 4, 1, 1, 2.5, 29.97));
     EXPECT_EQ(p.friendlyName, "All set");
     EXPECT_EQ(p.audioscale, 2.5);
     EXPECT_EQ(p.outfror, 29.97);
@@ -156,11 +132,12 @@ TEST(EncodingProfileLoad, ZeroEssentialResetsAllButName)
                             "resizew=0", "resizeh=0",  "resizew=abc"};
     test::TempDir dir;
     for (const char* zero : zeroes) {
+        SCOPED_TRACE(zero);
         EncodingProfile p = loadFrom(dir, std::string("[kmfencpp]\nfriendly_name=kept\ncrop_l=8\n"
                                                       "audioscale=2\nlowpass=1\n") +
                                               zero + "\n");
         expectDefaults(p);
-        EXPECT_EQ(p.friendlyName, "kept") << zero;
+        EXPECT_EQ(p.friendlyName, "kept");
     }
 }
 

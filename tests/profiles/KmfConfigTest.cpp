@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <tuple>
+
 using namespace moxel;
 
 namespace {
@@ -19,20 +22,25 @@ const char* const kConfigSection =
     "hdrtoc=0\r\n"
     "meta=\"A title\"\r\n";
 
+KmfConfig loadedFrom(const std::string& path, const std::string& content)
+{
+    test::writeFileText(path, content);
+    KmfConfig c(path);
+    c.load();
+    return c;
+}
+
+auto numbers(const KmfConfig& c)
+{
+    return std::tuple(c.audfmt, c.vidfmt, c.minsync, c.maxsync, c.audiosendahead, c.hdrwrite, c.hdrtoc);
+}
+
 TEST(KmfConfig, DefaultsWithoutSection)
 {
     test::TempDir dir;
     std::string path = dir.file("p.pf");
-    test::writeFileText(path, "[kmfencpp]\r\nfriendly_name=x\r\n");
-    KmfConfig c(path);
-    c.load();
-    EXPECT_EQ(c.audfmt, 0u);
-    EXPECT_EQ(c.vidfmt, 0u);
-    EXPECT_EQ(c.minsync, 0);
-    EXPECT_EQ(c.maxsync, 120);
-    EXPECT_EQ(c.audiosendahead, 0);
-    EXPECT_EQ(c.hdrwrite, 0);
-    EXPECT_EQ(c.hdrtoc, 1024);
+    KmfConfig c = loadedFrom(path, "[kmfencpp]\r\nfriendly_name=x\r\n");
+    EXPECT_EQ(numbers(c), std::tuple(0u, 0u, 0, 120, 0, 0, 1024));
     EXPECT_EQ(c.meta, "");
 }
 
@@ -54,16 +62,8 @@ TEST(KmfConfig, LoadsAndWritesBack)
 {
     test::TempDir dir;
     std::string path = dir.file("p.pf");
-    test::writeFileText(path, kConfigSection);
-    KmfConfig c(path);
-    c.load();
-    EXPECT_EQ(c.audfmt, 541934416u);
-    EXPECT_EQ(c.vidfmt, 859981650u);
-    EXPECT_EQ(c.minsync, 5);
-    EXPECT_EQ(c.maxsync, 60);
-    EXPECT_EQ(c.audiosendahead, -100);
-    EXPECT_EQ(c.hdrwrite, 1);
-    EXPECT_EQ(c.hdrtoc, 0);
+    KmfConfig c = loadedFrom(path, kConfigSection);
+    EXPECT_EQ(numbers(c), std::tuple(541934416u, 859981650u, 5, 60, -100, 1, 0));
     EXPECT_EQ(c.meta, "\"A title\"");
     ASSERT_TRUE(c.save());
     EXPECT_EQ(test::readFileText(path), kConfigSection);
@@ -91,9 +91,7 @@ TEST(KmfConfig, MetaCutTo32766)
 {
     test::TempDir dir;
     std::string path = dir.file("p.pf");
-    test::writeFileText(path, "[kmfconfig]\nmeta=" + std::string(40000, 'm') + "\n");
-    KmfConfig c(path);
-    c.load();
+    KmfConfig c = loadedFrom(path, "[kmfconfig]\nmeta=" + std::string(40000, 'm') + "\n");
     EXPECT_EQ(c.meta.size(), 32766u);
 }
 
@@ -101,9 +99,7 @@ TEST(KmfConfig, ReleaseOverwritesLaterChangesOnce)
 {
     test::TempDir dir;
     std::string path = dir.file("p.pf");
-    test::writeFileText(path, kConfigSection);
-    KmfConfig c(path);
-    c.load();
+    KmfConfig c = loadedFrom(path, kConfigSection);
     // Someone else (the editor) changes the file meanwhile.
     test::writeFileText(path, "[kmfconfig]\r\nmaxsync=7\r\nplugin_key=1\r\n");
     ASSERT_TRUE(c.release());
