@@ -9,7 +9,7 @@ namespace {
 
 bool isFolder(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -22,7 +22,7 @@ bool createFolderTree(const std::string& path)
         folder.pop_back();
     if (folder.empty())
         return false;
-    struct stat st{};
+    struct stat st {};
     if (stat(folder.c_str(), &st) == 0)
         return S_ISDIR(st.st_mode);
 

@@ -72,8 +72,9 @@ bool ProgramFolders::initialise(const std::string& programFile, std::string* err
     if (!folderIsWritable(program)) {
         config = fallbackConfigFolder();
         if (config.empty()) {
-            setError(errorText, "The program folder " + program +
-                                    " is not writable and there is no home folder for the settings");
+            setError(errorText,
+                     "The program folder " + program +
+                         " is not writable and there is no home folder for the settings");
             return false;
         }
         if (!fitsSystem(config, errorText))
@@ -125,6 +126,9 @@ bool initialiseSettings(std::string* errorText)
     return initialiseSettings(path, errorText);
 }
 
-void releaseSettings() { programFolders().release(); }
+void releaseSettings()
+{
+    programFolders().release();
+}
 
 } // namespace moxel

@@ -10,7 +10,10 @@ namespace moxel {
 
 namespace {
 
-std::string_view significantKey(std::string_view key) { return key.substr(0, SettingsFile::kKeyChars); }
+std::string_view significantKey(std::string_view key)
+{
+    return key.substr(0, SettingsFile::kKeyChars);
+}
 
 } // namespace
 
@@ -40,7 +43,10 @@ SettingsFile::SettingsFile(std::string path) : m_path(std::move(path))
     m_dirty = false;
 }
 
-SettingsFile::~SettingsFile() { flush(); }
+SettingsFile::~SettingsFile()
+{
+    flush();
+}
 
 size_t SettingsFile::findLocked(std::string_view key) const
 {
@@ -83,7 +89,10 @@ void SettingsFile::setString(std::string_view key, std::string_view value)
     setLocked(key, value);
 }
 
-void SettingsFile::setInt(std::string_view key, int value) { setString(key, std::to_string(value)); }
+void SettingsFile::setInt(std::string_view key, int value)
+{
+    setString(key, std::to_string(value));
+}
 
 bool SettingsFile::isDirty() const
 {

@@ -23,7 +23,7 @@
 namespace moxel {
 
 class SettingsFile {
-public:
+  public:
     static constexpr size_t kKeyChars = 16;
     static constexpr size_t kLinePieceChars = 4095;
 
@@ -50,7 +50,7 @@ public:
     // then stays dirty and the old file stays as it was.
     bool flush();
 
-private:
+  private:
     using Entry = std::pair<std::string, std::string>;
     static constexpr size_t kNotFound = size_t(-1);
 

@@ -37,7 +37,7 @@ int openTemporary(const std::string& path, std::string& tempPath)
 // A link is followed, so the file it names is replaced, not the link.
 std::string resolveLink(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
         return path;
     char* resolved = realpath(path.c_str(), nullptr);
@@ -75,7 +75,7 @@ bool writeFileAtomically(const std::string& requestedPath, std::string_view byte
         return false;
 
     bool ok = writeAll(fd, bytes);
-    struct stat old{};
+    struct stat old {};
     if (ok && stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode))
         ok = fchmod(fd, old.st_mode & 07777) == 0;
     ok = ok && fsync(fd) == 0;

@@ -50,7 +50,8 @@ struct RealKey {
 // Written after friendly_name, in this order.
 const RealKey kRealKeys[] = {
     {"audioscale", &EncodingProfile::audioscale, 1.0, "1.0", 3, 0.001},
-    {"outfror", &EncodingProfile::outfror, 30.0, "30.0", 7, -std::numeric_limits<double>::infinity()},
+    {"outfror", &EncodingProfile::outfror, 30.0, "30.0", 7,
+     -std::numeric_limits<double>::infinity()},
 };
 
 // A record with any of these at zero cannot be processed.
@@ -78,7 +79,8 @@ void EncodingProfile::load()
         this->*key.field = file.getInt(kSection, key.name, this->*key.field);
     friendlyName = file.getString(kSection, kNameKey, "error", kNameMaxChars);
     for (const RealKey& key : kRealKeys) {
-        double value = parseLeadingDouble(file.getString(kSection, key.name, key.defaultText, kRealMaxChars));
+        double value =
+            parseLeadingDouble(file.getString(kSection, key.name, key.defaultText, kRealMaxChars));
         // Written as "not at least" so that a NaN can never pass the minimum.
         this->*key.field = !(value >= key.minimum) ? key.defaultValue : value;
     }

@@ -13,7 +13,10 @@ namespace {
 constexpr size_t npos = std::string::npos;
 const char* const kLineEnd = "\r\n";
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 std::string_view trim(std::string_view s)
 {
@@ -24,7 +27,10 @@ std::string_view trim(std::string_view s)
     return s;
 }
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
 
 bool sameName(std::string_view a, std::string_view b)
 {
@@ -135,7 +141,8 @@ size_t IniFile::findKey(size_t header, std::string_view key) const
     return npos;
 }
 
-std::optional<std::string_view> IniFile::findValue(std::string_view section, std::string_view key) const
+std::optional<std::string_view> IniFile::findValue(std::string_view section,
+                                                   std::string_view key) const
 {
     size_t header = findSection(section);
     if (header == npos)

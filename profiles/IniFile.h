@@ -34,7 +34,7 @@
 namespace moxel {
 
 class IniFile {
-public:
+  public:
     IniFile() = default;
     explicit IniFile(std::string path) : m_path(std::move(path)) {}
 
@@ -53,7 +53,7 @@ public:
     std::string bytes() const;
     bool save() const; // temp file in the same folder + rename; false on failure
 
-private:
+  private:
     struct Line {
         std::string text; // without its line end
         std::string end;  // "\r\n", "\n" or "" (last line without an end)

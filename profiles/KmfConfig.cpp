@@ -49,7 +49,8 @@ bool KmfConfig::save() const
         return true;
     IniFile file = IniFile::load(m_filePath);
     for (const NumberKey& key : kNumberKeys)
-        file.setUInt(kSection, key.name, key.fourcc ? this->*key.fourcc : uint32_t(this->*key.number));
+        file.setUInt(kSection, key.name,
+                     key.fourcc ? this->*key.fourcc : uint32_t(this->*key.number));
     file.setString(kSection, kMetaKey, meta);
     return file.save();
 }

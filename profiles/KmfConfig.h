@@ -9,7 +9,7 @@
 namespace moxel {
 
 class KmfConfig {
-public:
+  public:
     // Takes a copy of the profile's file path; fields get the values below.
     explicit KmfConfig(std::string profilePath) : m_filePath(std::move(profilePath)) {}
     // Frees without writing: only release() writes, so a copy or an object
@@ -33,16 +33,16 @@ public:
     void* audioPanel = nullptr;
     void* videoPanel = nullptr;
 
-    uint32_t audfmt = 0;     // audio FourCC, 0 when none was chosen
-    uint32_t vidfmt = 0;     // video FourCC, 0 when none was chosen
-    int minsync = 0;         // minimum sync-frame interval
-    int maxsync = 120;       // maximum sync-frame interval
-    int audiosendahead = 0;  // audio send-ahead in ms, may be negative
-    int hdrwrite = 0;        // write a file header
-    int hdrtoc = 1024;       // table of contents size in the header, 0 for none
-    std::string meta;        // metadata text for the file header (at most 32766 characters)
+    uint32_t audfmt = 0;    // audio FourCC, 0 when none was chosen
+    uint32_t vidfmt = 0;    // video FourCC, 0 when none was chosen
+    int minsync = 0;        // minimum sync-frame interval
+    int maxsync = 120;      // maximum sync-frame interval
+    int audiosendahead = 0; // audio send-ahead in ms, may be negative
+    int hdrwrite = 0;       // write a file header
+    int hdrtoc = 1024;      // table of contents size in the header, 0 for none
+    std::string meta;       // metadata text for the file header (at most 32766 characters)
 
-private:
+  private:
     std::string m_filePath;
 };
 

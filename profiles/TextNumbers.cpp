@@ -8,8 +8,14 @@ namespace moxel {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // Drops leading blanks and a sign from text; true when the sign was '-'.
 bool takeSign(std::string_view& text)
@@ -40,12 +46,14 @@ double parseLeadingDouble(std::string_view text)
     bool negative = takeSign(text);
     // from_chars would also take "inf", "nan" and a sign of its own; a
     // decimal number starts with a digit or with '.' and a digit.
-    bool startsNumber = !text.empty() &&
-                        (isDigit(text[0]) || (text[0] == '.' && text.size() > 1 && isDigit(text[1])));
+    bool startsNumber = !text.empty() && (isDigit(text[0]) ||
+                                          (text[0] == '.' && text.size() > 1 && isDigit(text[1])));
     if (!startsNumber)
         return 0.0;
     double value = 0.0;
-    auto ec = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general).ec;
+    auto ec =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general)
+            .ec;
     if (ec == std::errc::result_out_of_range) {
         // Tell overflow from underflow by the exponent's sign, as strtod does.
         size_t e = text.find_first_of("eE");
@@ -58,7 +66,8 @@ double parseLeadingDouble(std::string_view text)
 std::string formatFixed(double value, int decimals)
 {
     char buffer[400]; // the widest double in fixed notation has 309 digits before the point
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     if (ec != std::errc())
         return "0";
     return std::string(buffer, end);

@@ -15,7 +15,7 @@ namespace {
 
 // Sets an environment variable for the life of the object.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const char* name, const char* value) : m_name(name)
     {
         if (const char* old = std::getenv(name))
@@ -33,7 +33,7 @@ public:
             unsetenv(m_name);
     }
 
-private:
+  private:
     const char* m_name;
     std::optional<std::string> m_old;
 };
@@ -60,7 +60,8 @@ TEST(ProgramFolders, BesideAWritableProgram)
     folders.profileIndexFile->setInt("num_profiles", 1);
     folders.release();
     EXPECT_EQ(test::readFileText(bin + "/Profiles/index.txt"), "[config]\nnum_profiles=1\n");
-    EXPECT_EQ(test::readFileText(bin + "/moxel.ini"), "[config]\r\nassumefps=0\r\nassumefps_val=25.5fps\r\n")
+    EXPECT_EQ(test::readFileText(bin + "/moxel.ini"),
+              "[config]\r\nassumefps=0\r\nassumefps_val=25.5fps\r\n")
         << "settings not changed are not rewritten";
     size_t entries = size_t(std::distance(fs::directory_iterator(bin), fs::directory_iterator()));
     EXPECT_EQ(entries, 2u) << "only moxel.ini and Profiles: the write probe is gone";

@@ -15,8 +15,9 @@ TEST(SettingsFile, ReadsLinesByTheRules)
 {
     test::TempDir dir;
     std::string path = dir.file("s.ini");
-    test::writeFileText(path, "[config]\r\n\r\na=b=c\r\n[x]=1\r\nno equals here\r\nempty=\r\n=novalue\r\n"
-                              "Case=upper\r\nlast=unended");
+    test::writeFileText(path,
+                        "[config]\r\n\r\na=b=c\r\n[x]=1\r\nno equals here\r\nempty=\r\n=novalue\r\n"
+                        "Case=upper\r\nlast=unended");
     SettingsFile s(path);
     EXPECT_FALSE(s.isDirty());
     EXPECT_EQ(s.getString("a", "-"), "b=c");
@@ -55,7 +56,8 @@ TEST(SettingsFile, GetInt)
         const char* value;
         int expected;
     };
-    const Case cases[] = {{"", 5}, {"12abc", 12}, {"abc", 0}, {" -3", -3}, {"+4", 4}, {"4294967295", -1}};
+    const Case cases[] = {{"", 5},     {"12abc", 12}, {"abc", 0},
+                          {" -3", -3}, {"+4", 4},     {"4294967295", -1}};
     test::TempDir dir;
     SettingsFile s(dir.file("s.ini"));
     for (const Case& c : cases) {
@@ -144,7 +146,8 @@ TEST(SettingsFile, ConcurrentReadsAndWrites)
     s.setInt("prefs_priority", 0);
     std::thread writer([&] {
         for (int i = 0; i < 2000; ++i) {
-            s.setString("prefs_priority", i % 2 ? "-1" : "-2 and a longer text that needs a new buffer");
+            s.setString("prefs_priority",
+                        i % 2 ? "-1" : "-2 and a longer text that needs a new buffer");
             s.setInt("key" + std::to_string(i % 50), i);
         }
     });

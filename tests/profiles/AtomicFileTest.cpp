@@ -28,7 +28,7 @@ TEST(AtomicFile, CreatesAndReplaces)
     chmod(path.c_str(), 0640);
     ASSERT_TRUE(writeFileAtomically(path, std::string_view("x\0y", 3)));
     EXPECT_EQ(test::readFileText(path), std::string("x\0y", 3));
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u) << "a replaced file keeps its mode";
     EXPECT_EQ(entriesIn(dir.path()), 1u) << "no temporary left behind";

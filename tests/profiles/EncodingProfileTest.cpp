@@ -12,25 +12,24 @@ using namespace moxel;
 
 namespace {
 
-const char* const kNewProfile =
-    "[kmfencpp]\r\n"
-    "out_srate=44100\r\n"
-    "out_channels=2\r\n"
-    "sizefix=1\r\n"
-    "deinterlace=0\r\n"
-    "filteringresize=1\r\n"
-    "doresize=0\r\n"
-    "resizew=320\r\n"
-    "resizeh=240\r\n"
-    "crop_l=0\r\n"
-    "crop_t=0\r\n"
-    "crop_r=0\r\n"
-    "crop_b=0\r\n"
-    "outfruse=0\r\n"
-    "lowpass=0\r\n"
-    "friendly_name=new profile\r\n"
-    "audioscale=1.000\r\n"
-    "outfror=30.0000000\r\n";
+const char* const kNewProfile = "[kmfencpp]\r\n"
+                                "out_srate=44100\r\n"
+                                "out_channels=2\r\n"
+                                "sizefix=1\r\n"
+                                "deinterlace=0\r\n"
+                                "filteringresize=1\r\n"
+                                "doresize=0\r\n"
+                                "resizew=320\r\n"
+                                "resizeh=240\r\n"
+                                "crop_l=0\r\n"
+                                "crop_t=0\r\n"
+                                "crop_r=0\r\n"
+                                "crop_b=0\r\n"
+                                "outfruse=0\r\n"
+                                "lowpass=0\r\n"
+                                "friendly_name=new profile\r\n"
+                                "audioscale=1.000\r\n"
+                                "outfror=30.0000000\r\n";
 
 EncodingProfile loadFrom(const test::TempDir& dir, const std::string& content)
 {
@@ -44,12 +43,15 @@ EncodingProfile loadFrom(const test::TempDir& dir, const std::string& content)
 // Every numeric field, in the order of the file.
 auto numbers(const EncodingProfile& p)
 {
-    return std::tuple(p.outSrate, p.outChannels, p.sizefix, p.deinterlace, p.filteringresize, p.doresize,
-                      p.resizew, p.resizeh, p.cropL, p.cropT, p.cropR, p.cropB, p.outfruse, p.lowpass,
-                      p.audioscale, p.outfror);
+    return std::tuple(p.outSrate, p.outChannels, p.sizefix, p.deinterlace, p.filteringresize,
+                      p.doresize, p.resizew, p.resizeh, p.cropL, p.cropT, p.cropR, p.cropB,
+                      p.outfruse, p.lowpass, p.audioscale, p.outfror);
 }
 
-void expectDefaults(const EncodingProfile& p) { EXPECT_EQ(numbers(p), numbers(EncodingProfile{})); }
+void expectDefaults(const EncodingProfile& p)
+{
+    EXPECT_EQ(numbers(p), numbers(EncodingProfile{}));
+}
 
 TEST(EncodingProfile, NewProfileFileIsExact)
 {
@@ -98,8 +100,10 @@ TEST(EncodingProfileLoad, MissingFileIsNamedError)
 TEST(EncodingProfileLoad, ReadsEveryField)
 {
     test::TempDir dir;
-    EncodingProfile p = loadFrom(dir,
-        "[KMFENCPP]\r\nout_srate=1\r\nout_channels=6\r\nsizefix=0\r\ndeinterlace=2\r\nfilteringresize=0\r\n"
+    EncodingProfile p = loadFrom(
+        dir,
+        "[KMFENCPP]\r\nout_srate=1\r\nout_channels=6\r\nsizefix=0\r\ndeinterlace="
+        "2\r\nfilteringresize=0\r\n"
         "doresize=1\r\nresizew=640\r\nresizeh=480\r\ncrop_l=4294967292\r\ncrop_t=2\r\ncrop_r=3\r\n"
         "crop_b=4\r\noutfruse=1\r\nlowpass=1\r\nfriendly_name=All set\r\naudioscale=2.5\r\n"
         "outfror=29.97\r\n");
@@ -116,12 +120,13 @@ TEST(EncodingProfileLoad, AudioscaleBelowMinimumIsOne)
         double expected;
     };
     const Case cases[] = {
-        {"0", 1.0},     {"-2", 1.0},     {"0.0005", 1.0}, {"0.001", 0.001}, {"abc", 1.0},
-        {"nan", 1.0},   {"2.5x", 2.5},   {" 1e1", 10.0},  {"", 1.0},        {"+.5", 0.5},
+        {"0", 1.0},   {"-2", 1.0},   {"0.0005", 1.0}, {"0.001", 0.001}, {"abc", 1.0},
+        {"nan", 1.0}, {"2.5x", 2.5}, {" 1e1", 10.0},  {"", 1.0},        {"+.5", 0.5},
     };
     test::TempDir dir;
     for (const Case& c : cases) {
-        EncodingProfile p = loadFrom(dir, std::string("[kmfencpp]\nfriendly_name=n\naudioscale=") + c.value + "\n");
+        EncodingProfile p =
+            loadFrom(dir, std::string("[kmfencpp]\nfriendly_name=n\naudioscale=") + c.value + "\n");
         EXPECT_EQ(p.audioscale, c.expected) << "audioscale=" << c.value;
     }
 }
@@ -129,7 +134,7 @@ TEST(EncodingProfileLoad, AudioscaleBelowMinimumIsOne)
 TEST(EncodingProfileLoad, ZeroEssentialResetsAllButName)
 {
     const char* zeroes[] = {"outfror=0", "outfror=abc", "out_srate=0", "out_channels=0",
-                            "resizew=0", "resizeh=0",  "resizew=abc"};
+                            "resizew=0", "resizeh=0",   "resizew=abc"};
     test::TempDir dir;
     for (const char* zero : zeroes) {
         SCOPED_TRACE(zero);
@@ -218,7 +223,8 @@ TEST(EncodingProfileSave, OtherSectionsAndKeysKeptByteForByte)
     EXPECT_EQ(text.substr(0, config.size()), config);
     ASSERT_GE(text.size(), plugin.size());
     EXPECT_EQ(text.substr(text.size() - plugin.size()), plugin);
-    EXPECT_NE(text.find("[kmfencpp]\r\nextra=kept\r\nout_srate=22050\r\nout_channels=2\r\n"), std::string::npos)
+    EXPECT_NE(text.find("[kmfencpp]\r\nextra=kept\r\nout_srate=22050\r\nout_channels=2\r\n"),
+              std::string::npos)
         << text;
 }
 

@@ -11,16 +11,15 @@ using namespace moxel;
 
 namespace {
 
-const char* const kConfigSection =
-    "[kmfconfig]\r\n"
-    "audfmt=541934416\r\n"
-    "vidfmt=859981650\r\n"
-    "minsync=5\r\n"
-    "maxsync=60\r\n"
-    "audiosendahead=4294967196\r\n"
-    "hdrwrite=1\r\n"
-    "hdrtoc=0\r\n"
-    "meta=\"A title\"\r\n";
+const char* const kConfigSection = "[kmfconfig]\r\n"
+                                   "audfmt=541934416\r\n"
+                                   "vidfmt=859981650\r\n"
+                                   "minsync=5\r\n"
+                                   "maxsync=60\r\n"
+                                   "audiosendahead=4294967196\r\n"
+                                   "hdrwrite=1\r\n"
+                                   "hdrtoc=0\r\n"
+                                   "meta=\"A title\"\r\n";
 
 KmfConfig loadedFrom(const std::string& path, const std::string& content)
 {
@@ -32,7 +31,8 @@ KmfConfig loadedFrom(const std::string& path, const std::string& content)
 
 auto numbers(const KmfConfig& c)
 {
-    return std::tuple(c.audfmt, c.vidfmt, c.minsync, c.maxsync, c.audiosendahead, c.hdrwrite, c.hdrtoc);
+    return std::tuple(c.audfmt, c.vidfmt, c.minsync, c.maxsync, c.audiosendahead, c.hdrwrite,
+                      c.hdrtoc);
 }
 
 TEST(KmfConfig, DefaultsWithoutSection)
@@ -79,7 +79,8 @@ TEST(KmfConfig, NewSectionInKeyOrder)
     c.audiosendahead = -100;
     ASSERT_TRUE(c.save());
     EXPECT_EQ(test::readFileText(path),
-              "[kmfencpp]\r\nout_srate=8000\r\n[kmfconfig]\r\naudfmt=0\r\nvidfmt=4000000000\r\nminsync=0\r\n"
+              "[kmfencpp]\r\nout_srate=8000\r\n[kmfconfig]\r\naudfmt=0\r\nvidfmt="
+              "4000000000\r\nminsync=0\r\n"
               "maxsync=120\r\naudiosendahead=4294967196\r\nhdrwrite=0\r\nhdrtoc=1024\r\nmeta=\r\n");
     KmfConfig back(path);
     back.load();
@@ -103,9 +104,10 @@ TEST(KmfConfig, ReleaseOverwritesLaterChangesOnce)
     // Someone else (the editor) changes the file meanwhile.
     test::writeFileText(path, "[kmfconfig]\r\nmaxsync=7\r\nplugin_key=1\r\n");
     ASSERT_TRUE(c.release());
-    EXPECT_EQ(test::readFileText(path),
-              "[kmfconfig]\r\nmaxsync=60\r\nplugin_key=1\r\naudfmt=541934416\r\nvidfmt=859981650\r\n"
-              "minsync=5\r\naudiosendahead=4294967196\r\nhdrwrite=1\r\nhdrtoc=0\r\nmeta=\"A title\"\r\n");
+    EXPECT_EQ(
+        test::readFileText(path),
+        "[kmfconfig]\r\nmaxsync=60\r\nplugin_key=1\r\naudfmt=541934416\r\nvidfmt=859981650\r\n"
+        "minsync=5\r\naudiosendahead=4294967196\r\nhdrwrite=1\r\nhdrtoc=0\r\nmeta=\"A title\"\r\n");
     EXPECT_EQ(c.filePath(), "");
     EXPECT_EQ(c.meta, "");
 
