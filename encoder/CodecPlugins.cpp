@@ -1,0 +1,277 @@
+#include "encoder/CodecPlugins.h"
+
+#include "container/FourCC.h"
+#include "encoder/PcmCoder.h"
+#include "encoder/RgbPackCoder.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <system_error>
+
+namespace moxel {
+
+namespace {
+
+constexpr const char* kPluginPrefix = "kmf_coder_";
+constexpr const char* kPluginSuffix = ".so";
+// A plug-in that answers every index would never end a format list.
+constexpr int kMaxTypesPerPlugin = 0xFFFF;
+
+bool isPluginFileName(const std::string& name)
+{
+    size_t prefix = std::char_traits<char>::length(kPluginPrefix);
+    size_t suffix = std::char_traits<char>::length(kPluginSuffix);
+    return name.size() > prefix + suffix && name.compare(0, prefix, kPluginPrefix) == 0 &&
+           name.compare(name.size() - suffix, suffix, kPluginSuffix) == 0;
+}
+
+template <typename Fn>
+Fn lookUp(void* handle, const char* name)
+{
+    return reinterpret_cast<Fn>(dlsym(handle, name));
+}
+
+void appendTypes(std::vector<CodecType>& out, int pluginIndex, KmfGetTypes3Fn getTypes)
+{
+    if (!getTypes)
+        return;
+    for (int index = 0; index < kMaxTypesPerPlugin; ++index) {
+        char name[kCoderTypeNameSize] = {};
+        uint32_t format = getTypes(index, name);
+        if (format == 0)
+            return;
+        name[kCoderTypeNameSize - 1] = '\0';
+        out.push_back({format, name, pluginIndex, index});
+    }
+}
+
+std::vector<CodecType> collectTypes(const std::vector<CodecPlugin>& plugins, bool video,
+                                    bool withBuiltIns)
+{
+    std::vector<CodecType> types;
+    if (withBuiltIns) {
+        if (video) {
+            types.push_back({kFourCCNone, "No Video", -1, 0});
+            types.push_back({kFourCCRgb3, "RGB 24bit/pixel", -1, 1});
+        } else {
+            types.push_back({kFourCCNone, "No Audio", -1, 0});
+            types.push_back({kFourCCPcm, "PCM Audio", -1, 1});
+        }
+    }
+    for (size_t i = 0; i < plugins.size(); ++i)
+        appendTypes(types, int(i), video ? plugins[i].getVideoTypes : plugins[i].getAudioTypes);
+    return types;
+}
+
+} // namespace
+
+CodecPluginSet::~CodecPluginSet() { unload(); }
+
+int CodecPluginSet::load(const std::string& folder, int maxPlugins)
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (isPluginFileName(name) && it->is_regular_file(ec))
+            names.push_back(name);
+    }
+    if (ec)
+        std::fprintf(stderr, "codec plug-ins: cannot list %s: %s\n", folder.c_str(),
+                     ec.message().c_str());
+    std::sort(names.begin(), names.end());
+
+    int loaded = 0;
+    for (const std::string& name : names) {
+        if (int(m_plugins.size()) >= maxPlugins)
+            break;
+        std::string path = (std::filesystem::path(folder) / name).string();
+        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) {
+            const char* why = dlerror();
+            std::fprintf(stderr, "codec plug-ins: skipping %s: %s\n", path.c_str(),
+                         why ? why : "cannot load");
+            continue;
+        }
+        CodecPlugin p;
+        p.path = path;
+        p.handle = handle;
+        p.createVideo = lookUp<KmfCreateVideo3Fn>(handle, "CreateVideo3");
+        p.createAudio = lookUp<KmfCreateAudio3Fn>(handle, "CreateAudio3");
+        p.getVideoTypes = lookUp<KmfGetTypes3Fn>(handle, "GetVideoTypes3");
+        p.getAudioTypes = lookUp<KmfGetTypes3Fn>(handle, "GetAudioTypes3");
+        p.configVideo = lookUp<KmfConfig3Fn>(handle, "ConfigVideo3");
+        p.configAudio = lookUp<KmfConfig3Fn>(handle, "ConfigAudio3");
+        m_plugins.push_back(std::move(p));
+        ++loaded;
+    }
+    return loaded;
+}
+
+void CodecPluginSet::unload()
+{
+    while (!m_plugins.empty()) {
+        dlclose(m_plugins.back().handle);
+        m_plugins.pop_back();
+    }
+}
+
+std::unique_ptr<VideoCoder> CodecPluginSet::createVideoCoder(int width, int height,
+                                                             double frameRate,
+                                                             uint32_t sourceFormat,
+                                                             uint32_t* format,
+                                                             const char* configFile)
+{
+    if (*format == kFourCCRgb3 && sourceFormat == kFourCCRgba) {
+        if (auto coder = RgbPackCoder::create(width, height))
+            return coder;
+    }
+    for (const CodecPlugin& p : m_plugins) {
+        if (!p.createVideo)
+            continue;
+        // A plug-in that declines must not leave its rewrite for the next one.
+        uint32_t asked = *format;
+        if (VideoCoder* coder =
+                p.createVideo(width, height, frameRate, sourceFormat, &asked, configFile)) {
+            *format = asked;
+            return std::unique_ptr<VideoCoder>(coder);
+        }
+    }
+    return nullptr;
+}
+
+std::unique_ptr<AudioCoder> CodecPluginSet::createAudioCoder(int channels, int sampleRate,
+                                                             int bitsPerSample,
+                                                             uint32_t sourceFormat,
+                                                             uint32_t* format,
+                                                             const char* configFile)
+{
+    if (*format == kFourCCPcm && sourceFormat == kFourCCPcm) {
+        if (auto coder = PcmCoder::create(channels, sampleRate, bitsPerSample))
+            return coder;
+    }
+    for (const CodecPlugin& p : m_plugins) {
+        if (!p.createAudio)
+            continue;
+        uint32_t asked = *format;
+        if (AudioCoder* coder =
+                p.createAudio(channels, sampleRate, bitsPerSample, sourceFormat, &asked,
+                              configFile)) {
+            *format = asked;
+            return std::unique_ptr<AudioCoder>(coder);
+        }
+    }
+    return nullptr;
+}
+
+std::vector<CodecType> CodecPluginSet::videoTypes(bool withBuiltIns) const
+{
+    return collectTypes(m_plugins, true, withBuiltIns);
+}
+
+std::vector<CodecType> CodecPluginSet::audioTypes(bool withBuiltIns) const
+{
+    return collectTypes(m_plugins, false, withBuiltIns);
+}
+
+QWidget* CodecPluginSet::configVideo(QWidget* parent, uint32_t format,
+                                     const char* profilePath) const
+{
+    for (const CodecPlugin& p : m_plugins)
+        if (p.configVideo)
+            if (QWidget* panel = p.configVideo(parent, p.handle, format, profilePath))
+                return panel;
+    return nullptr;
+}
+
+QWidget* CodecPluginSet::configAudio(QWidget* parent, uint32_t format,
+                                     const char* profilePath) const
+{
+    for (const CodecPlugin& p : m_plugins)
+        if (p.configAudio)
+            if (QWidget* panel = p.configAudio(parent, p.handle, format, profilePath))
+                return panel;
+    return nullptr;
+}
+
+std::string executableFolder()
+{
+    std::error_code ec;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return {};
+    return exe.parent_path().string();
+}
+
+namespace {
+
+// The program's own set: loaded by the first job, asked by every job, freed
+// at shut-down. The lock makes the first load safe from any thread.
+std::mutex g_processLock;
+bool g_processLoaded = false;
+
+CodecPluginSet& processSet()
+{
+    static CodecPluginSet set;
+    return set;
+}
+
+} // namespace
+
+void loadCodecPlugins()
+{
+    std::lock_guard lock(g_processLock);
+    if (g_processLoaded)
+        return;
+    g_processLoaded = true;
+    std::string folder = executableFolder();
+    if (folder.empty()) {
+        std::fprintf(stderr, "codec plug-ins: cannot find the program folder\n");
+        return;
+    }
+    processSet().load(folder);
+}
+
+void unloadCodecPlugins()
+{
+    std::lock_guard lock(g_processLock);
+    processSet().unload();
+    g_processLoaded = false;
+}
+
+std::unique_ptr<VideoCoder> createVideoCoder(int width, int height, double frameRate,
+                                             uint32_t sourceFormat, uint32_t* format,
+                                             const char* configFile)
+{
+    std::lock_guard lock(g_processLock);
+    return processSet().createVideoCoder(width, height, frameRate, sourceFormat, format,
+                                         configFile);
+}
+
+std::unique_ptr<AudioCoder> createAudioCoder(int channels, int sampleRate, int bitsPerSample,
+                                             uint32_t sourceFormat, uint32_t* format,
+                                             const char* configFile)
+{
+    std::lock_guard lock(g_processLock);
+    return processSet().createAudioCoder(channels, sampleRate, bitsPerSample, sourceFormat,
+                                         format, configFile);
+}
+
+std::vector<CodecType> videoCodecTypes()
+{
+    std::lock_guard lock(g_processLock);
+    return processSet().videoTypes(true);
+}
+
+std::vector<CodecType> audioCodecTypes()
+{
+    std::lock_guard lock(g_processLock);
+    return processSet().audioTypes(true);
+}
+
+} // namespace moxel
