@@ -49,6 +49,33 @@ void appendTypes(std::vector<CodecType>& out, int pluginIndex, KmfGetTypes3Fn ge
     }
 }
 
+// Asks the plug-ins in load order; ask(plugin, &format) returns a coder, or
+// null when the plug-in lacks the export or declines. A plug-in that
+// declines must not leave its rewrite of the format for the next one.
+template <typename Coder, typename Ask>
+std::unique_ptr<Coder> askPlugins(const std::vector<CodecPlugin>& plugins, uint32_t* format,
+                                  Ask ask)
+{
+    for (const CodecPlugin& p : plugins) {
+        uint32_t asked = *format;
+        if (Coder* coder = ask(p, &asked)) {
+            *format = asked;
+            return std::unique_ptr<Coder>(coder);
+        }
+    }
+    return nullptr;
+}
+
+QWidget* askPanel(const std::vector<CodecPlugin>& plugins, KmfConfig3Fn CodecPlugin::*entry,
+                  QWidget* parent, uint32_t format, const char* profilePath)
+{
+    for (const CodecPlugin& p : plugins)
+        if (KmfConfig3Fn config = p.*entry)
+            if (QWidget* panel = config(parent, p.handle, format, profilePath))
+                return panel;
+    return nullptr;
+}
+
 std::vector<CodecType> collectTypes(const std::vector<CodecPlugin>& plugins, bool video,
                                     bool withBuiltIns)
 {
@@ -131,18 +158,11 @@ std::unique_ptr<VideoCoder> CodecPluginSet::createVideoCoder(int width, int heig
         if (auto coder = RgbPackCoder::create(width, height))
             return coder;
     }
-    for (const CodecPlugin& p : m_plugins) {
-        if (!p.createVideo)
-            continue;
-        // A plug-in that declines must not leave its rewrite for the next one.
-        uint32_t asked = *format;
-        if (VideoCoder* coder =
-                p.createVideo(width, height, frameRate, sourceFormat, &asked, configFile)) {
-            *format = asked;
-            return std::unique_ptr<VideoCoder>(coder);
-        }
-    }
-    return nullptr;
+    return askPlugins<VideoCoder>(m_plugins, format, [&](const CodecPlugin& p, uint32_t* asked) {
+        return p.createVideo ? p.createVideo(width, height, frameRate, sourceFormat, asked,
+                                             configFile)
+                             : nullptr;
+    });
 }
 
 std::unique_ptr<AudioCoder> CodecPluginSet::createAudioCoder(int channels, int sampleRate,
@@ -155,18 +175,11 @@ std::unique_ptr<AudioCoder> CodecPluginSet::createAudioCoder(int channels, int s
         if (auto coder = PcmCoder::create(channels, sampleRate, bitsPerSample))
             return coder;
     }
-    for (const CodecPlugin& p : m_plugins) {
-        if (!p.createAudio)
-            continue;
-        uint32_t asked = *format;
-        if (AudioCoder* coder =
-                p.createAudio(channels, sampleRate, bitsPerSample, sourceFormat, &asked,
-                              configFile)) {
-            *format = asked;
-            return std::unique_ptr<AudioCoder>(coder);
-        }
-    }
-    return nullptr;
+    return askPlugins<AudioCoder>(m_plugins, format, [&](const CodecPlugin& p, uint32_t* asked) {
+        return p.createAudio ? p.createAudio(channels, sampleRate, bitsPerSample, sourceFormat,
+                                             asked, configFile)
+                             : nullptr;
+    });
 }
 
 std::vector<CodecType> CodecPluginSet::videoTypes(bool withBuiltIns) const
@@ -182,21 +195,13 @@ std::vector<CodecType> CodecPluginSet::audioTypes(bool withBuiltIns) const
 QWidget* CodecPluginSet::configVideo(QWidget* parent, uint32_t format,
                                      const char* profilePath) const
 {
-    for (const CodecPlugin& p : m_plugins)
-        if (p.configVideo)
-            if (QWidget* panel = p.configVideo(parent, p.handle, format, profilePath))
-                return panel;
-    return nullptr;
+    return askPanel(m_plugins, &CodecPlugin::configVideo, parent, format, profilePath);
 }
 
 QWidget* CodecPluginSet::configAudio(QWidget* parent, uint32_t format,
                                      const char* profilePath) const
 {
-    for (const CodecPlugin& p : m_plugins)
-        if (p.configAudio)
-            if (QWidget* panel = p.configAudio(parent, p.handle, format, profilePath))
-                return panel;
-    return nullptr;
+    return askPanel(m_plugins, &CodecPlugin::configAudio, parent, format, profilePath);
 }
 
 std::string executableFolder()

@@ -43,6 +43,19 @@ size_t writeAll(int fd, const uint8_t* bytes, size_t length, off_t offset)
     return done;
 }
 
+// Keeps the encoder's own copy of a profile path (null stays null).
+bool copyConfigFile(std::optional<std::string>& copy, const char* configFile)
+{
+    try {
+        copy.reset();
+        if (configFile)
+            copy.emplace(configFile);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
 uint32_t truncatedMs(double ms)
 {
     if (!std::isfinite(ms) || ms <= 0.0)
@@ -71,13 +84,8 @@ void KmfEncoder::setVideo(uint32_t format, int width, int height, double frameRa
     m_height = height;
     m_frameRate = frameRate;
     m_videoSourceFormat = sourceFormat;
-    try {
-        m_videoConfigFile.reset();
-        if (configFile)
-            m_videoConfigFile.emplace(configFile);
-    } catch (const std::bad_alloc&) {
+    if (!copyConfigFile(m_videoConfigFile, configFile))
         setError("setVideo: error calling strdup() for configfile");
-    }
 }
 
 void KmfEncoder::setAudio(uint32_t format, int sampleRate, int channels, int bitsPerSample,
@@ -88,13 +96,8 @@ void KmfEncoder::setAudio(uint32_t format, int sampleRate, int channels, int bit
     m_channels = channels;
     m_bitsPerSample = bitsPerSample;
     m_audioSourceFormat = sourceFormat;
-    try {
-        m_audioConfigFile.reset();
-        if (configFile)
-            m_audioConfigFile.emplace(configFile);
-    } catch (const std::bad_alloc&) {
+    if (!copyConfigFile(m_audioConfigFile, configFile))
         setError("setAudio: error calling strdup() for configfile");
-    }
 }
 
 int KmfEncoder::setHdrMetaData(const uint8_t* data, int length)

@@ -4,7 +4,6 @@
 #include "EncoderTestSupport.h"
 
 #include "container/FourCC.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +15,6 @@ using namespace moxel::test;
 namespace {
 
 const uint32_t kFakeAudio = makeFourCC("FAKA");
-const uint32_t kFakeVideo = makeFourCC("FAKV");
 
 struct AudioSetup {
     int sampleRate = 8000; // mono 16-bit: 16000 bytes a second
@@ -26,22 +24,18 @@ struct AudioSetup {
     int maxSync = 120;
 };
 
-// An encoder writing to out.kmf in dir with fake coders from `coders`.
-std::unique_ptr<KmfEncoder> openEncoder(const TempDir& dir, FakeCoderFactory& coders,
-                                        const AudioSetup& s)
+// Configures and opens the job's encoder; the job's scripts make the job.coders.
+KmfEncoder& openAudioJob(FakeJob& job, const AudioSetup& s)
 {
-    auto encoder = std::make_unique<KmfEncoder>();
-    encoder->setCoderFactory(&coders);
-    encoder->setAudioSendAheadMs(s.sendAheadMs);
-    encoder->setMaxSync(s.maxSync);
-    if (s.video) {
-        if (!coders.video)
-            coders.video = videoOfSize(3);
-        encoder->setVideo(kFakeVideo, 8, 8, s.frameRate, kFourCCRgba, nullptr);
-    }
-    encoder->setAudio(kFakeAudio, s.sampleRate, 1, 16, kFourCCPcm, nullptr);
-    encoder->openOutput(dir.file("out.kmf").c_str());
-    EXPECT_EQ(encoder->errorText(), nullptr);
+    KmfEncoder& encoder = job.encoder;
+    encoder.setAudioSendAheadMs(s.sendAheadMs);
+    encoder.setMaxSync(s.maxSync);
+    if (s.video)
+        job.setFakeVideo(s.frameRate);
+    if (job.coders.audio)
+        encoder.setAudio(kFakeAudio, s.sampleRate, 1, 16, kFourCCPcm, nullptr);
+    job.open();
+    EXPECT_EQ(encoder.errorText(), nullptr);
     return encoder;
 }
 
@@ -51,30 +45,29 @@ double seconds(uint64_t bytes, int bytesPerSecond) { return double(bytes) / byte
 
 TEST(KmfEncoderAudio, WithoutVideoEachFrameReachesTheVideoTimePlusSendAhead)
 {
-    TempDir dir;
-    FakeCoderFactory coders;
-    coders.audio = audioChunks(160, 4);
+    FakeJob job;
+    job.coders.audio = audioChunks(160, 4);
     AudioSetup setup;
     setup.sendAheadMs = 200;
     setup.maxSync = 0; // every frame shows the stream description and the offset
-    auto encoder = openEncoder(dir, coders, setup);
+    KmfEncoder& encoder = openAudioJob(job, setup);
     std::vector<uint8_t> pcm(32000, 0x42);
     size_t fed = 0;
     std::vector<uint64_t> consumed;
     for (int k = 1; k <= 20; ++k) {
-        feedAudio(*encoder, pcm, &fed);
-        encoder->addVideoFrame(nullptr);
-        ASSERT_EQ(encoder->errorText(), nullptr);
-        consumed.push_back(encoder->audioBytesConsumed());
+        feedAudio(encoder, pcm, &fed);
+        encoder.addVideoFrame(nullptr);
+        ASSERT_EQ(encoder.errorText(), nullptr);
+        consumed.push_back(encoder.audioBytesConsumed());
         // The frame stops at the first 160-byte call that reaches k/15 s + 0.2 s.
         double target = k / 15.0 + 0.2;
         EXPECT_GE(seconds(consumed.back(), 16000), target) << "frame " << k;
         EXPECT_LT(seconds(consumed.back() - 160, 16000), target) << "frame " << k;
     }
     EXPECT_EQ(consumed[0], 4320u); // 1/15 s plus the send-ahead, in whole calls
-    ASSERT_TRUE(encoder->close());
+    ASSERT_TRUE(encoder.close());
 
-    std::vector<ParsedFrame> frames = parseFile(readFileBytes(dir.file("out.kmf")));
+    std::vector<ParsedFrame> frames = job.frames();
     ASSERT_EQ(frames.size(), 20u);
     EXPECT_EQ(frames[0].audio.size(), 4320u / 160 * 4);
     for (const ParsedFrame& f : frames) {
@@ -100,15 +93,14 @@ TEST(KmfEncoderAudio, AudioNeeded)
         {100, 2666, 1}, {100, 2667, 0}, {-50, 266, 1}, {-50, 267, 0},
     };
     for (const Row& row : rows) {
-        TempDir dir;
-        FakeCoderFactory coders;
-        coders.audio = audioChunks(0, 0);
+        FakeJob job;
+        job.coders.audio = audioChunks(0, 0);
         AudioSetup setup;
         setup.sendAheadMs = row.sendAheadMs;
-        auto encoder = openEncoder(dir, coders, setup);
+        KmfEncoder& encoder = openAudioJob(job, setup);
         std::vector<uint8_t> pcm(size_t(row.queued), 0);
-        encoder->addAudioData(pcm.data(), row.queued);
-        EXPECT_EQ(encoder->audioNeeded(), row.expect)
+        encoder.addAudioData(pcm.data(), row.queued);
+        EXPECT_EQ(encoder.audioNeeded(), row.expect)
             << "send-ahead " << row.sendAheadMs << ", queued " << row.queued;
     }
 }
@@ -121,19 +113,18 @@ TEST(KmfEncoderAudio, BudgetEndsTheDrainOfAGenerousCoder)
         int expectCalls;
     } rows[] = {{5000, 4}, {9000, 2}, {12288, 2}, {8192, 3}, {30000, 1}};
     for (const Row& row : rows) {
-        TempDir dir;
-        FakeCoderFactory coders;
-        coders.audio = audioChunks(100, row.outPerCall);
+        FakeJob job;
+        job.coders.audio = audioChunks(100, row.outPerCall);
         AudioSetup setup;
         setup.sendAheadMs = 10000; // the time test never ends these drains
-        auto encoder = openEncoder(dir, coders, setup);
+        KmfEncoder& encoder = openAudioJob(job, setup);
         std::vector<uint8_t> pcm(200000, 1);
-        encoder->addAudioData(pcm.data(), int(pcm.size()));
-        encoder->addVideoFrame(nullptr);
-        ASSERT_EQ(encoder->errorText(), nullptr) << row.outPerCall;
-        EXPECT_EQ(coders.audioCoder->calls, row.expectCalls) << row.outPerCall;
-        ASSERT_TRUE(encoder->close());
-        std::vector<ParsedFrame> frames = parseFile(readFileBytes(dir.file("out.kmf")));
+        encoder.addAudioData(pcm.data(), int(pcm.size()));
+        encoder.addVideoFrame(nullptr);
+        ASSERT_EQ(encoder.errorText(), nullptr) << row.outPerCall;
+        EXPECT_EQ(job.coders.audioCoder->calls, row.expectCalls) << row.outPerCall;
+        ASSERT_TRUE(encoder.close());
+        std::vector<ParsedFrame> frames = job.frames();
         ASSERT_EQ(frames.size(), 1u);
         EXPECT_EQ(int(frames[0].audio.size()), row.outPerCall * row.expectCalls);
     }
@@ -163,18 +154,17 @@ TEST(KmfEncoderAudio, StopRules)
          3 + kEncoderMaxIdleAudioCalls, 300},
     };
     for (const Row& row : rows) {
-        TempDir dir;
-        FakeCoderFactory coders;
-        coders.audio = row.script;
-        auto encoder = openEncoder(dir, coders, AudioSetup{});
+        FakeJob job;
+        job.coders.audio = row.script;
+        KmfEncoder& encoder = openAudioJob(job, AudioSetup{});
         std::vector<uint8_t> pcm(300, 7); // well short of the 1066 bytes of one frame
-        encoder->addAudioData(pcm.data(), int(pcm.size()));
-        encoder->addVideoFrame(nullptr);
-        EXPECT_EQ(encoder->errorText(), nullptr) << row.name;
-        EXPECT_EQ(coders.audioCoder->calls, row.expectCalls) << row.name;
-        EXPECT_EQ(encoder->audioBytesConsumed(), row.expectConsumed) << row.name;
-        EXPECT_EQ(encoder->audioQueued(), 300 - row.expectConsumed) << row.name;
-        EXPECT_EQ(encoder->framesWritten(), 1u) << row.name;
+        encoder.addAudioData(pcm.data(), int(pcm.size()));
+        encoder.addVideoFrame(nullptr);
+        EXPECT_EQ(encoder.errorText(), nullptr) << row.name;
+        EXPECT_EQ(job.coders.audioCoder->calls, row.expectCalls) << row.name;
+        EXPECT_EQ(encoder.audioBytesConsumed(), row.expectConsumed) << row.name;
+        EXPECT_EQ(encoder.audioQueued(), 300 - row.expectConsumed) << row.name;
+        EXPECT_EQ(encoder.framesWritten(), 1u) << row.name;
     }
 }
 
@@ -193,36 +183,25 @@ TEST(KmfEncoderAudio, SyncFramesAnnounceTheOffsetOfTheFramesBefore)
         {"no audio", 100, false, {0, 0, 0, 0}},
     };
     for (const Row& row : rows) {
-        TempDir dir;
-        FakeCoderFactory coders;
-        coders.video = videoOfSize(2);
-        std::unique_ptr<KmfEncoder> encoder;
-        if (row.audio) {
-            coders.audio = audioChunks(256, 1);
-            AudioSetup setup;
-            setup.sampleRate = 8192;
-            setup.sendAheadMs = row.sendAheadMs;
-            setup.video = true;
-            setup.frameRate = 8.0;
-            setup.maxSync = 0;
-            encoder = openEncoder(dir, coders, setup);
-        } else {
-            encoder = std::make_unique<KmfEncoder>();
-            encoder->setCoderFactory(&coders);
-            encoder->setMaxSync(0);
-            encoder->setAudioSendAheadMs(row.sendAheadMs);
-            encoder->setVideo(kFakeVideo, 8, 8, 8.0, kFourCCRgba, nullptr);
-            encoder->openOutput(dir.file("out.kmf").c_str());
-        }
+        FakeJob job(videoOfSize(2));
+        if (row.audio)
+            job.coders.audio = audioChunks(256, 1);
+        AudioSetup setup;
+        setup.sampleRate = 8192;
+        setup.sendAheadMs = row.sendAheadMs;
+        setup.video = true;
+        setup.frameRate = 8.0;
+        setup.maxSync = 0;
+        KmfEncoder& encoder = openAudioJob(job, setup);
         std::vector<uint8_t> pcm(65536, 0);
         size_t fed = 0;
         for (size_t i = 0; i < row.expectOffsets.size(); ++i) {
             if (row.audio)
-                feedAudio(*encoder, pcm, &fed);
-            encoder->addVideoFrame(dummyPicture());
+                feedAudio(encoder, pcm, &fed);
+            encoder.addVideoFrame(dummyPicture());
         }
-        ASSERT_TRUE(encoder->close()) << row.name;
-        std::vector<ParsedFrame> frames = parseFile(readFileBytes(dir.file("out.kmf")));
+        ASSERT_TRUE(encoder.close()) << row.name;
+        std::vector<ParsedFrame> frames = job.frames();
         std::vector<int> offsets;
         for (const ParsedFrame& f : frames) {
             EXPECT_TRUE(f.sync);
@@ -234,16 +213,13 @@ TEST(KmfEncoderAudio, SyncFramesAnnounceTheOffsetOfTheFramesBefore)
 
 TEST(KmfEncoderAudio, AudioOfAStreamWithoutAudioIsDiscarded)
 {
-    TempDir dir;
-    FakeCoderFactory coders;
-    coders.video = videoOfSize(2);
-    KmfEncoder encoder;
-    encoder.setCoderFactory(&coders);
-    encoder.setVideo(kFakeVideo, 8, 8, 15.0, kFourCCRgba, nullptr);
+    FakeJob job(videoOfSize(2));
+    KmfEncoder& encoder = job.encoder;
+    job.setFakeVideo(15.0);
     encoder.setAudio(kFourCCNone, 8000, 1, 16, kFourCCPcm, nullptr);
-    encoder.openOutput(dir.file("out.kmf").c_str());
+    job.open();
     ASSERT_EQ(encoder.errorText(), nullptr);
-    EXPECT_EQ(coders.audioCoder, nullptr);
+    EXPECT_EQ(job.coders.audioCoder, nullptr);
     std::vector<uint8_t> pcm(1 << 20, 3);
     size_t fed = 0;
     for (int i = 0; i < 30; ++i) {
@@ -254,7 +230,7 @@ TEST(KmfEncoderAudio, AudioOfAStreamWithoutAudioIsDiscarded)
     }
     EXPECT_LT(fed, 3u * 16384 + 30u * 1067); // no more than the frames' worth, in blocks
     ASSERT_TRUE(encoder.close());
-    for (const ParsedFrame& f : parseFile(readFileBytes(dir.file("out.kmf")))) {
+    for (const ParsedFrame& f : job.frames()) {
         EXPECT_TRUE(f.audio.empty());
         EXPECT_EQ(f.syncOffset, 0);
     }

@@ -4,7 +4,6 @@
 #include "EncoderTestSupport.h"
 
 #include "container/FourCC.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -53,24 +52,21 @@ TEST(KmfEncoderOutput, FinalHeaderMatchesTheFile)
         {"no frames at all", 25.0, 0, 3, "m", 0, {-1, -1, -1}},
     };
     for (const HeaderCase& c : cases) {
-        TempDir dir;
-        FakeCoderFactory coders;
-        coders.video = unevenVideo();
-        KmfEncoder encoder;
-        encoder.setCoderFactory(&coders);
+        FakeJob job(unevenVideo());
+        KmfEncoder& encoder = job.encoder;
         ASSERT_EQ(encoder.setHdrMetaData(reinterpret_cast<const uint8_t*>(c.meta.data()),
                                          int(c.meta.size())),
                   0);
         encoder.setHdrTocSize(c.tocSize);
         encoder.setWriteHeader(true);
-        encoder.setVideo(kFakeVideo, 4, 4, c.fps, kFourCCRgba, nullptr);
-        encoder.openOutput(dir.file("out.kmf").c_str());
+        job.setFakeVideo(c.fps);
+        job.open();
         for (int i = 0; i < c.frames; ++i)
             encoder.addVideoFrame(dummyPicture());
         ASSERT_TRUE(encoder.close()) << c.name;
         ASSERT_EQ(encoder.errorText(), nullptr) << c.name;
 
-        std::vector<uint8_t> bytes = readFileBytes(dir.file("out.kmf"));
+        std::vector<uint8_t> bytes = readFileBytes(job.out());
         ParsedHeader h;
         std::vector<ParsedFrame> frames = parseFile(bytes, &h);
         SCOPED_TRACE(c.name);
@@ -97,18 +93,15 @@ TEST(KmfEncoderOutput, FinalHeaderMatchesTheFile)
 
 TEST(KmfEncoderOutput, PlaceholderIsWrittenAtOpen)
 {
-    TempDir dir;
-    FakeCoderFactory coders;
-    coders.video = unevenVideo();
-    KmfEncoder encoder;
-    encoder.setCoderFactory(&coders);
+    FakeJob job(unevenVideo());
+    KmfEncoder& encoder = job.encoder;
     encoder.setHdrMetaData(reinterpret_cast<const uint8_t*>("xy"), 2);
     encoder.setHdrTocSize(4); // a TOC size alone turns the header on
-    encoder.setVideo(kFakeVideo, 4, 4, 25.0, kFourCCRgba, nullptr);
-    encoder.openOutput(dir.file("out.kmf").c_str());
+    job.setFakeVideo();
+    job.open();
     ASSERT_EQ(encoder.errorText(), nullptr);
 
-    std::vector<uint8_t> bytes = readFileBytes(dir.file("out.kmf"));
+    std::vector<uint8_t> bytes = readFileBytes(job.out());
     ParsedHeader h = parseHeader(bytes);
     EXPECT_EQ(bytes.size(), 46u);
     EXPECT_EQ(h.headerSize, 46u);
@@ -120,19 +113,16 @@ TEST(KmfEncoderOutput, PlaceholderIsWrittenAtOpen)
 
 TEST(KmfEncoderOutput, WithoutHeaderTheFileStartsWithTheFirstFrame)
 {
-    TempDir dir;
-    FakeCoderFactory coders;
-    coders.video = unevenVideo();
-    KmfEncoder encoder;
-    encoder.setCoderFactory(&coders);
+    FakeJob job(unevenVideo());
+    KmfEncoder& encoder = job.encoder;
     encoder.setHdrTocSize(0);
-    encoder.setVideo(kFakeVideo, 4, 4, 25.0, kFourCCRgba, nullptr);
-    encoder.openOutput(dir.file("out.kmf").c_str());
+    job.setFakeVideo();
+    job.open();
     for (int i = 0; i < 5; ++i)
         encoder.addVideoFrame(dummyPicture());
     ASSERT_TRUE(encoder.close());
 
-    std::vector<uint8_t> bytes = readFileBytes(dir.file("out.kmf"));
+    std::vector<uint8_t> bytes = readFileBytes(job.out());
     ASSERT_GE(bytes.size(), 4u);
     EXPECT_EQ(std::memcmp(bytes.data(), "KMFs", 4), 0);
     EXPECT_EQ(parseFrames(bytes, 0).size(), 5u);
@@ -162,50 +152,40 @@ TEST(KmfEncoderOutput, OpenFailures)
          "openOutput: error creating video compressor"},
     };
     for (const Case& c : cases) {
-        TempDir dir;
-        FakeCoderFactory coders;
+        FakeJob job(c.videoCoder ? unevenVideo() : nullptr);
         if (c.audioCoder)
-            coders.audio = audioChunks(100, 10);
-        if (c.videoCoder)
-            coders.video = unevenVideo();
-        KmfEncoder encoder;
-        encoder.setCoderFactory(&coders);
+            job.coders.audio = audioChunks(100, 10);
+        KmfEncoder& encoder = job.encoder;
         encoder.setWriteHeader(true);
         if (c.setVideo)
             encoder.setVideo(c.videoFormat, 4, 4, 25.0, kFourCCRgba, "/profiles/a.pf");
         if (c.setAudio)
             encoder.setAudio(c.audioFormat, 8000, 1, 16, kFourCCPcm, "/profiles/a.pf");
-        encoder.openOutput(dir.file("out.kmf").c_str());
+        job.open();
         ASSERT_NE(encoder.errorText(), nullptr) << c.name;
         EXPECT_STREQ(encoder.errorText(), c.expect) << c.name;
         // The failed open leaves an empty file: no header is rewritten over nothing.
         EXPECT_TRUE(encoder.close()) << c.name;
-        EXPECT_TRUE(readFileBytes(dir.file("out.kmf")).empty()) << c.name;
+        EXPECT_TRUE(readFileBytes(job.out()).empty()) << c.name;
     }
 }
 
 TEST(KmfEncoderOutput, UnopenableDestination)
 {
-    TempDir dir;
-    FakeCoderFactory coders;
-    coders.video = unevenVideo();
-    KmfEncoder encoder;
-    encoder.setCoderFactory(&coders);
-    encoder.setVideo(kFakeVideo, 4, 4, 25.0, kFourCCRgba, nullptr);
-    encoder.openOutput(dir.file("missing/out.kmf").c_str());
+    FakeJob job(unevenVideo());
+    KmfEncoder& encoder = job.encoder;
+    job.setFakeVideo();
+    encoder.openOutput(job.dir.file("missing/out.kmf").c_str());
     EXPECT_STREQ(encoder.errorText(), "openOutput: error opening output file");
-    EXPECT_EQ(coders.videoCoder, nullptr);
+    EXPECT_EQ(job.coders.videoCoder, nullptr);
 }
 
 TEST(KmfEncoderOutput, StreamDestinationGoesToTheStreamOutput)
 {
-    TempDir dir;
-    FakeCoderFactory coders;
-    coders.video = unevenVideo();
-    KmfEncoder encoder;
-    encoder.setCoderFactory(&coders);
-    encoder.setVideo(kFakeVideo, 4, 4, 25.0, kFourCCRgba, nullptr);
-    std::string destination = "qz:127.0.0.1:9:" + dir.file("no-such-header.txt");
+    FakeJob job(unevenVideo());
+    KmfEncoder& encoder = job.encoder;
+    job.setFakeVideo();
+    std::string destination = "qz:127.0.0.1:9:" + job.dir.file("no-such-header.txt");
     encoder.openOutput(destination.c_str());
     ASSERT_NE(encoder.errorText(), nullptr);
     EXPECT_EQ(std::string(encoder.errorText()).rfind("openOutput: ", 0), 0u);
@@ -214,18 +194,15 @@ TEST(KmfEncoderOutput, StreamDestinationGoesToTheStreamOutput)
 
 TEST(KmfEncoderOutput, CoderErrorLeavesTheCountersAlone)
 {
-    TempDir dir;
-    FakeCoderFactory coders;
-    coders.video = [](int index, int* keyframe) {
+    FakeJob job([](int index, int* keyframe) {
         *keyframe = 1;
         return index == 1 ? -1 : 4;
-    };
-    coders.audio = audioChunks(100, 10);
-    KmfEncoder encoder;
-    encoder.setCoderFactory(&coders);
-    encoder.setVideo(kFakeVideo, 4, 4, 25.0, kFourCCRgba, nullptr);
+    });
+    job.coders.audio = audioChunks(100, 10);
+    KmfEncoder& encoder = job.encoder;
+    job.setFakeVideo();
     encoder.setAudio(kFakeAudio, 8000, 1, 16, kFourCCPcm, nullptr);
-    encoder.openOutput(dir.file("out.kmf").c_str());
+    job.open();
     std::vector<uint8_t> pcm(20000, 0);
     encoder.addAudioData(pcm.data(), int(pcm.size()));
     encoder.addVideoFrame(dummyPicture());
@@ -236,25 +213,22 @@ TEST(KmfEncoderOutput, CoderErrorLeavesTheCountersAlone)
     EXPECT_EQ(encoder.framesWritten(), 1u);
     EXPECT_EQ(encoder.audioBytesConsumed(), consumed); // no audio drained for it
     encoder.close();
-    EXPECT_EQ(parseFile(readFileBytes(dir.file("out.kmf"))).size(), 1u);
+    EXPECT_EQ(job.frames().size(), 1u);
 }
 
 TEST(KmfEncoderOutput, PacketErrorLeavesTheCountersAdvanced)
 {
-    TempDir dir;
-    FakeCoderFactory coders;
-    coders.video = unevenVideo();
-    KmfEncoder encoder;
-    encoder.setCoderFactory(&coders);
-    encoder.setVideo(kFakeVideo, 4, 4, 0.5, kFourCCRgba, nullptr); // rate code 0: invalid
-    encoder.openOutput(dir.file("out.kmf").c_str());
+    FakeJob job(unevenVideo());
+    KmfEncoder& encoder = job.encoder;
+    job.setFakeVideo(0.5); // rate code 0: invalid
+    job.open();
     ASSERT_EQ(encoder.errorText(), nullptr);
     encoder.addVideoFrame(dummyPicture());
     EXPECT_STREQ(encoder.errorText(), "addVideoFrame: packet() returned < 0 (error in parms)");
     EXPECT_EQ(encoder.videoFrameCount(), 1u);
     EXPECT_EQ(encoder.framesWritten(), 1u);
     encoder.close();
-    EXPECT_TRUE(readFileBytes(dir.file("out.kmf")).empty());
+    EXPECT_TRUE(readFileBytes(job.out()).empty());
 }
 
 TEST(KmfEncoderOutput, WriteErrorsAreReported)
@@ -270,12 +244,10 @@ TEST(KmfEncoderOutput, WriteErrorsAreReported)
         {false, nullptr, "addVideoFrame: error writing output file"},
     };
     for (const Case& c : cases) {
-        FakeCoderFactory coders;
-        coders.video = unevenVideo();
-        KmfEncoder encoder;
-        encoder.setCoderFactory(&coders);
+        FakeJob job(unevenVideo());
+        KmfEncoder& encoder = job.encoder;
         encoder.setWriteHeader(c.header);
-        encoder.setVideo(kFakeVideo, 4, 4, 25.0, kFourCCRgba, nullptr);
+        job.setFakeVideo();
         encoder.openOutput("/dev/full");
         EXPECT_EQ(encoder.errorText() ? std::string(encoder.errorText()) : "",
                   c.afterOpen ? c.afterOpen : "");
@@ -289,15 +261,12 @@ TEST(KmfEncoderOutput, WriteErrorsAreReported)
 TEST(KmfEncoderOutput, FailedHeaderRewriteIsReportedByClose)
 {
     // A pipe takes the placeholder and the frames but cannot be rewritten in place.
-    TempDir dir;
-    std::string fifo = dir.file("pipe.kmf");
+    FakeJob job(unevenVideo());
+    std::string fifo = job.dir.file("pipe.kmf");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    FakeCoderFactory coders;
-    coders.video = unevenVideo();
-    KmfEncoder encoder;
-    encoder.setCoderFactory(&coders);
+    KmfEncoder& encoder = job.encoder;
     encoder.setWriteHeader(true);
-    encoder.setVideo(kFakeVideo, 4, 4, 25.0, kFourCCRgba, nullptr);
+    job.setFakeVideo();
     encoder.openOutput(fifo.c_str());
     ASSERT_EQ(encoder.errorText(), nullptr);
     for (int i = 0; i < 3; ++i)

@@ -4,7 +4,6 @@
 #include "EncoderTestSupport.h"
 
 #include "container/FourCC.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -27,20 +26,16 @@ struct SyncCase {
 
 std::vector<int> syncIndices(const SyncCase& c)
 {
-    TempDir dir;
-    FakeCoderFactory coders;
-    coders.video = videoOfSize(10, c.key);
-    KmfEncoder encoder;
-    encoder.setCoderFactory(&coders);
-    encoder.setMaxSync(c.maxSync);
-    encoder.setMinSync(c.minSync);
-    encoder.setVideo(makeFourCC("FAKV"), 16, 16, 25.0, kFourCCRgba, nullptr);
-    encoder.openOutput(dir.file("out.kmf").c_str());
-    EXPECT_EQ(encoder.errorText(), nullptr);
+    FakeJob job(videoOfSize(10, c.key));
+    job.encoder.setMaxSync(c.maxSync);
+    job.encoder.setMinSync(c.minSync);
+    job.setFakeVideo();
+    job.open();
+    EXPECT_EQ(job.encoder.errorText(), nullptr);
     for (int i = 0; i < c.frames; ++i)
-        encoder.addVideoFrame(dummyPicture());
-    EXPECT_TRUE(encoder.close());
-    std::vector<ParsedFrame> frames = parseFile(readFileBytes(dir.file("out.kmf")));
+        job.encoder.addVideoFrame(dummyPicture());
+    EXPECT_TRUE(job.encoder.close());
+    std::vector<ParsedFrame> frames = job.frames();
     EXPECT_EQ(int(frames.size()), c.frames);
     std::vector<int> sync;
     for (size_t i = 0; i < frames.size(); ++i)
@@ -73,19 +68,16 @@ TEST(KmfEncoderSync, Placement)
 
 TEST(KmfEncoderSync, SyncHeaderDescribesTheStream)
 {
-    TempDir dir;
-    FakeCoderFactory coders;
-    coders.video = videoOfSize(7);
-    coders.rewriteVideo = makeFourCC("FAKW"); // the coder's rewrite goes into the stream
-    KmfEncoder encoder;
-    encoder.setCoderFactory(&coders);
+    FakeJob job(videoOfSize(7));
+    job.coders.rewriteVideo = makeFourCC("FAKW"); // the coder's rewrite goes into the stream
+    KmfEncoder& encoder = job.encoder;
     encoder.setVideo(makeFourCC("FAKV"), 320, 200, 25.0, kFourCCRgba, nullptr);
-    encoder.openOutput(dir.file("out.kmf").c_str());
+    job.open();
     encoder.addVideoFrame(dummyPicture());
     encoder.addVideoFrame(nullptr); // no picture: a frame without video
     ASSERT_TRUE(encoder.close());
 
-    std::vector<ParsedFrame> frames = parseFile(readFileBytes(dir.file("out.kmf")));
+    std::vector<ParsedFrame> frames = job.frames();
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_TRUE(frames[0].sync);
     EXPECT_EQ(frames[0].videoFormat, makeFourCC("FAKW"));

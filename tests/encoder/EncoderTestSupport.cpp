@@ -1,5 +1,7 @@
 #include "EncoderTestSupport.h"
 
+#include "container/FourCC.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,28 +28,34 @@ int FakeAudioCoder::Encode(int callIndex, const void* in, int inLength, int* con
     return n;
 }
 
+namespace {
+
+// A fake running script, or null without one; the factory keeps an observer.
+template <typename Fake, typename Script>
+std::unique_ptr<Fake> makeFake(const Script& script, uint32_t rewrite, uint32_t* format,
+                               Fake** observer)
+{
+    if (!script)
+        return nullptr;
+    if (rewrite)
+        *format = rewrite;
+    auto coder = std::make_unique<Fake>(script);
+    *observer = coder.get();
+    return coder;
+}
+
+} // namespace
+
 std::unique_ptr<VideoCoder> FakeCoderFactory::createVideoCoder(int, int, double, uint32_t,
                                                                uint32_t* format, const char*)
 {
-    if (!video)
-        return nullptr;
-    if (rewriteVideo)
-        *format = rewriteVideo;
-    auto coder = std::make_unique<FakeVideoCoder>(video);
-    videoCoder = coder.get();
-    return coder;
+    return makeFake(video, rewriteVideo, format, &videoCoder);
 }
 
 std::unique_ptr<AudioCoder> FakeCoderFactory::createAudioCoder(int, int, int, uint32_t,
                                                                uint32_t* format, const char*)
 {
-    if (!audio)
-        return nullptr;
-    if (rewriteAudio)
-        *format = rewriteAudio;
-    auto coder = std::make_unique<FakeAudioCoder>(audio);
-    audioCoder = coder.get();
-    return coder;
+    return makeFake(audio, rewriteAudio, format, &audioCoder);
 }
 
 VideoScript videoOfSize(int bytes, std::function<bool(int)> key)
@@ -154,6 +162,22 @@ std::vector<ParsedFrame> parseFile(const std::vector<uint8_t>& bytes, ParsedHead
             *header = h;
     }
     return parseFrames(bytes, start);
+}
+
+FakeJob::FakeJob(VideoScript video)
+{
+    coders.video = std::move(video);
+    encoder.setCoderFactory(&coders);
+}
+
+void FakeJob::setFakeVideo(double frameRate)
+{
+    encoder.setVideo(makeFourCC("FAKV"), 4, 4, frameRate, kFourCCRgba, nullptr);
+}
+
+std::vector<ParsedFrame> FakeJob::frames(ParsedHeader* header) const
+{
+    return parseFile(readFileBytes(out()), header);
 }
 
 void feedAudio(KmfEncoder& encoder, const std::vector<uint8_t>& pcm, size_t* offset)

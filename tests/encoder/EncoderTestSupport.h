@@ -6,6 +6,7 @@
 
 #include "encoder/CoderFactory.h"
 #include "encoder/KmfEncoder.h"
+#include "support/TempDir.h"
 
 #include <cstdint>
 #include <functional>
@@ -92,6 +93,20 @@ std::vector<ParsedFrame> parseFrames(const std::vector<uint8_t>& bytes, size_t s
 ParsedHeader parseHeader(const std::vector<uint8_t>& bytes);
 // Parses a whole file, with or without a header.
 std::vector<ParsedFrame> parseFile(const std::vector<uint8_t>& bytes, ParsedHeader* header = nullptr);
+
+// An encoder with fake coders, writing to out.kmf in a folder of its own.
+struct FakeJob {
+    explicit FakeJob(VideoScript video = nullptr);
+    // setVideo with a fake format and 4x4 pictures.
+    void setFakeVideo(double frameRate = 25.0);
+    std::string out() const { return dir.file("out.kmf"); }
+    void open() { encoder.openOutput(out().c_str()); }
+    std::vector<ParsedFrame> frames(ParsedHeader* header = nullptr) const;
+
+    TempDir dir;
+    FakeCoderFactory coders;
+    KmfEncoder encoder; // declared last: its coders go before the factory
+};
 
 // Queues PCM until the encoder needs no more for its next frame, in blocks of
 // at most 16384 bytes, from pcm starting at *offset.
