@@ -5,6 +5,7 @@
 //   anything else                    -> decoder source
 #pragma once
 
+#include "app/Prompt.h"
 #include "sources/MediaSource.h"
 
 #include <memory>
@@ -19,7 +20,9 @@ SourceKind sourceKindForName(const std::string& sourcePath);
 
 class SourceHolder {
 public:
-    SourceHolder() = default;
+    // prompt shows the sources' messages to the user (title "Error"); it may
+    // be null, and then they go to standard error.
+    explicit SourceHolder(Prompt* prompt = nullptr) : m_prompt(prompt) {}
     ~SourceHolder(); // closes and frees the source, if any
     SourceHolder(const SourceHolder&) = delete;
     SourceHolder& operator=(const SourceHolder&) = delete;
@@ -42,8 +45,12 @@ public:
     int outHeight() const;
 
     MediaSource* source() const { return m_source.get(); }
+    // Puts a source of the caller's making in the holder (tests, other kinds);
+    // open() with a kind outside SourceKind then opens it.
+    void adopt(std::unique_ptr<MediaSource> source);
 
 private:
+    Prompt* m_prompt = nullptr;
     std::unique_ptr<MediaSource> m_source;
 };
 
