@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,59 @@ TEST(FrameRateTest, ExtremeInputStaysPrompt)
     for (double in : {0.0, -30.0}) {
         FrameRateConverter h = createFrameRateConverter(in, 30.0, 1);
         EXPECT_EQ(decide(h, regular(3, 30.0)), (std::vector<int64_t>{0, 0, 0}));
+    }
+}
+
+// The decision counted one step at a time, as it is defined.
+FrameDecision decideByCounting(FrameRateConverter& f, int64_t t)
+{
+    if (!f.haveFirst) {
+        f.firstTime = t;
+        f.haveFirst = 1;
+    }
+    const double s = static_cast<double>(t - f.firstTime) * 1e-7;
+    int64_t d = 0;
+    if (!f.ignoreDrops)
+        while (static_cast<double>(f.slotCount) / f.inFps < s)
+            ++d, ++f.slotCount;
+    ++f.slotCount;
+    ++f.inCount;
+    int64_t c = d;
+    if (f.useOutputRate && f.inFps > f.outFps) {
+        int64_t x = f.inCount;
+        f.inCount += d;
+        while (static_cast<double>(x) * (1.0 / f.inFps) < static_cast<double>(f.outCount + 1) / f.outFps) {
+            ++x;
+            if (--c < 0)
+                return FrameDecision{true, 0};
+        }
+        f.outCount += c;
+    } else if (f.useOutputRate && f.outFps > f.inFps) {
+        f.inCount += d;
+        while (static_cast<double>(f.outCount + 1) / f.outFps < static_cast<double>(f.inCount) / f.inFps)
+            ++f.outCount, ++c;
+    }
+    ++f.outCount;
+    return FrameDecision{false, c};
+}
+
+TEST(FrameRateTest, EqualsCountingOnJitteredTimestamps)
+{
+    const std::pair<double, double> rates[] = {{30.0, 15.0}, {15.0, 30.0}, {30000.0 / 1001, 25.0}, {25.0, 24.0},
+                                               {24000.0 / 1001, 30.0}, {29.97, 29.97}, {60.0, 12.5}};
+    std::mt19937 rng(9);
+    for (const auto& [in, out] : rates) {
+        FrameRateConverter fast = createFrameRateConverter(in, out, 1), counted = fast;
+        int64_t t = 0;
+        for (int i = 0; i < 2000; ++i) {
+            // Mostly regular, sometimes late, now and then a few pictures lost.
+            const int lost = rng() % 50 == 0 ? static_cast<int>(rng() % 5) : 0;
+            t += static_cast<int64_t>((1 + lost) * 1e7 / in) + static_cast<int64_t>(rng() % 3000) - 1000;
+            const FrameDecision a = decideFrame(fast, t), b = decideByCounting(counted, t);
+            ASSERT_EQ(a.drop, b.drop) << in << " -> " << out << " picture " << i;
+            ASSERT_EQ(a.repeat, b.repeat) << in << " -> " << out << " picture " << i;
+        }
+        EXPECT_EQ(fast.outCount, counted.outCount);
     }
 }
 
