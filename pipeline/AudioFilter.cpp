@@ -1,5 +1,6 @@
 #include "pipeline/AudioFilter.h"
 
+#include "pipeline/PcmSamples.h"
 #include "profiles/EncodingProfile.h"
 
 #include <cmath>
@@ -16,17 +17,6 @@ int16_t clampToSample(double y)
     return static_cast<int16_t>(y); // truncation toward zero
 }
 
-int16_t loadSample(const uint8_t* p)
-{
-    return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
-}
-
-void storeSample(uint8_t* p, int16_t v)
-{
-    const auto u = static_cast<uint16_t>(v);
-    p[0] = static_cast<uint8_t>(u & 0xFF);
-    p[1] = static_cast<uint8_t>(u >> 8);
-}
 
 } // namespace
 
@@ -62,19 +52,19 @@ void filterBlock(AudioFilter& filter, uint8_t* samples, size_t bytes)
         if (!filter.scaleOn)
             return;
         for (size_t i = 0; i < count; ++i)
-            storeSample(samples + i * 2, clampToSample(loadSample(samples + i * 2) * scale));
+            pcm::store16(samples + i * 2, clampToSample(pcm::load16(samples + i * 2) * scale));
         return;
     }
     const size_t mask = static_cast<size_t>(filter.channels - 1);
     for (size_t i = 0; i < count; ++i) {
         AudioFilterState& s = filter.coef[i & mask];
-        const double x = loadSample(samples + i * 2);
+        const double x = pcm::load16(samples + i * 2);
         const double w1 = s.w1, w2 = s.w2;
         const double w = double{s.a} * x - double{s.b1} * w1 - double{s.b2} * w2;
         const double y = (2.0 * w1 + w + w2) * scale;
         s.w2 = s.w1;
         s.w1 = static_cast<float>(w);
-        storeSample(samples + i * 2, clampToSample(y));
+        pcm::store16(samples + i * 2, clampToSample(y));
     }
 }
 

@@ -1,16 +1,12 @@
 #include "pipeline/AudioResampler.h"
 
+#include "pipeline/PcmSamples.h"
+
 namespace moxel {
 namespace {
 
-int16_t load16(const uint8_t* p) { return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8))); }
-
-void store16(uint8_t* p, int v)
-{
-    const auto u = static_cast<uint16_t>(static_cast<int16_t>(v));
-    p[0] = static_cast<uint8_t>(u & 0xFF);
-    p[1] = static_cast<uint8_t>(u >> 8);
-}
+using pcm::load16;
+using pcm::store16;
 
 int signed8(uint8_t v) { return static_cast<int8_t>(v); }
 

@@ -3,14 +3,10 @@
 #include "profiles/EncodingProfile.h"
 
 #include <climits>
-#include <cmath>
 #include <cstdio>
 
 namespace moxel {
 namespace {
-
-constexpr double kMaxOutputFps = 1000.0;
-constexpr int kMaxSampleRateHz = 768000;
 
 int saturate(int64_t v)
 {
@@ -26,12 +22,7 @@ int roundUpTo16(int v)
 
 bool sideInRange(int v) { return v >= 1 && v <= kMaxPictureSide; }
 
-std::string named(const EncodingProfile& profile, const char* text)
-{
-    return "profile \"" + profile.friendlyName + "\": " + text;
-}
-
-// Checks everything except the output frame rate; text is filled on refusal.
+// Text is filled on refusal.
 bool geometryAcceptable(int inW, int inH, int outW, int outH, const EncodingProfile& p, char* text,
                         size_t textSize)
 {
@@ -78,41 +69,10 @@ OutputSize computeOutputSize(int inW, int inH, const EncodingProfile& profile)
     return size;
 }
 
-bool validateProcessing(const EncodingProfile& profile, int srcW, int srcH, std::string& error)
-{
-    const OutputSize out = computeOutputSize(srcW, srcH, profile);
-    char text[256];
-    if (!geometryAcceptable(srcW, srcH, out.width, out.height, profile, text, sizeof text)) {
-        error = named(profile, text);
-        return false;
-    }
-    if (profile.outfruse != 0 && !(std::isfinite(profile.outfror) && profile.outfror > 0.0
-                                   && profile.outfror <= kMaxOutputFps)) {
-        std::snprintf(text, sizeof text, "an output frame rate of %g fps cannot be produced (above 0, at most %g)",
-                      profile.outfror, kMaxOutputFps);
-        error = named(profile, text);
-        return false;
-    }
-    error.clear();
-    return true;
-}
-
-bool validateAudioProcessing(const EncodingProfile& profile, std::string& error)
+std::string geometryProblem(int inW, int inH, int outW, int outH, const EncodingProfile& profile)
 {
     char text[256];
-    if (profile.outSrate < 1 || profile.outSrate > kMaxSampleRateHz) {
-        std::snprintf(text, sizeof text, "an output sample rate of %d Hz cannot be produced (1 to %d)",
-                      profile.outSrate, kMaxSampleRateHz);
-        error = named(profile, text);
-        return false;
-    }
-    if (profile.outChannels != 1 && profile.outChannels != 2) {
-        std::snprintf(text, sizeof text, "%d output channels cannot be produced (1 or 2)", profile.outChannels);
-        error = named(profile, text);
-        return false;
-    }
-    error.clear();
-    return true;
+    return geometryAcceptable(inW, inH, outW, outH, profile, text, sizeof text) ? std::string() : std::string(text);
 }
 
 bool makeFrameGeometry(int inW, int inH, int outW, int outH, const EncodingProfile& profile,

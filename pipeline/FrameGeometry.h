@@ -24,16 +24,10 @@ struct OutputSize {
 // int range, never wrapped; validateProcessing refuses what cannot be used.
 OutputSize computeOutputSize(int inW, int inH, const EncodingProfile& profile);
 
-// Refuses, with a message naming the profile, every combination the picture
-// stage cannot process safely: sides outside 1..32767, negative crops, crops
-// that leave no pixel, output sizes outside 1..32767, and (with outfruse)
-// output frame rates that are not finite and positive up to 1000 fps.
-// Returns true when the source may open.
-bool validateProcessing(const EncodingProfile& profile, int srcW, int srcH, std::string& error);
-
-// Refuses output sample rates below 1 Hz or above 768000 Hz and channel
-// counts other than 1 and 2, which the audio chain cannot produce.
-bool validateAudioProcessing(const EncodingProfile& profile, std::string& error);
+// Why a picture of inW x inH cannot be processed into outW x outH with the
+// profile's crops (sides outside 1..32767, negative crops, crops that leave
+// no pixel); empty when it can.
+std::string geometryProblem(int inW, int inH, int outW, int outH, const EncodingProfile& profile);
 
 enum class ResizePath { ExactCopy, Nearest, AreaAverage, Bilinear };
 
@@ -47,8 +41,8 @@ struct FrameGeometry {
     ResizePath path = ResizePath::ExactCopy;
 };
 
-// Fills geometry for processFrame; false (geometry untouched) when the
-// values are ones validateProcessing refuses, so nothing is read or written.
+// Fills geometry for processFrame; false (geometry untouched) when
+// geometryProblem reports one, so nothing is read or written.
 bool makeFrameGeometry(int inW, int inH, int outW, int outH, const EncodingProfile& profile,
                        FrameGeometry& geometry);
 

@@ -1,5 +1,7 @@
 #include "pipeline/PcmConverter.h"
 
+#include "pipeline/PcmSamples.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -56,12 +58,6 @@ int16_t clamp16(double v)
     return static_cast<int16_t>(std::clamp(r, -32768.0, 32767.0));
 }
 
-void store16(uint8_t* p, int v)
-{
-    const auto u = static_cast<uint16_t>(static_cast<int16_t>(v));
-    p[0] = static_cast<uint8_t>(u & 0xFF);
-    p[1] = static_cast<uint8_t>(u >> 8);
-}
 
 } // namespace
 
@@ -104,7 +100,7 @@ double PcmConverter::sample(const uint8_t* p) const
 {
     switch (m_format.bits) {
     case 8: return (p[0] - 128) * 256.0;
-    case 16: return static_cast<int16_t>(static_cast<uint16_t>(p[0] | (p[1] << 8)));
+    case 16: return pcm::load16(p);
     case 24: return truncatedSample(p) + (p[0] / 256.0);
     case 32:
         if (m_format.isFloat) {
@@ -148,7 +144,7 @@ size_t PcmConverter::convert(const uint8_t* in, size_t bytes, const uint8_t*& ou
         if (!m_downmix) {
             for (int ch = 0; ch < m_outChannels; ++ch) {
                 const uint8_t* p = f + ch * m_bytesPerSample;
-                store16(o + (i * m_outChannels + ch) * 2, integerWide ? truncatedSample(p) : clamp16(sample(p)));
+                pcm::store16(o + (i * m_outChannels + ch) * 2, integerWide ? truncatedSample(p) : clamp16(sample(p)));
             }
             continue;
         }
@@ -158,8 +154,8 @@ size_t PcmConverter::convert(const uint8_t* in, size_t bytes, const uint8_t*& ou
             left += v * m_leftWeight[ch];
             right += v * m_rightWeight[ch];
         }
-        store16(o + i * 4, clamp16(left));
-        store16(o + i * 4 + 2, clamp16(right));
+        pcm::store16(o + i * 4, clamp16(left));
+        pcm::store16(o + i * 4 + 2, clamp16(right));
     }
     out = o;
     return outBytes;

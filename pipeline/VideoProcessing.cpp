@@ -1,5 +1,6 @@
 #include "pipeline/VideoProcessing.h"
 
+#include "pipeline/PixelWords.h"
 #include "profiles/EncodingProfile.h"
 
 #include <algorithm>
@@ -14,17 +15,9 @@
 namespace moxel {
 namespace {
 
-uint32_t load32(const uint8_t* p)
-{
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-
-void store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
-
-uint32_t half(uint32_t p) { return (p >> 1) & 0x7F7F7F7Fu; }
-uint32_t avg(uint32_t p, uint32_t q) { return half(p) + half(q); }
+using pixel::avg;
+using pixel::load32;
+using pixel::store32;
 
 // Per-thread tables for the last geometry seen; the vectors only grow, so a
 // source that keeps its geometry allocates nothing after its first picture.

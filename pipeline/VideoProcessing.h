@@ -12,6 +12,7 @@
 #pragma once
 
 #include "pipeline/FrameGeometry.h"
+#include "pipeline/ProcessingValidation.h"
 #include "pipeline/VideoReference.h"
 #include "pipeline/VideoTables.h"
 

@@ -1,6 +1,7 @@
 #include "pipeline/VideoReference.h"
 
 #include "pipeline/FrameGeometry.h"
+#include "pipeline/PixelWords.h"
 #include "pipeline/VideoTables.h"
 #include "profiles/EncodingProfile.h"
 
@@ -10,17 +11,9 @@
 namespace moxel {
 namespace {
 
-uint32_t load32(const uint8_t* p)
-{
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-
-void store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
-
-uint32_t half(uint32_t p) { return (p >> 1) & 0x7F7F7F7Fu; }
-uint32_t avg(uint32_t p, uint32_t q) { return half(p) + half(q); }
+using pixel::avg;
+using pixel::load32;
+using pixel::store32;
 
 struct Picture {
     uint8_t* data;
