@@ -8,6 +8,7 @@
 // Used by SourceHolder on the job's worker thread only.
 #pragma once
 
+#include "app/Prompt.h"
 #include "profiles/EncodingProfile.h"
 
 #include <cstdint>
@@ -47,6 +48,18 @@ public:
     double frameRate = 0.0;      // outfror when outfruse is set, else inFrameRate
     int outWidth = 0;
     int outHeight = 0;
+
+    // Where the source shows its "Error" messages; null writes them to
+    // standard error. The holder sets it before open.
+    void setPrompt(Prompt* prompt) { m_prompt = prompt; }
+
+protected:
+    void showError(const std::string& text) const;
+    // The common first steps of open: loads the profile from profilePath and
+    // sets the flags, the input audio defaults and the sizes to their start.
+    void beginOpen(const std::string& profilePath);
+
+    Prompt* m_prompt = nullptr;
 };
 
 } // namespace moxel

@@ -1,0 +1,406 @@
+#include "sources/DecoderSource.h"
+
+#include "pipeline/FrameGeometry.h"
+#include "pipeline/ProcessingValidation.h"
+#include "pipeline/VideoProcessing.h"
+#include "sources/FrameRateDetection.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+#include <new>
+#include <system_error>
+
+namespace moxel {
+namespace {
+
+// Frame rates a stream may report and still be believed.
+constexpr double kMaxBelievableFps = 1000.0;
+
+bool usableRate(AVRational rate)
+{
+    if (rate.num <= 0 || rate.den <= 0)
+        return false;
+    const double fps = av_q2d(rate);
+    return std::isfinite(fps) && fps > 0.0 && fps <= kMaxBelievableFps;
+}
+
+std::string withPath(const char* text, const std::string& path) { return text + path; }
+
+} // namespace
+
+DecoderSource::~DecoderSource() { close(); }
+
+bool DecoderSource::fail(const std::string& message)
+{
+    if (!message.empty())
+        showError(message);
+    close();
+    return false;
+}
+
+int DecoderSource::open(const std::string& sourcePath, const std::string& profilePath)
+{
+    close();
+    m_sourcePath = sourcePath;
+    beginOpen(profilePath);
+    m_stopRequested = false;
+    m_ignoreDrops = 0;
+    m_videoEnded = m_audioEnded = false;
+    m_haveOutput = false;
+    m_reportedPictureChange = m_reportedUnsupportedAudio = false;
+
+    const std::string openError = withPath("DirectShow: error opening input file/stream:\n", sourcePath);
+    m_video = std::make_unique<StreamDecoder>(&m_stopRequested);
+    const StreamDecoder::OpenResult video = m_video->open(sourcePath, AVMEDIA_TYPE_VIDEO);
+    if (video == StreamDecoder::OpenResult::CannotOpenFile)
+        return fail(openError);
+    double rate = 15.0;
+    if (video == StreamDecoder::OpenResult::Opened && m_video->codec()->width > 0 && m_video->codec()->height > 0) {
+        inWidth = m_video->codec()->width;
+        inHeight = m_video->codec()->height;
+        if (!detectFrameRate(rate))
+            return fail(withPath("DirectShow: error determining framerate. Use the preference option to assume "
+                                 "a framerate.\nfile: ",
+                                 sourcePath));
+    } else {
+        hasVideo = 0;
+        m_video.reset();
+    }
+
+    m_audio = std::make_unique<StreamDecoder>(&m_stopRequested);
+    const StreamDecoder::OpenResult audio = m_audio->open(sourcePath, AVMEDIA_TYPE_AUDIO);
+    if (audio == StreamDecoder::OpenResult::CannotOpenFile)
+        return fail(openError);
+    if (audio == StreamDecoder::OpenResult::Opened && m_audioFrames.setFormat(audioFormatOf(m_audio->codec()))) {
+        inRate = m_audioFrames.rate();
+        inChannels = m_audioFrames.format().channels;
+        inBits = m_audioFrames.decodedBits();
+    } else {
+        hasAudio = 0;
+        m_audio.reset();
+    }
+
+    if (!hasVideo && !hasAudio)
+        return fail(withPath("DirectShow: error getting audio/video from stream.\nfile: ", sourcePath));
+
+    std::string problem;
+    if (hasAudio) {
+        if (!validateAudioProcessing(profile, problem))
+            return fail(problem);
+        rebuildAudioChainLocked(); // no thread runs yet
+    }
+
+    inFrameRate = rate;
+    frameRate = profile.outfruse ? profile.outfror : inFrameRate;
+    m_outFps = frameRate;
+
+    if (hasVideo) {
+        if (!validateProcessing(profile, inWidth, inHeight, problem))
+            return fail(problem);
+        const OutputSize size = computeOutputSize(inWidth, inHeight, profile);
+        outWidth = size.width;
+        outHeight = size.height;
+        try {
+            m_outputPicture.assign(size_t(outWidth) * outHeight * 4, 0);
+            m_conversionBuffer.assign(size_t(inWidth) * inHeight * 4, 0);
+            m_scratchBuffer.assign(size_t(inWidth) * inHeight * 4, 0);
+        } catch (const std::bad_alloc&) {
+            return fail(withPath("DirectShow: not enough memory for the pictures of this stream.\nfile: ", sourcePath));
+        }
+        m_frameRate = createFrameRateConverter(inFrameRate, frameRate, profile.outfruse);
+    }
+
+    if (!startThreads())
+        return fail(withPath("DirectShow: error playing stream.\nfile: ", sourcePath));
+    return 1;
+}
+
+bool DecoderSource::detectFrameRate(double& rate)
+{
+    const AVStream* stream = m_video->stream();
+    AVRational found{0, 0};
+    if (usableRate(stream->avg_frame_rate))
+        found = stream->avg_frame_rate;
+    else if (usableRate(stream->r_frame_rate))
+        found = stream->r_frame_rate;
+    if (found.num > 0) {
+        rate = av_q2d(found);
+        std::printf("Dshow: reported input fps=%f\n", rate);
+        rate = snapFrameRate(rate);
+        return true;
+    }
+    rate = assumedFrameRate();
+    return rate > 0.0;
+}
+
+bool DecoderSource::startThreads()
+{
+    try {
+        if (m_video)
+            m_videoThread = std::thread(&DecoderSource::runVideo, this);
+        if (m_audio)
+            m_audioThread = std::thread(&DecoderSource::runAudio, this);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void DecoderSource::stopThreads()
+{
+    m_stopRequested = true;
+    // Taking each lock before notifying means no waiter can miss the flag.
+    {
+        std::lock_guard<std::mutex> lock(m_videoLock);
+        m_videoChanged.notify_all();
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_audioLock);
+        m_audioChanged.notify_all();
+    }
+    if (m_videoThread.joinable())
+        m_videoThread.join();
+    if (m_audioThread.joinable())
+        m_audioThread.join();
+}
+
+int DecoderSource::close()
+{
+    stopThreads();
+    m_video.reset();
+    m_audio.reset();
+    m_videoQueue.clear();
+    m_pool.clear();
+    m_audioQueue = {};
+    m_audioReadPos = 0;
+    m_filter = AudioFilter{};
+    m_resampler = AudioResampler{};
+    m_outputPicture = {};
+    m_conversionBuffer = {};
+    m_scratchBuffer = {};
+    return 1;
+}
+
+int DecoderSource::setOption(const char* name, int value)
+{
+    if (name && strcasecmp(name, "ignore_drops") == 0) {
+        m_ignoreDrops = value;
+        return 0;
+    }
+    return 1;
+}
+
+int DecoderSource::setOption(const char* name, double value)
+{
+    if (name && strcasecmp(name, "fr_or") == 0) {
+        frameRate = value;
+        m_outFps = value;
+        return 0;
+    }
+    return 1;
+}
+
+size_t DecoderSource::queuedPictures() const
+{
+    std::lock_guard<std::mutex> lock(m_videoLock);
+    return m_videoQueue.size();
+}
+
+size_t DecoderSource::queuedAudioBytes() const
+{
+    std::lock_guard<std::mutex> lock(m_audioLock);
+    return pendingAudioLocked();
+}
+
+// ---- video thread ----
+
+void DecoderSource::runVideo()
+{
+    FramePtr frame(av_frame_alloc());
+    while (frame && !m_stopRequested && m_video->next(frame.get())) {
+        try {
+            handlePicture(frame.get());
+        } catch (const std::bad_alloc&) {
+            std::printf("Dshow: out of memory, the video stream ends here\n");
+            break;
+        }
+        av_frame_unref(frame.get());
+    }
+    std::lock_guard<std::mutex> lock(m_videoLock);
+    m_videoEnded = true;
+    m_videoChanged.notify_all();
+}
+
+void DecoderSource::handlePicture(const AVFrame* frame)
+{
+    const int64_t timestamp = frame->best_effort_timestamp;
+    const int64_t startTime100ns =
+        timestamp == AV_NOPTS_VALUE ? 0 : av_rescale_q(timestamp, m_video->stream()->time_base, AVRational{1, 10000000});
+    m_frameRate.ignoreDrops = m_ignoreDrops.load();
+    m_frameRate.outFps = m_outFps.load();
+    const FrameDecision decision = decideFrame(m_frameRate, startTime100ns);
+    if (decision.drop)
+        return;
+
+    {
+        std::unique_lock<std::mutex> lock(m_videoLock);
+        m_videoChanged.wait(lock, [this] { return m_stopRequested || m_videoQueue.size() < kMaxQueuedPictures; });
+        if (m_stopRequested)
+            return;
+    }
+
+    if (!m_pictures.convert(frame, m_conversionBuffer.data(), inWidth, inHeight))
+        return;
+    if (m_pictures.formatChanged() && !m_reportedPictureChange) {
+        std::printf("Dshow: video media type changed!\n");
+        m_reportedPictureChange = true;
+    }
+    Picture picture = takePooledPicture();
+    processFrame(m_conversionBuffer.data(), picture.get(), inWidth, inHeight, outWidth, outHeight,
+                 m_scratchBuffer.data(), profile);
+
+    std::lock_guard<std::mutex> lock(m_videoLock);
+    m_videoQueue.push_back(QueueEntry{decision.repeat, std::move(picture)});
+    m_videoChanged.notify_all();
+}
+
+DecoderSource::Picture DecoderSource::takePooledPicture()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_poolLock);
+        if (!m_pool.empty()) {
+            Picture picture = std::move(m_pool.back());
+            m_pool.pop_back();
+            return picture;
+        }
+    }
+    return Picture(new uint8_t[size_t(outWidth) * outHeight * 4]);
+}
+
+void DecoderSource::poolPicture(Picture picture)
+{
+    std::lock_guard<std::mutex> lock(m_poolLock);
+    if (m_pool.size() < kMaxPooledPictures)
+        m_pool.push_back(std::move(picture));
+}
+
+// ---- audio thread ----
+
+void DecoderSource::runAudio()
+{
+    FramePtr frame(av_frame_alloc());
+    while (frame && !m_stopRequested && m_audio->next(frame.get())) {
+        try {
+            handleAudio(frame.get());
+        } catch (const std::bad_alloc&) {
+            std::printf("Dshow: out of memory, the audio stream ends here\n");
+            break;
+        }
+        av_frame_unref(frame.get());
+    }
+    std::lock_guard<std::mutex> lock(m_audioLock);
+    m_audioEnded = true;
+    m_audioChanged.notify_all();
+}
+
+void DecoderSource::rebuildAudioChainLocked()
+{
+    const int rate = m_audioFrames.rate(), channels = m_audioFrames.chainChannels(), bits = m_audioFrames.chainBits();
+    m_filter = createAudioFilter(rate, channels, bits, profile);
+    m_resampler = createResampler(rate, channels, bits, profile.outSrate, profile.outChannels);
+}
+
+void DecoderSource::handleAudio(const AVFrame* frame)
+{
+    const AudioFormatKey format = audioFormatOf(frame);
+    if (!(format == m_audioFrames.format())) {
+        // Applies from this frame on, which is the first of the new format.
+        const bool supported = m_audioFrames.setFormat(format);
+        std::printf("Dshow: audio media type changed (%ibit*%ich@%ihz)\n", m_audioFrames.decodedBits(),
+                    format.channels, format.sampleRate);
+        if (supported) {
+            std::lock_guard<std::mutex> lock(m_audioLock);
+            rebuildAudioChainLocked();
+        }
+    }
+    if (!m_audioFrames.supported()) {
+        if (!m_reportedUnsupportedAudio)
+            std::printf("Dshow: audio format cannot be converted, its samples are skipped\n");
+        m_reportedUnsupportedAudio = true;
+        return;
+    }
+
+    size_t bytes = 0;
+    uint8_t* block = m_audioFrames.convert(frame, bytes);
+    if (bytes == 0)
+        return;
+
+    std::unique_lock<std::mutex> lock(m_audioLock);
+    m_audioChanged.wait(lock, [this] { return m_stopRequested || pendingAudioLocked() < kMaxQueuedAudioBytes; });
+    if (m_stopRequested)
+        return;
+    filterBlock(m_filter, block, bytes);
+    const uint8_t* converted = nullptr;
+    const size_t convertedBytes = convertBlock(m_resampler, block, bytes, converted);
+    if (convertedBytes == 0)
+        return;
+    m_audioQueue.insert(m_audioQueue.end(), converted, converted + convertedBytes);
+    m_audioChanged.notify_all();
+}
+
+// ---- worker thread ----
+
+int DecoderSource::getVideoFrame(const uint8_t** picture)
+{
+    if (picture)
+        *picture = nullptr;
+    if (!hasVideo || !picture)
+        return 0;
+    Picture finished;
+    {
+        std::unique_lock<std::mutex> lock(m_videoLock);
+        m_videoChanged.wait(lock, [this] { return !m_videoQueue.empty() || m_videoEnded || m_stopRequested; });
+        if (m_videoQueue.empty())
+            return 0;
+        QueueEntry& entry = m_videoQueue.front();
+        QueuedPicture queued{entry.repeat, entry.picture.get()};
+        if (readQueuedPicture(queued, m_outputPicture.data(), m_outputPicture.size(), m_haveOutput)) {
+            finished = std::move(entry.picture);
+            m_videoQueue.pop_front();
+            m_videoChanged.notify_all();
+        } else {
+            entry.repeat = queued.repeat;
+        }
+    }
+    if (finished)
+        poolPicture(std::move(finished));
+    *picture = m_outputPicture.data();
+    return 1;
+}
+
+int DecoderSource::getAudio(uint8_t* buffer, int maxBytes, int* length)
+{
+    if (length)
+        *length = 0;
+    if (!hasAudio || !buffer || !length || maxBytes <= 0)
+        return 0;
+    std::unique_lock<std::mutex> lock(m_audioLock);
+    auto whole = [this] { return pendingAudioLocked() & ~size_t{3}; };
+    m_audioChanged.wait(lock, [&] { return whole() > 0 || m_audioEnded || m_stopRequested; });
+    const size_t take = std::min(whole(), size_t(maxBytes) & ~size_t{3});
+    if (take == 0)
+        return 0;
+    std::memcpy(buffer, m_audioQueue.data() + m_audioReadPos, take);
+    m_audioReadPos += take;
+    // Compact on every read, so the queue never holds more than its limit.
+    m_audioQueue.erase(m_audioQueue.begin(), m_audioQueue.begin() + std::ptrdiff_t(m_audioReadPos));
+    m_audioReadPos = 0;
+    m_audioChanged.notify_all();
+    *length = int(take);
+    return 1;
+}
+
+} // namespace moxel

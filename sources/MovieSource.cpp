@@ -1,0 +1,279 @@
+#include "sources/MovieSource.h"
+
+#include "pipeline/FrameGeometry.h"
+#include "pipeline/ProcessingValidation.h"
+#include "pipeline/VideoProcessing.h"
+#include "sources/FrameRateDetection.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace moxel {
+namespace {
+
+char printable(uint32_t c) { return c >= 32 && c < 127 ? char(c) : '?'; }
+
+} // namespace
+
+MovieSource::~MovieSource() { close(); }
+
+int MovieSource::fail()
+{
+    close();
+    return 0;
+}
+
+int MovieSource::open(const std::string& sourcePath, const std::string& profilePath)
+{
+    close();
+    beginOpen(profilePath);
+    m_samplePos = m_outputClock = 0;
+    m_rendered = false;
+    m_haveSample = false;
+
+    m_video = std::make_unique<StreamDecoder>();
+    const StreamDecoder::OpenResult video = m_video->open(sourcePath, AVMEDIA_TYPE_VIDEO);
+    if (video == StreamDecoder::OpenResult::CannotOpenFile) {
+        std::printf("QT: Error opening movie! Wrong filename?\n");
+        return fail();
+    }
+    m_sample.reset(av_frame_alloc());
+    if (!m_sample)
+        return fail();
+    if (video == StreamDecoder::OpenResult::Opened && m_video->codec()->width > 0 && m_video->codec()->height > 0) {
+        inWidth = m_video->codec()->width;
+        inHeight = m_video->codec()->height;
+        const AVRational base = m_video->stream()->time_base;
+        m_timeScale = base.den > 0 ? base.den : 1;
+        m_timeNumerator = base.num > 0 ? base.num : 1;
+    } else {
+        // A movie without (decodable) video: its first getVideoFrame ends the job.
+        m_video.reset();
+        m_timeScale = 600;
+        m_timeNumerator = 1;
+    }
+
+    openSound(sourcePath);
+
+    // The frame rate from the first sample after time 0.
+    double rate = 0.0;
+    int64_t first = 0;
+    if (nextVideoSampleAfter(0, first) && first > 0)
+        rate = double(m_timeScale) / double(first);
+    if (rate < 0.0001) {
+        rate = assumedFrameRate();
+        if (rate <= 0.0) {
+            std::printf("QT: Error determining framerate\n");
+            showError("Movie: error determining framerate. Use the preference option to assume a framerate.\nfile: "
+                      + sourcePath);
+            return fail();
+        }
+    }
+    hasVideo = 1;
+    inFrameRate = rate;
+    frameRate = profile.outfruse ? profile.outfror : inFrameRate;
+
+    std::string problem;
+    if (hasAudio && !validateAudioProcessing(profile, problem)) {
+        showError(problem);
+        return fail();
+    }
+    if (m_video) {
+        if (!validateProcessing(profile, inWidth, inHeight, problem)) {
+            showError(problem);
+            return fail();
+        }
+        const OutputSize size = computeOutputSize(inWidth, inHeight, profile);
+        outWidth = size.width;
+        outHeight = size.height;
+        try {
+            m_renderBuffer.assign(size_t(inWidth) * inHeight * 4, 0);
+            m_scratchBuffer.assign(size_t(inWidth) * inHeight * 4, 0);
+            m_outputPicture.assign(size_t(outWidth) * outHeight * 4, 0);
+        } catch (const std::bad_alloc&) {
+            std::printf("QT: Error creating world!\n");
+            return fail();
+        }
+    }
+    // A step below one unit would never move the output clock.
+    const double step = std::floor(double(m_timeScale) / frameRate * 41.0);
+    m_step = std::isfinite(step) ? std::max<int64_t>(1, int64_t(std::min(step, 1e15))) : 1;
+    if (hasAudio)
+        rebuildAudioChain();
+    return 1;
+}
+
+void MovieSource::openSound(const std::string& sourcePath)
+{
+    hasAudio = 0;
+    m_audio = std::make_unique<StreamDecoder>();
+    const StreamDecoder::OpenResult sound = m_audio->open(sourcePath, AVMEDIA_TYPE_AUDIO);
+    if (sound == StreamDecoder::OpenResult::NoStream || sound == StreamDecoder::OpenResult::CannotOpenFile) {
+        std::printf("QT: Error getting audio track, no audio\n");
+        m_audio.reset();
+        return;
+    }
+    if (sound == StreamDecoder::OpenResult::Opened) {
+        const uint32_t tag = m_audio->stream()->codecpar->codec_tag;
+        std::printf("QT audio format=%c%c%c%c\n", printable(tag & 0xFF), printable((tag >> 8) & 0xFF),
+                    printable((tag >> 16) & 0xFF), printable(tag >> 24));
+    }
+    m_soundFrame.reset(av_frame_alloc());
+    if (sound != StreamDecoder::OpenResult::Opened || !m_soundFrame
+        || !m_audioFrames.setFormat(audioFormatOf(m_audio->codec()))) {
+        std::printf("QT: Error creating soundConverter\n");
+        m_audio.reset();
+        return;
+    }
+    inRate = m_audioFrames.rate();
+    inChannels = m_audioFrames.format().channels;
+    inBits = m_audioFrames.decodedBits();
+    hasAudio = 1;
+}
+
+int MovieSource::close()
+{
+    m_video.reset();
+    m_audio.reset();
+    m_sample.reset();
+    m_soundFrame.reset();
+    m_haveSample = false;
+    m_renderBuffer = {};
+    m_scratchBuffer = {};
+    m_outputPicture = {};
+    m_filter = AudioFilter{};
+    m_resampler = AudioResampler{};
+    m_chunkRest = m_chunk = nullptr;
+    m_chunkRestBytes = m_chunkBytes = 0;
+    m_pending = nullptr;
+    m_pendingBytes = 0;
+    return 1;
+}
+
+int MovieSource::setOption(const char*, int) { return 0; }
+int MovieSource::setOption(const char*, double) { return 0; }
+
+bool MovieSource::nextVideoSampleAfter(int64_t time, int64_t& sampleTime)
+{
+    while (!m_haveSample || m_sampleTime <= time) {
+        if (!m_video || !m_video->next(m_sample.get())) {
+            m_haveSample = false;
+            m_video.reset(); // the end of the video
+            return false;
+        }
+        const int64_t stamp = m_sample->best_effort_timestamp;
+        // A sample without a time follows the one before it.
+        m_sampleTime = stamp == AV_NOPTS_VALUE ? m_sampleTime + 1 : (stamp - m_video->startTime()) * m_timeNumerator;
+        m_haveSample = true;
+    }
+    sampleTime = m_sampleTime;
+    return true;
+}
+
+int MovieSource::getVideoFrame(const uint8_t** picture)
+{
+    if (picture)
+        *picture = nullptr;
+    if (!hasVideo || !picture || m_outputPicture.empty())
+        return 0;
+    const int64_t saved = m_outputClock;
+    int64_t previous = m_samplePos;
+    for (;;) {
+        int64_t sampleTime = 0;
+        if (!nextVideoSampleAfter(m_samplePos / 41, sampleTime))
+            return 0;
+        m_samplePos = 41 * sampleTime;
+        m_outputClock = saved + m_step;
+        if (m_rendered && m_samplePos > m_outputClock) {
+            // The next sample belongs to a later output frame: repeat this one.
+            m_samplePos = previous;
+            *picture = m_outputPicture.data();
+            return 1;
+        }
+        // Rendered bottom-up directly, which is the render and the row reversal in one.
+        if (!m_pictures.convert(m_sample.get(), m_renderBuffer.data(), inWidth, inHeight))
+            std::memset(m_renderBuffer.data(), 0, m_renderBuffer.size());
+        m_rendered = true;
+        if (m_samplePos > saved) {
+            processFrame(m_renderBuffer.data(), m_outputPicture.data(), inWidth, inHeight, outWidth, outHeight,
+                         m_scratchBuffer.data(), profile);
+            *picture = m_outputPicture.data();
+            return 1;
+        }
+        // A late sample: rendered, not output; try the one after it.
+        previous = m_samplePos;
+        m_outputClock = saved;
+    }
+}
+
+void MovieSource::rebuildAudioChain()
+{
+    const int rate = m_audioFrames.rate(), channels = m_audioFrames.chainChannels(), bits = m_audioFrames.chainBits();
+    m_filter = createAudioFilter(rate, channels, bits, profile);
+    m_resampler = createResampler(rate, channels, bits, profile.outSrate, profile.outChannels);
+}
+
+bool MovieSource::readSoundChunk()
+{
+    m_chunk = nullptr;
+    m_chunkBytes = 0;
+    if (m_chunkRestBytes == 0) {
+        if (!m_audio || !m_audio->next(m_soundFrame.get()))
+            return false;
+        const AudioFormatKey format = audioFormatOf(m_soundFrame.get());
+        if (!(format == m_audioFrames.format())) {
+            if (!m_audioFrames.setFormat(format)) {
+                std::printf("QT: error calling SCCB\n");
+                return false;
+            }
+            rebuildAudioChain();
+        }
+        m_chunkRest = m_audioFrames.convert(m_soundFrame.get(), m_chunkRestBytes);
+        av_frame_unref(m_soundFrame.get());
+        if (m_chunkRestBytes == 0) {
+            std::printf("QT: error calling SCCB\n");
+            return false;
+        }
+    }
+    // At most kMaxChunkBytes at a time, in whole sample frames.
+    const size_t frameBytes = size_t(m_audioFrames.chainChannels()) * (m_audioFrames.chainBits() / 8);
+    size_t part = std::min(m_chunkRestBytes, kMaxChunkBytes);
+    if (part < m_chunkRestBytes)
+        part -= part % frameBytes;
+    m_chunk = m_chunkRest;
+    m_chunkBytes = part;
+    m_chunkRest += part;
+    m_chunkRestBytes -= part;
+    return true;
+}
+
+int MovieSource::getAudio(uint8_t* buffer, int maxBytes, int* length)
+{
+    if (length)
+        *length = 0;
+    if (!hasAudio || !buffer || !length || maxBytes <= 0)
+        return 0;
+    const size_t frameBytes = size_t(profile.outChannels) * 2;
+    const size_t maximum = size_t(maxBytes) - size_t(maxBytes) % frameBytes;
+    if (m_pendingBytes == 0) {
+        if (!readSoundChunk() || m_chunkBytes == 0)
+            return 0;
+        filterBlock(m_filter, m_chunk, m_chunkBytes);
+        m_pendingBytes = convertBlock(m_resampler, m_chunk, m_chunkBytes, m_pending);
+        if (m_pendingBytes == 0)
+            return 0;
+    }
+    const size_t take = std::min(maximum, m_pendingBytes);
+    if (take == 0)
+        return 0;
+    std::memcpy(buffer, m_pending, take);
+    m_pending += take;
+    m_pendingBytes -= take;
+    *length = int(take);
+    return 1;
+}
+
+} // namespace moxel

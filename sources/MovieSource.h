@@ -1,0 +1,77 @@
+// The source for movie files (names ending ".mov"). It has no threads and no
+// queues: the worker's calls drive it. getVideoFrame steps through the
+// video samples against an output clock (all times in movie units x 41),
+// repeating or skipping samples to reach the output frame rate, and renders
+// the sample due into a bottom-up 32-bit picture for the picture stage.
+// getAudio decodes the sound track chunk by chunk (one decoded frame, in
+// parts of at most 262,144 bytes of PCM) and runs the audio chain on it.
+//
+// The video and the sound are read by two demuxers of their own on the file,
+// so their positions advance independently; nothing seeks back. Diagnostics
+// begin "QT:" and go to standard output.
+#pragma once
+
+#include "pipeline/AudioFilter.h"
+#include "pipeline/AudioResampler.h"
+#include "sources/AudioFrameConverter.h"
+#include "sources/MediaSource.h"
+#include "sources/PictureConverter.h"
+#include "sources/StreamDecoder.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace moxel {
+
+class MovieSource final : public MediaSource {
+public:
+    // The most PCM one chunk hands to the audio chain at a time.
+    static constexpr size_t kMaxChunkBytes = 262144;
+
+    MovieSource() = default;
+    ~MovieSource() override;
+
+    int open(const std::string& sourcePath, const std::string& profilePath) override;
+    int getVideoFrame(const uint8_t** picture) override;
+    int getAudio(uint8_t* buffer, int maxBytes, int* length) override;
+    int close() override;
+    int setOption(const char* name, int value) override;
+    int setOption(const char* name, double value) override;
+
+private:
+    int fail();
+    void openSound(const std::string& sourcePath);
+    // The start of the first video sample after time (movie units); false
+    // when there is none.
+    bool nextVideoSampleAfter(int64_t time, int64_t& sampleTime);
+    bool readSoundChunk(); // fills m_chunk and m_chunkBytes; false without data
+    void rebuildAudioChain();
+
+    std::unique_ptr<StreamDecoder> m_video, m_audio;
+    int64_t m_timeScale = 0;     // movie units per second
+    int64_t m_timeNumerator = 1; // movie units per stream tick
+    FramePtr m_sample;           // the decoded sample at m_sampleTime
+    bool m_haveSample = false;
+    int64_t m_sampleTime = 0;
+    int64_t m_samplePos = 0;     // movie time x 41 of the last sample used
+    int64_t m_outputClock = 0;   // movie time x 41 at which the current output frame ends
+    int64_t m_step = 0;          // one output frame in movie time x 41
+    bool m_rendered = false;
+
+    PictureConverter m_pictures;
+    std::vector<uint8_t> m_renderBuffer, m_scratchBuffer, m_outputPicture;
+
+    AudioFrameConverter m_audioFrames;
+    AudioFilter m_filter;
+    AudioResampler m_resampler;
+    FramePtr m_soundFrame;
+    uint8_t* m_chunkRest = nullptr; // decoded PCM of the current frame not yet converted
+    size_t m_chunkRestBytes = 0;
+    uint8_t* m_chunk = nullptr;      // the part being converted
+    size_t m_chunkBytes = 0;
+    const uint8_t* m_pending = nullptr; // converted PCM not yet handed out
+    size_t m_pendingBytes = 0;
+};
+
+} // namespace moxel

@@ -1,0 +1,104 @@
+#include "sources/StreamDecoder.h"
+
+namespace moxel {
+namespace {
+
+// Damaged packets in a row after which the rest of the stream counts as lost.
+constexpr int kMaxErrorsInRow = 1000;
+
+} // namespace
+
+int StreamDecoder::interrupted(void* self)
+{
+    const auto* decoder = static_cast<const StreamDecoder*>(self);
+    return decoder->m_stopFlag && decoder->m_stopFlag->load() ? 1 : 0;
+}
+
+StreamDecoder::OpenResult StreamDecoder::open(const std::string& path, AVMediaType type)
+{
+    AVFormatContext* context = avformat_alloc_context();
+    if (!context)
+        return OpenResult::CannotOpenFile;
+    context->interrupt_callback.callback = &StreamDecoder::interrupted;
+    context->interrupt_callback.opaque = this;
+    if (avformat_open_input(&context, path.c_str(), nullptr, nullptr) < 0)
+        return OpenResult::CannotOpenFile; // the context is freed on failure
+    m_format.reset(context);
+    if (avformat_find_stream_info(context, nullptr) < 0)
+        return OpenResult::CannotOpenFile;
+
+    int index = -1;
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        // Cover art of sound files is a one-picture "video" stream.
+        if (type == AVMEDIA_TYPE_VIDEO && (context->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            context->streams[i]->discard = AVDISCARD_ALL;
+    }
+    const AVCodec* codec = nullptr;
+    index = av_find_best_stream(context, type, -1, -1, &codec, 0);
+    if (index == AVERROR_DECODER_NOT_FOUND)
+        return OpenResult::NoDecoder;
+    if (index < 0)
+        return OpenResult::NoStream;
+    if (type == AVMEDIA_TYPE_VIDEO && (context->streams[index]->disposition & AV_DISPOSITION_ATTACHED_PIC))
+        return OpenResult::NoStream;
+    for (unsigned i = 0; i < context->nb_streams; ++i)
+        context->streams[i]->discard = int(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    m_stream = context->streams[index];
+
+    std::unique_ptr<AVCodecContext, CodecContextFreer> decoder(avcodec_alloc_context3(codec));
+    m_packet.reset(av_packet_alloc());
+    if (!decoder || !m_packet || avcodec_parameters_to_context(decoder.get(), m_stream->codecpar) < 0)
+        return OpenResult::NoDecoder;
+    decoder->pkt_timebase = m_stream->time_base;
+    if (avcodec_open2(decoder.get(), codec, nullptr) < 0)
+        return OpenResult::NoDecoder;
+    m_codec = std::move(decoder);
+    return OpenResult::Opened;
+}
+
+int64_t StreamDecoder::startTime() const
+{
+    return m_stream && m_stream->start_time != AV_NOPTS_VALUE ? m_stream->start_time : 0;
+}
+
+bool StreamDecoder::next(AVFrame* frame)
+{
+    if (!m_codec || m_ended)
+        return false;
+    for (;;) {
+        if (m_ended || interrupted(this)) {
+            m_ended = true;
+            return false;
+        }
+        const int received = avcodec_receive_frame(m_codec.get(), frame);
+        if (received == 0) {
+            m_errorsInRow = 0;
+            return true;
+        }
+        if (m_flushed || received == AVERROR_EOF) {
+            m_ended = true;
+            return false;
+        }
+        if (received != AVERROR(EAGAIN) && ++m_errorsInRow > kMaxErrorsInRow) {
+            m_ended = true; // a decoder that cannot go on
+            return false;
+        }
+        if (av_read_frame(m_format.get(), m_packet.get()) < 0) {
+            // The end of the file or an unreadable rest: drain what is decoded.
+            avcodec_send_packet(m_codec.get(), nullptr);
+            m_flushed = true;
+            continue;
+        }
+        if (m_packet->stream_index == m_stream->index) {
+            const int sent = avcodec_send_packet(m_codec.get(), m_packet.get());
+            if (sent < 0 && sent != AVERROR(EAGAIN)) {
+                ++m_skippedPackets; // a damaged packet: go on with the next one
+                if (++m_errorsInRow > kMaxErrorsInRow)
+                    m_ended = true;
+            }
+        }
+        av_packet_unref(m_packet.get());
+    }
+}
+
+} // namespace moxel
