@@ -1,0 +1,341 @@
+// The decoder source end to end on clips written by the FFmpeg libraries:
+// what each kind of file opens with, how many pictures and how much PCM it
+// delivers, the frame-rate rules, damaged and missing files, and closing
+// while both decoding threads are held back by full queues.
+#include "sources/DecoderSource.h"
+
+#include "support/ClipWriter.h"
+#include "SourceTestSupport.h"
+#include "support/TempDir.h"
+#include "pipeline/VideoTables.h"
+#include "sources/SourceHolder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+namespace moxel {
+namespace {
+
+using test::ClipSpec;
+
+class DecoderSourceTest : public ::testing::Test {
+protected:
+    void SetUp() override { initVideoTables(); }
+
+    std::string clip(const std::string& name, const ClipSpec& spec)
+    {
+        const std::string path = m_dir.file(name);
+        std::string error;
+        EXPECT_TRUE(test::writeClip(path, spec, &error)) << name << ": " << error;
+        return path;
+    }
+    std::string profile(const std::vector<std::pair<std::string, std::string>>& keys)
+    {
+        return test::writeProfile(m_dir.file("p" + std::to_string(++m_profiles) + ".pf"), keys);
+    }
+
+    test::TempDir m_dir;
+    int m_profiles = 0;
+};
+
+struct ClipCase {
+    const char* name;
+    ClipSpec spec;
+    double inFps;      // 0: not checked
+    int outWidth, outHeight;
+    int minPictures, maxPictures;
+    double audioToleranceSeconds; // of the output PCM; below 0: no audio expected
+};
+
+ClipSpec makeSpec(const char* video, const char* audio, int width = 160, int height = 120, int fpsNum = 25,
+                  int fpsDen = 1, int frames = 25)
+{
+    ClipSpec spec;
+    spec.videoCodec = video;
+    spec.audioCodec = audio;
+    spec.width = width;
+    spec.height = height;
+    spec.fpsNum = fpsNum;
+    spec.fpsDen = fpsDen;
+    spec.frameCount = frames;
+    return spec;
+}
+
+TEST_F(DecoderSourceTest, EachKindOfClipOpensAndDelivers)
+{
+    ClipSpec vfr = makeSpec("mpeg4", "", 160, 120, 25, 1, 21);
+    vfr.skipEvery = 5; // 21 pictures over 25 slots
+    ClipSpec surround = makeSpec("", "aac");
+    surround.channels = 6;
+    surround.audioSeconds = 0.5;
+    ClipSpec wav = makeSpec("", "pcm_s16le");
+    wav.audioSeconds = 0.75;
+    ClipSpec mp3 = makeSpec("", "mp3");
+    mp3.audioSeconds = 0.5;
+    mp3.sampleRate = 22050;
+    mp3.channels = 1;
+    ClipSpec mjpeg = makeSpec("mjpeg", "pcm_u8");
+    mjpeg.sampleRate = 11025;
+    mjpeg.channels = 1;
+
+    const ClipCase cases[] = {
+        {"h264_aac.mp4", makeSpec("h264", "aac"), 25.0, 160, 128, 25, 25, 0.05},
+        {"mjpeg_u8.avi", mjpeg, 25.0, 160, 128, 25, 25, 0.01},
+        {"vfr.mkv", vfr, 25.0, 160, 128, 25, 25, -1},
+        {"mpeg4_mp3.ts", makeSpec("mpeg4", "mp3"), 25.0, 160, 128, 25, 26, 0.08},
+        {"video_only.avi", makeSpec("mpeg4", "", 160, 120, 25, 1, 10), 25.0, 160, 128, 10, 10, -1},
+        // Start times in 100-ns units are a little late for some 1001 slots,
+        // which may count one made-up picture.
+        {"ntsc.mp4", makeSpec("h264", "aac", 160, 120, 30000, 1001, 15), 30000.0 / 1001, 160, 128, 15, 16, 0.05},
+        {"film.avi", makeSpec("mpeg4", "", 160, 120, 24000, 1001, 12), 24000.0 / 1001, 160, 128, 12, 13, -1},
+        {"odd_width.avi", makeSpec("rawvideo", "", 321, 120, 25, 1, 5), 25.0, 336, 128, 5, 5, -1},
+        {"surround.mp4", surround, 15.0, 0, 0, 0, 0, 0.05},
+        {"tone.wav", wav, 15.0, 0, 0, 0, 0, 0.0},
+        {"tone.mp3", mp3, 15.0, 0, 0, 0, 0, 0.1},
+    };
+    for (const ClipCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = clip(c.name, c.spec);
+        DecoderSource source;
+        ASSERT_EQ(source.open(path, m_dir.file("missing.pf")), 1);
+        const bool video = !c.spec.videoCodec.empty();
+        const bool audio = !c.spec.audioCodec.empty();
+        EXPECT_EQ(source.hasVideo, video ? 1 : 0);
+        EXPECT_EQ(source.hasAudio, audio ? 1 : 0);
+        if (video) {
+            EXPECT_EQ(source.inWidth, c.spec.width);
+            EXPECT_EQ(source.inHeight, c.spec.height);
+        }
+        EXPECT_NEAR(source.inFrameRate, c.inFps, 1e-6);
+        EXPECT_DOUBLE_EQ(source.frameRate, source.inFrameRate);
+        EXPECT_EQ(source.outWidth, c.outWidth);
+        EXPECT_EQ(source.outHeight, c.outHeight);
+        if (audio) {
+            EXPECT_EQ(source.inRate, c.spec.sampleRate);
+            EXPECT_EQ(source.inChannels, c.spec.channels);
+        }
+
+        const test::DrainResult got = test::drainSource(source);
+        EXPECT_GE(int(got.frameNumbers.size()), c.minPictures);
+        EXPECT_LE(int(got.frameNumbers.size()), c.maxPictures);
+        // The counter reads back in order: the pictures are upright, unskewed and complete.
+        for (size_t i = 0; i < got.frameNumbers.size(); ++i) {
+            ASSERT_GE(got.frameNumbers[i], 0) << "picture " << i;
+            if (i > 0) {
+                EXPECT_GE(got.frameNumbers[i], got.frameNumbers[i - 1]);
+            }
+        }
+        if (video && !got.frameNumbers.empty()) {
+            EXPECT_EQ(got.frameNumbers.front(), 0);
+            EXPECT_EQ(got.frameNumbers.back(), c.spec.frameCount - 1);
+        }
+        if (audio) {
+            const double seconds = c.spec.audioSeconds >= 0 ? c.spec.audioSeconds : test::clipVideoSeconds(c.spec);
+            const double expectedBytes = seconds * 44100 * 2 * 2;
+            EXPECT_NEAR(double(got.audioBytes), expectedBytes, c.audioToleranceSeconds * 44100 * 4 + 4);
+            EXPECT_TRUE(got.countsAligned);
+            int peak = 0;
+            for (int16_t s : got.samples)
+                peak = std::max(peak, std::abs(int(s)));
+            EXPECT_GT(peak, 3000); // the tone is there
+        } else {
+            EXPECT_EQ(got.audioBytes, 0);
+        }
+        EXPECT_EQ(source.close(), 1);
+    }
+}
+
+TEST_F(DecoderSourceTest, SkippedSlotsOfAVariableRateFileRepeatThePreviousPicture)
+{
+    ClipSpec spec = makeSpec("mpeg4", "", 160, 120, 25, 1, 9);
+    spec.skipEvery = 3; // pictures 0 1 2 _ 3 4 5 _ 6 7 8
+    DecoderSource source;
+    ASSERT_EQ(source.open(clip("gaps.mkv", spec), ""), 1);
+    const std::vector<int> expected = {0, 1, 2, 2, 3, 4, 5, 5, 6, 7, 8};
+    EXPECT_EQ(test::drainSource(source).frameNumbers, expected);
+    DecoderSource ignoring;
+    ASSERT_EQ(ignoring.open(m_dir.file("gaps.mkv"), ""), 1);
+    EXPECT_EQ(ignoring.setOption("IGNORE_DROPS", 1), 0);
+    EXPECT_EQ(test::drainSource(ignoring).frameNumbers.size(), 9u);
+}
+
+TEST_F(DecoderSourceTest, OutputFrameRateDropsAndRepeats)
+{
+    const std::string path = clip("twentyfive.avi", makeSpec("mpeg4", "", 160, 120, 25, 1, 20));
+    {
+        DecoderSource source;
+        ASSERT_EQ(source.open(path, profile({{"outfruse", "1"}, {"outfror", "12.5"}})), 1);
+        EXPECT_DOUBLE_EQ(source.frameRate, 12.5);
+        EXPECT_DOUBLE_EQ(source.inFrameRate, 25.0);
+        // Every second picture is dropped, the first among them.
+        const std::vector<int> expected = {1, 3, 5, 7, 9, 11, 13, 15, 17, 19};
+        EXPECT_EQ(test::drainSource(source).frameNumbers, expected);
+    }
+    {
+        DecoderSource source;
+        ASSERT_EQ(source.open(path, profile({{"outfruse", "1"}, {"outfror", "50"}})), 1);
+        const std::vector<int> numbers = test::drainSource(source).frameNumbers;
+        // Each picture is preceded by one repetition of the one before it
+        // (the first by one of itself): 0 0 0 1 1 2 ... 18 18 19.
+        ASSERT_EQ(numbers.size(), 40u);
+        EXPECT_EQ(numbers[0], 0);
+        for (size_t i = 1; i < numbers.size(); ++i)
+            EXPECT_EQ(numbers[i], int((i - 1) / 2)) << i;
+    }
+    {
+        // "fr_or" after open changes the reported output rate.
+        DecoderSource source;
+        ASSERT_EQ(source.open(path, ""), 1);
+        EXPECT_EQ(source.setOption("Fr_Or", 12.5), 0);
+        EXPECT_DOUBLE_EQ(source.frameRate, 12.5);
+        EXPECT_NE(source.setOption("other", 1.0), 0);
+        EXPECT_NE(source.setOption("other", 1), 0);
+    }
+}
+
+TEST_F(DecoderSourceTest, EightBitSilenceStaysSilentAndSurroundIsDownmixed)
+{
+    ClipSpec silence = makeSpec("", "pcm_u8");
+    silence.toneAmplitude = 0.0;
+    silence.audioSeconds = 0.25;
+    silence.sampleRate = 22050;
+    silence.channels = 1;
+    DecoderSource quiet;
+    ASSERT_EQ(quiet.open(clip("silence.wav", silence), profile({{"out_srate", "22050"}, {"out_channels", "1"}})), 1);
+    const test::DrainResult heard = test::drainSource(quiet);
+    EXPECT_EQ(heard.audioBytes, int64_t(22050 / 4) * 2);
+    for (int16_t s : heard.samples)
+        ASSERT_EQ(s, 0);
+
+    ClipSpec surround = makeSpec("", "pcm_s16le");
+    surround.channels = 6;
+    surround.audioSeconds = 0.25;
+    DecoderSource mixed;
+    ASSERT_EQ(mixed.open(clip("surround.wav", surround), ""), 1);
+    EXPECT_EQ(mixed.inChannels, 6);
+    const test::DrainResult stereo = test::drainSource(mixed);
+    EXPECT_EQ(stereo.audioBytes, int64_t(44100 / 4) * 4);
+    int peak = 0;
+    for (int16_t s : stereo.samples)
+        peak = std::max(peak, std::abs(int(s)));
+    EXPECT_GT(peak, 5000);
+    EXPECT_LT(peak, 32767); // weighted so that nothing clips
+}
+
+TEST_F(DecoderSourceTest, MissingFileShowsTheOpeningMessage)
+{
+    test::RecordingPrompt prompt;
+    SourceHolder holder(&prompt);
+    const std::string path = m_dir.file("nothing here.avi");
+    EXPECT_EQ(holder.open(path, ""), 0);
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(prompt.messages[0].title, "Error");
+    EXPECT_EQ(prompt.messages[0].text, "DirectShow: error opening input file/stream:\n" + path);
+    EXPECT_EQ(holder.close(), 1);
+}
+
+TEST_F(DecoderSourceTest, DamagedFilesEndWithoutACrash)
+{
+    // Garbage, and clips cut at several places or with their middle overwritten.
+    std::vector<uint8_t> noise(20000);
+    uint32_t seed = 12345;
+    for (uint8_t& b : noise) {
+        seed = seed * 1103515245u + 12345u;
+        b = uint8_t(seed >> 24);
+    }
+    test::writeFileBytes(m_dir.file("noise.avi"), noise);
+    std::vector<std::string> paths = {m_dir.file("noise.avi")};
+    const std::pair<const char*, ClipSpec> originals[] = {
+        {"cut.mkv", makeSpec("h264", "aac")},
+        {"cut.mp4", makeSpec("h264", "aac")},
+        {"cut.avi", makeSpec("mjpeg", "pcm_s16le")},
+    };
+    for (const auto& [name, spec] : originals) {
+        const std::vector<uint8_t> bytes = test::readFileBytes(clip(name, spec));
+        for (double cut : {0.3, 0.6, 0.9}) {
+            const std::string truncated = m_dir.file(std::to_string(int(cut * 10)) + name);
+            test::writeFileBytes(truncated, std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(bytes.size() * cut)));
+            paths.push_back(truncated);
+        }
+        std::vector<uint8_t> scrambled = bytes;
+        for (size_t i = scrambled.size() / 3; i < scrambled.size() * 2 / 3; i += 7)
+            scrambled[i] ^= 0x5A;
+        paths.push_back(m_dir.file(std::string("scrambled_") + name));
+        test::writeFileBytes(paths.back(), scrambled);
+    }
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        test::RecordingPrompt prompt;
+        SourceHolder holder(&prompt);
+        if (holder.open(path, "")) {
+            const test::DrainResult got = test::drainSource(*holder.source());
+            EXPECT_LE(got.frameNumbers.size(), 40u);
+            EXPECT_TRUE(prompt.messages.empty());
+        } else {
+            EXPECT_EQ(prompt.messages.size(), 1u);
+        }
+        holder.close();
+    }
+}
+
+TEST_F(DecoderSourceTest, BadlyInterleavedFileIsReadWithBoundedQueues)
+{
+    // All pictures first, then all sound: reading one stream's thread never
+    // waits for the other's packets, and neither queue passes its limit.
+    ClipSpec spec = makeSpec("mpeg4", "pcm_s16le", 160, 120, 25, 1, 100);
+    spec.interleave = false;
+    DecoderSource source;
+    ASSERT_EQ(source.open(clip("apart.avi", spec), ""), 1);
+    test::DrainResult got;
+    std::vector<uint8_t> buffer(16384);
+    for (;;) {
+        EXPECT_LE(source.queuedPictures(), DecoderSource::kMaxQueuedPictures);
+        EXPECT_LE(source.queuedAudioBytes(), DecoderSource::kMaxQueuedAudioBytes + 64 * 1024);
+        const uint8_t* picture = nullptr;
+        if (!source.getVideoFrame(&picture))
+            break;
+        got.frameNumbers.push_back(test::readFrameNumber(picture, source.outWidth, source.outHeight));
+        int length = 0;
+        if (source.getAudio(buffer.data(), int(buffer.size()), &length))
+            got.audioBytes += length;
+    }
+    int length = 0;
+    while (source.getAudio(buffer.data(), int(buffer.size()), &length))
+        got.audioBytes += length;
+    EXPECT_EQ(got.frameNumbers.size(), 100u);
+    EXPECT_EQ(got.audioBytes, int64_t(4 * 44100) * 4);
+}
+
+TEST_F(DecoderSourceTest, CloseReturnsWhileBothThreadsWaitOnFullQueues)
+{
+    ClipSpec spec = makeSpec("mpeg4", "pcm_s16le", 160, 120, 25, 1, 100);
+    const std::string path = clip("long.avi", spec);
+    for (int round = 0; round < 3; ++round) {
+        auto source = std::make_unique<DecoderSource>();
+        ASSERT_EQ(source->open(path, ""), 1);
+        // Wait until both queues are full, i.e. both threads are held back.
+        while (source->queuedPictures() < DecoderSource::kMaxQueuedPictures
+               || source->queuedAudioBytes() < DecoderSource::kMaxQueuedAudioBytes)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_EQ(source->queuedPictures(), DecoderSource::kMaxQueuedPictures);
+        if (round == 1) {
+            const uint8_t* picture = nullptr;
+            EXPECT_EQ(source->getVideoFrame(&picture), 1);
+        }
+        EXPECT_EQ(source->close(), 1);
+        const uint8_t* picture = nullptr;
+        EXPECT_EQ(source->getVideoFrame(&picture), 0);
+        int length = 3;
+        uint8_t buffer[64];
+        EXPECT_EQ(source->getAudio(buffer, 64, &length), 0);
+        EXPECT_EQ(length, 0);
+    }
+}
+
+} // namespace
+} // namespace moxel

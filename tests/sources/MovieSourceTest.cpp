@@ -1,0 +1,169 @@
+// The movie source on .mov clips written by the FFmpeg libraries: stepping
+// against the output clock, chunked sound, movies without one of the tracks,
+// and movies that cannot be opened or have no frame rate.
+#include "sources/MovieSource.h"
+
+#include "support/ClipWriter.h"
+#include "SourceTestSupport.h"
+#include "support/TempDir.h"
+#include "app/ProgramFolders.h"
+#include "pipeline/VideoTables.h"
+
+#include <gtest/gtest.h>
+
+namespace moxel {
+namespace {
+
+using test::ClipSpec;
+
+class MovieSourceTest : public ::testing::Test {
+protected:
+    void SetUp() override { initVideoTables(); }
+    void TearDown() override
+    {
+        programFolders().assumeFpsEnabled = true;
+        programFolders().assumedFps = 30.0;
+    }
+
+    std::string clip(const std::string& name, const ClipSpec& spec)
+    {
+        const std::string path = m_dir.file(name);
+        std::string error;
+        EXPECT_TRUE(test::writeClip(path, spec, &error)) << name << ": " << error;
+        return path;
+    }
+    std::string profile(const std::vector<std::pair<std::string, std::string>>& keys)
+    {
+        return test::writeProfile(m_dir.file("p" + std::to_string(++m_profiles) + ".pf"), keys);
+    }
+
+    test::TempDir m_dir;
+    int m_profiles = 0;
+};
+
+ClipSpec movieSpec(int fps, int frames, const char* audio = "")
+{
+    ClipSpec spec;
+    spec.videoCodec = "mpeg4";
+    spec.fpsNum = fps;
+    spec.frameCount = frames;
+    spec.audioCodec = audio;
+    return spec;
+}
+
+std::vector<int> counting(int from, int to)
+{
+    std::vector<int> numbers;
+    for (int i = from; i <= to; ++i)
+        numbers.push_back(i);
+    return numbers;
+}
+
+TEST_F(MovieSourceTest, SteppingAtTheMovieRateYieldsEverySampleAfterTimeZero)
+{
+    MovieSource source;
+    ASSERT_EQ(source.open(clip("same.mov", movieSpec(30, 12, "aac")), ""), 1);
+    EXPECT_EQ(source.hasVideo, 1);
+    EXPECT_EQ(source.hasAudio, 1);
+    EXPECT_EQ(source.inWidth, 160);
+    EXPECT_EQ(source.inHeight, 120);
+    EXPECT_NEAR(source.inFrameRate, 30.0, 1e-9);
+    EXPECT_EQ(source.outWidth, 160);
+    const test::DrainResult got = test::drainSource(source);
+    EXPECT_EQ(got.frameNumbers, counting(1, 11));
+    EXPECT_NEAR(double(got.audioBytes), 0.4 * 44100 * 4, 0.05 * 44100 * 4);
+    EXPECT_TRUE(got.countsAligned);
+    EXPECT_EQ(source.close(), 1);
+}
+
+TEST_F(MovieSourceTest, OutputRateSkipsOrRepeatsSamples)
+{
+    const std::string path = clip("thirty.mov", movieSpec(30, 9));
+    {
+        MovieSource source;
+        ASSERT_EQ(source.open(path, profile({{"outfruse", "1"}, {"outfror", "15"}})), 1);
+        EXPECT_DOUBLE_EQ(source.frameRate, 15.0);
+        const std::vector<int> expected = {1, 3, 5, 7};
+        EXPECT_EQ(test::drainSource(source).frameNumbers, expected);
+    }
+    {
+        MovieSource source;
+        ASSERT_EQ(source.open(path, profile({{"outfruse", "1"}, {"outfror", "60"}})), 1);
+        // The first shown sample three times (the clock starts at 0), then each twice.
+        const std::vector<int> expected = {1, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8};
+        const std::vector<int> got = test::drainSource(source).frameNumbers;
+        ASSERT_GE(got.size(), expected.size());
+        EXPECT_EQ(std::vector<int>(got.begin(), got.begin() + long(expected.size())), expected);
+    }
+}
+
+TEST_F(MovieSourceTest, MoviesWithoutOneTrack)
+{
+    ClipSpec soundOnly = movieSpec(30, 0, "aac");
+    soundOnly.videoCodec.clear();
+    soundOnly.audioSeconds = 0.5;
+    soundOnly.channels = 6; // downmixed on the way
+    MovieSource sound;
+    ASSERT_EQ(sound.open(clip("sound.mov", soundOnly), ""), 1);
+    EXPECT_EQ(sound.hasVideo, 1);
+    EXPECT_EQ(sound.hasAudio, 1);
+    EXPECT_DOUBLE_EQ(sound.inFrameRate, 30.0); // assumed
+    const uint8_t* picture = nullptr;
+    EXPECT_EQ(sound.getVideoFrame(&picture), 0);
+    EXPECT_EQ(picture, nullptr);
+    test::DrainResult heard;
+    std::vector<uint8_t> buffer(16384);
+    int length = 0;
+    while (sound.getAudio(buffer.data(), 16384, &length))
+        heard.audioBytes += length;
+    EXPECT_NEAR(double(heard.audioBytes), 0.5 * 44100 * 4, 0.05 * 44100 * 4);
+
+    MovieSource silent;
+    ASSERT_EQ(silent.open(clip("silent.mov", movieSpec(25, 5)), ""), 1);
+    EXPECT_EQ(silent.hasAudio, 0);
+    length = 9;
+    EXPECT_EQ(silent.getAudio(buffer.data(), 16384, &length), 0);
+    EXPECT_EQ(length, 0);
+    EXPECT_EQ(test::drainSource(silent).frameNumbers, counting(1, 4));
+}
+
+TEST_F(MovieSourceTest, AMovieWithoutFrameRateNeedsThePreference)
+{
+    const std::string path = clip("still.mov", movieSpec(25, 1));
+    programFolders().assumeFpsEnabled = false;
+    test::RecordingPrompt prompt;
+    MovieSource refused;
+    refused.setPrompt(&prompt);
+    EXPECT_EQ(refused.open(path, ""), 0);
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(prompt.messages[0].title, "Error");
+    EXPECT_NE(prompt.messages[0].text.find("framerate"), std::string::npos);
+
+    programFolders().assumeFpsEnabled = true;
+    programFolders().assumedFps = 0.0;
+    MovieSource assumed;
+    ASSERT_EQ(assumed.open(path, ""), 1);
+    EXPECT_DOUBLE_EQ(assumed.inFrameRate, 30.0);
+    EXPECT_TRUE(test::drainSource(assumed).frameNumbers.empty()); // its one sample is at time 0
+}
+
+TEST_F(MovieSourceTest, UnopenableMoviesFailWithoutAMessage)
+{
+    test::writeFileText(m_dir.file("text.mov"), "not a movie at all");
+    const std::vector<uint8_t> whole = test::readFileBytes(clip("whole.mov", movieSpec(25, 10, "aac")));
+    test::writeFileBytes(m_dir.file("cut.mov"), std::vector<uint8_t>(whole.begin(), whole.begin() + long(whole.size() / 2)));
+    for (const char* name : {"missing.mov", "text.mov", "cut.mov"}) {
+        SCOPED_TRACE(name);
+        test::RecordingPrompt prompt;
+        MovieSource source;
+        source.setPrompt(&prompt);
+        if (source.open(m_dir.file(name), ""))
+            test::drainSource(source); // a cut that still opens ends cleanly
+        else
+            EXPECT_TRUE(prompt.messages.empty());
+        EXPECT_EQ(source.close(), 1);
+    }
+}
+
+} // namespace
+} // namespace moxel

@@ -1,0 +1,53 @@
+#include "SourceTestSupport.h"
+
+#include "support/ClipWriter.h"
+#include "support/TempDir.h"
+
+#include <cstring>
+
+namespace moxel::test {
+
+std::string writeProfile(const std::string& path, const std::vector<std::pair<std::string, std::string>>& keys)
+{
+    std::string text = "[kmfencpp]\nfriendly_name=test\n";
+    for (const auto& [key, value] : keys)
+        text += key + "=" + value + "\n";
+    writeFileText(path, text);
+    return path;
+}
+
+DrainResult drainSource(MediaSource& source, int maxPictures)
+{
+    DrainResult result;
+    std::vector<uint8_t> buffer(16384);
+    const int frameBytes = source.profile.outChannels * 2;
+    auto readAudio = [&]() {
+        int length = -1;
+        const int got = source.getAudio(buffer.data(), int(buffer.size()), &length);
+        if (!got)
+            return false;
+        if (length % frameBytes != 0)
+            result.countsAligned = false;
+        result.audioBytes += length;
+        for (int i = 0; i + 1 < length; i += 2)
+            result.samples.push_back(int16_t(uint16_t(buffer[i] | (buffer[i + 1] << 8))));
+        return true;
+    };
+    if (source.hasVideo) {
+        while (int(result.frameNumbers.size()) < maxPictures) {
+            const uint8_t* picture = nullptr;
+            if (!source.getVideoFrame(&picture) || !picture)
+                break;
+            result.frameNumbers.push_back(readFrameNumber(picture, source.outWidth, source.outHeight));
+            if (source.hasAudio)
+                readAudio();
+        }
+    }
+    if (source.hasAudio && int(result.frameNumbers.size()) < maxPictures) {
+        while (readAudio()) {
+        }
+    }
+    return result;
+}
+
+} // namespace moxel::test

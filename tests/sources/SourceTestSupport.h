@@ -1,0 +1,43 @@
+// Helpers of the source tests: a prompt that records what it is asked, a
+// profile file written from key/value pairs, and a reader that drains a
+// source the way the conversion worker does.
+#pragma once
+
+#include "app/Prompt.h"
+#include "sources/MediaSource.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace moxel::test {
+
+class RecordingPrompt : public Prompt {
+public:
+    struct Message {
+        std::string title, text;
+    };
+    void showMessage(const std::string& title, const std::string& text) override { messages.push_back({title, text}); }
+    bool askYesNo(const std::string&, const std::string&) override { return true; }
+    FileExistsAnswer askFileExists(const std::string&) override { return FileExistsAnswer::Yes; }
+
+    std::vector<Message> messages;
+};
+
+// Writes a profile file with the given "kmfencpp" keys; returns its path.
+std::string writeProfile(const std::string& path, const std::vector<std::pair<std::string, std::string>>& keys);
+
+struct DrainResult {
+    std::vector<int> frameNumbers;   // readFrameNumber of every picture handed out
+    std::vector<int16_t> samples;    // every PCM sample handed out
+    int64_t audioBytes = 0;
+    bool countsAligned = true;       // every getAudio count a multiple of the output frame size
+};
+
+// Reads pictures and PCM alternately (16384-byte audio blocks, as the worker
+// does) until the video ends, then the remaining audio until getAudio gives
+// 0. maxPictures stops early.
+DrainResult drainSource(MediaSource& source, int maxPictures = 100000);
+
+} // namespace moxel::test
