@@ -17,7 +17,8 @@ void KmfFrame::setInfo(uint32_t videoFormat_, int width_, int height_, double fr
 
 int KmfFrame::packet(KmfBitWriter& w) const
 {
-    if (width > kKmfMaxDimension || height > kKmfMaxDimension)
+    // A negative size would be written as its low 16 bits, a size that was never meant.
+    if (width > kKmfMaxDimension || height > kKmfMaxDimension || width < 0 || height < 0)
         return -1;
     if (frameRateCode == 0)
         return -1;
@@ -31,9 +32,12 @@ int KmfFrame::packet(KmfBitWriter& w) const
     // Negative lengths would turn into huge copies; a descriptor holding one is invalid.
     if (videoLength < 0 || audioLength < 0)
         return -1;
+    // A length without its bytes would be read from a null pointer.
+    if ((videoLength && !videoData) || (audioLength && !audioData))
+        return -1;
     uint32_t auxTotal = 0;
     for (int i = 0; i < auxCount; ++i) {
-        if (auxLength[i] > kKmfMaxAuxLength || auxLength[i] < 0)
+        if (auxLength[i] > kKmfMaxAuxLength || auxLength[i] < 0 || (auxLength[i] && !auxData[i]))
             return -1;
         auxTotal += uint32_t(auxLength[i]) + 6;
     }
