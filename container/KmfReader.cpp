@@ -98,10 +98,15 @@ KmfReadStatus KmfReader::readFileHeader(KmfFileHeaderInfo& header)
 {
     if (m_state == State::Start)
         parseHeader();
+    // A sound header stays available after a later frame failed.
+    if (m_hasHeader) {
+        header = m_header;
+        return KmfReadStatus::Ok;
+    }
     if (m_state == State::Failed || m_state == State::Closed)
         return KmfReadStatus::Error;
     header = m_header;
-    return m_hasHeader ? KmfReadStatus::Ok : KmfReadStatus::End;
+    return KmfReadStatus::End;
 }
 
 KmfReadStatus KmfReader::parseHeader()

@@ -86,7 +86,8 @@ public:
 
     // Ok: the file has a header, now in `header`; End: it has none and the
     // frames start at byte 0. May be called once before the frames; nextFrame
-    // reads the header itself when it was not called.
+    // reads the header itself when it was not called. A header that was read
+    // stays available (Ok) after a later frame fails.
     KmfReadStatus readFileHeader(KmfFileHeaderInfo& header);
     // Ok: the next frame is in `frame`; End: the frames ended cleanly where
     // the data (and the header's file size, when known) ends; Error otherwise.

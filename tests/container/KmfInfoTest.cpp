@@ -81,6 +81,7 @@ frames: 5 (2 sync)
 video bytes: 77
 audio bytes: 30
 aux bytes: 8 in 3 chunks
+toc entries at frame starts: 4 of 4
 )");
 
     // Without --frames the table is left out, the rest is the same.
@@ -122,6 +123,7 @@ TEST_F(KmfInfoTest, JsonReportOfASmallFile)
     EXPECT_EQ(doc["videoBytes"].number, 77);
     EXPECT_EQ(doc["audioBytes"].number, 30);
     EXPECT_EQ(doc["auxBytes"].number, 8);
+    EXPECT_EQ(doc["tocEntriesAtFrames"].number, 4);
     EXPECT_TRUE(doc["error"].isNull());
     EXPECT_TRUE(doc.has("error"));
 
@@ -204,9 +206,17 @@ TEST_F(KmfInfoTest, LongTocIsAbbreviatedInTextAndFullInJson)
     const std::string entries = "  toc entries: 0 0 0 0 0 0 0 0 ... 184 184 184 184 (first 8 and last 4 of 1024)\n";
     EXPECT_NE(text.out.find(entries), std::string::npos) << text.out;
 
+    EXPECT_NE(text.out.find("toc entries at frame starts: 1024 of 1024\n"), std::string::npos);
     JsonValue doc = parsed(kmfinfo({"--json", path}).out);
     ASSERT_EQ(doc["header"]["toc"].items.size(), 1024u);
     EXPECT_EQ(doc["header"]["toc"][1023].number, 184);
+
+    // A TOC entry that points between frames is counted out.
+    std::vector<uint8_t> bytes = makeSampleFile({.metadata = "", .tocSlots = 3}).bytes;
+    bytes[28 + 4] = 79; // slot 1: 78 -> 79
+    ToolRun off = kmfinfo({write("offtoc.kmf", bytes)});
+    EXPECT_EQ(off.code, 0);
+    EXPECT_NE(off.out.find("toc entries at frame starts: 2 of 3\n"), std::string::npos) << off.out;
 }
 
 TEST_F(KmfInfoTest, FileWithoutHeader)

@@ -275,6 +275,9 @@ TEST(KmfReader, TruncationAtEveryOffsetIsAnErrorAtTheRightByte)
             EXPECT_EQ(result.frames.size(), withHeader && cut < s.headerSize ? 0 : complete);
             KmfFrameInfo f;
             EXPECT_EQ(r.nextFrame(f), KmfReadStatus::Error) << "errors are final";
+            KmfFileHeaderInfo h;
+            EXPECT_EQ(r.readFileHeader(h), withHeader && cut >= s.headerSize ? KmfReadStatus::Ok : KmfReadStatus::Error)
+                << "a sound header stays readable";
         }
     }
 }

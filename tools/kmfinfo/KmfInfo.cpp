@@ -37,9 +37,21 @@ struct Totals {
     uint64_t auxBytes = 0; // payload, without the 6-byte chunk headers
     uint64_t auxChunks = 0;
     std::optional<KmfFrameInfo> firstSync;
+    // TOC entries that are the position of a frame. The TOC samples the
+    // frames in order, so one pass beside the frames finds them.
+    const KmfFileHeaderInfo* header = nullptr;
+    size_t tocNext = 0;
+    uint64_t tocAtFrames = 0;
 
     void add(const KmfFrameInfo& f)
     {
+        if (header) {
+            const uint64_t position = f.offset - header->headerSize;
+            while (tocNext < header->tocSize && header->toc[tocNext] < position)
+                ++tocNext;
+            for (; tocNext < header->tocSize && header->toc[tocNext] == position; ++tocNext)
+                ++tocAtFrames;
+        }
         ++frames;
         syncFrames += f.isSync;
         videoBytes += f.videoLength;
@@ -189,6 +201,8 @@ public:
         m_out << "video bytes: " << t.videoBytes << '\n';
         m_out << "audio bytes: " << t.audioBytes << '\n';
         m_out << "aux bytes: " << t.auxBytes << " in " << t.auxChunks << " chunks\n";
+        if (t.header && t.header->tocSize)
+            m_out << "toc entries at frame starts: " << t.tocAtFrames << " of " << t.header->tocSize << '\n';
     }
 
 private:
@@ -315,6 +329,11 @@ public:
             m_json.key(name);
             m_json.value(count);
         }
+        m_json.key("tocEntriesAtFrames");
+        if (t.header)
+            m_json.value(t.tocAtFrames);
+        else
+            m_json.null();
         m_json.key("error");
         if (reader.failed()) {
             m_json.beginObject(true);
@@ -344,9 +363,11 @@ int reportKmfInfo(KmfReader& reader, const std::string& name, const KmfInfoOptio
 
     report.begin(name, reader.sourceSize());
     KmfFileHeaderInfo header;
-    report.header(reader.readFileHeader(header) == KmfReadStatus::Ok ? &header : nullptr);
+    const bool hasHeader = reader.readFileHeader(header) == KmfReadStatus::Ok;
+    report.header(hasHeader ? &header : nullptr);
 
     Totals totals;
+    totals.header = hasHeader ? &header : nullptr;
     if (options.listFrames)
         report.beginFrames();
     KmfFrameInfo frame;
