@@ -69,6 +69,14 @@ void writeAll(int fd, const uint8_t* p, size_t n)
     }
 }
 
+void packAndWrite(int fd, const KmfFrame& frame, KmfBitWriter& w)
+{
+    if (frame.packet(w) != 0)
+        std::exit(3);
+    w.finish();
+    writeAll(fd, w.data(), w.length());
+}
+
 double runRound(const Case& c, Side side, int fd, KmfFrame frame, const std::vector<std::vector<uint8_t>>& serialised)
 {
     // Overwriting the same file region keeps the page cache work alike for every round.
@@ -86,18 +94,12 @@ double runRound(const Case& c, Side side, int fd, KmfFrame frame, const std::vec
             break;
         case Side::FreshWriter: {
             KmfBitWriter w;
-            if (frame.packet(w) != 0)
-                std::exit(3);
-            w.finish();
-            writeAll(fd, w.data(), w.length());
+            packAndWrite(fd, frame, w);
             break;
         }
         case Side::ReusedWriter:
             reused.clear();
-            if (frame.packet(reused) != 0)
-                std::exit(3);
-            reused.finish();
-            writeAll(fd, reused.data(), reused.length());
+            packAndWrite(fd, frame, reused);
             break;
         case Side::Gather:
             if (gather.build(frame) != 0 || gather.writeTo(fd) != 0)

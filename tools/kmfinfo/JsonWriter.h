@@ -34,6 +34,12 @@ public:
     void value(double number); // not finite: null
     void value(bool flag);
     void null();
+    // key and value in one call.
+    template <class T> void field(std::string_view name, const T& v)
+    {
+        key(name);
+        value(v);
+    }
 
     // Writes text as a quoted JSON string (see the top of this file).
     static void writeString(std::ostream& out, std::string_view text);

@@ -216,10 +216,8 @@ public:
     void begin(const std::string& name, uint64_t size) override
     {
         m_json.beginObject();
-        m_json.key("file");
-        m_json.value(name);
-        m_json.key("size");
-        m_json.value(size);
+        m_json.field("file", name);
+        m_json.field("size", size);
     }
 
     void header(const KmfFileHeaderInfo* h) override
@@ -230,25 +228,18 @@ public:
             return;
         }
         m_json.beginObject();
-        m_json.key("headerSize");
-        m_json.value(h->headerSize);
+        m_json.field("headerSize", h->headerSize);
         m_json.key("fileSize");
         if (h->fileSize == 0xFFFFFFFFu)
             m_json.null();
         else
             m_json.value(h->fileSize);
-        m_json.key("lengthMs");
-        m_json.value(h->lengthMs);
-        m_json.key("metadata");
-        m_json.value(bytesAsText(h->metadata));
-        m_json.key("metadataLength");
-        m_json.value(uint64_t(h->metadata.size()));
-        m_json.key("metadataHex");
-        m_json.value(hexBytes(h->metadata));
-        m_json.key("tocAllocated");
-        m_json.value(h->tocAllocated);
-        m_json.key("tocUsed");
-        m_json.value(h->tocSize);
+        m_json.field("lengthMs", h->lengthMs);
+        m_json.field("metadata", bytesAsText(h->metadata));
+        m_json.field("metadataLength", uint64_t(h->metadata.size()));
+        m_json.field("metadataHex", hexBytes(h->metadata));
+        m_json.field("tocAllocated", h->tocAllocated);
+        m_json.field("tocUsed", h->tocSize);
         m_json.key("toc");
         m_json.beginArray(true);
         for (uint32_t i = 0; i < h->tocSize; ++i)
@@ -266,24 +257,17 @@ public:
     void frame(const KmfFrameInfo& f) override
     {
         m_json.beginObject(true);
-        m_json.key("offset");
-        m_json.value(f.offset);
-        m_json.key("sync");
-        m_json.value(f.isSync);
-        m_json.key("size");
-        m_json.value(f.size);
-        m_json.key("video");
-        m_json.value(f.videoLength);
-        m_json.key("audio");
-        m_json.value(f.audioLength);
+        m_json.field("offset", f.offset);
+        m_json.field("sync", f.isSync);
+        m_json.field("size", f.size);
+        m_json.field("video", f.videoLength);
+        m_json.field("audio", f.audioLength);
         m_json.key("aux");
         m_json.beginArray();
         for (int i = 0; i < f.auxCount; ++i) {
             m_json.beginObject();
-            m_json.key("type");
-            m_json.value(fourCCToString(f.aux[i].type));
-            m_json.key("length");
-            m_json.value(f.aux[i].length);
+            m_json.field("type", fourCCToString(f.aux[i].type));
+            m_json.field("length", f.aux[i].length);
             m_json.endObject();
         }
         m_json.endArray();
@@ -303,20 +287,13 @@ public:
         if (t.firstSync) {
             const KmfFrameInfo& s = *t.firstSync;
             m_json.beginObject();
-            m_json.key("frameOffset");
-            m_json.value(s.offset);
-            m_json.key("videoFormat");
-            m_json.value(fourCCToString(s.videoFormat));
-            m_json.key("audioFormat");
-            m_json.value(fourCCToString(s.audioFormat));
-            m_json.key("width");
-            m_json.value(s.width);
-            m_json.key("height");
-            m_json.value(s.height);
-            m_json.key("frameRate");
-            m_json.value(decodeFrameRate(s.frameRateCode));
-            m_json.key("frameRateCode");
-            m_json.value(uint32_t(s.frameRateCode));
+            m_json.field("frameOffset", s.offset);
+            m_json.field("videoFormat", fourCCToString(s.videoFormat));
+            m_json.field("audioFormat", fourCCToString(s.audioFormat));
+            m_json.field("width", s.width);
+            m_json.field("height", s.height);
+            m_json.field("frameRate", decodeFrameRate(s.frameRateCode));
+            m_json.field("frameRateCode", uint32_t(s.frameRateCode));
             m_json.endObject();
         } else {
             m_json.null();
@@ -337,10 +314,8 @@ public:
         m_json.key("error");
         if (reader.failed()) {
             m_json.beginObject(true);
-            m_json.key("offset");
-            m_json.value(reader.errorOffset());
-            m_json.key("message");
-            m_json.value(reader.errorText());
+            m_json.field("offset", reader.errorOffset());
+            m_json.field("message", reader.errorText());
             m_json.endObject();
         } else {
             m_json.null();
