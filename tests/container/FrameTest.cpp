@@ -308,17 +308,22 @@ TEST(KmfFrame, FramesFollowEachOtherWithoutPadding)
     EXPECT_EQ(w.data()[37], 'K');
 }
 
-TEST(KmfFrame, ResetClearsEveryField)
+TEST(KmfFrame, PacketAfterPartialBitsShiftsTheWholeFrame)
 {
     KmfFrame f = validFrame();
-    f.auxCount = 3;
     f.isSync = 1;
-    f.syncOffset = 9;
-    f.reset();
-    EXPECT_EQ(f.frameRateCode, 0);
-    EXPECT_EQ(f.videoFormat, 0u);
-    EXPECT_EQ(f.auxCount, 0);
-    EXPECT_EQ(f.isSync, 0);
-    EXPECT_EQ(f.syncOffset, 0);
-    EXPECT_EQ(f.frameRate, 0.0);
+    const auto video = pattern(40, 1);
+    f.videoData = video.data();
+    f.videoLength = 40;
+    const std::vector<uint8_t> alone = pack(f);
+    for (int bits = 1; bits < 8; ++bits) {
+        KmfBitWriter shifted, reference;
+        shifted.putBits(bits, 0x2A);
+        reference.putBits(bits, 0x2A);
+        ASSERT_EQ(f.packet(shifted), 0);
+        reference.putData(int64_t(alone.size()) * 8, alone.data());
+        shifted.finish();
+        reference.finish();
+        EXPECT_EQ(bytesOf(shifted), bytesOf(reference)) << bits << " bits before the frame";
+    }
 }
