@@ -129,6 +129,30 @@ bool KmfEncoder::openFile(const std::string& path)
     return m_outputFile >= 0;
 }
 
+KmfEncoder::FrameEmit KmfEncoder::emitFrame()
+{
+    // A file alone gets the frame with one gather write, so the picture is
+    // not copied once more; a stream needs the frame's bytes in one piece.
+    if (!m_stream) {
+        if (m_gather.build(m_frame) < 0)
+            return FrameEmit::InvalidFrame;
+        if (m_outputFile < 0)
+            return FrameEmit::Ok;
+        if (m_gather.writeTo(m_outputFile) < 0)
+            return FrameEmit::WriteFailed;
+        m_filePosition += m_gather.size();
+        return FrameEmit::Ok;
+    }
+    m_writer.clear();
+    if (m_frame.packet(m_writer) < 0)
+        return FrameEmit::InvalidFrame;
+    m_writer.finish();
+    if (m_outputFile >= 0 && !writeOutput(m_writer.data(), m_writer.length()))
+        return FrameEmit::WriteFailed;
+    m_stream->sendFrame(m_writer.data(), m_writer.length());
+    return FrameEmit::Ok;
+}
+
 bool KmfEncoder::writeOutput(const uint8_t* bytes, size_t length)
 {
     size_t written = writeAll(m_outputFile, bytes, length, -1);
@@ -328,21 +352,17 @@ void KmfEncoder::addVideoFrame(const void* picture)
         if (m_frame.isSync)
             m_framesSinceSync = 0;
 
-        m_writer.clear();
-        if (m_frame.packet(m_writer) < 0) {
-            setError("addVideoFrame: packet() returned < 0 (error in parms)");
-            return;
-        }
-        m_writer.finish();
-        if (m_outputFile >= 0 && !writeOutput(m_writer.data(), m_writer.length())) {
+        if (FrameEmit result = emitFrame(); result != FrameEmit::Ok) {
+            if (result == FrameEmit::InvalidFrame) {
+                setError("addVideoFrame: packet() returned < 0 (error in parms)");
+                return;
+            }
             // The table of contents must not point at a frame that is not there.
             if (recordPosition)
                 m_framePositions.pop_back();
             setError("addVideoFrame: error writing output file");
             return;
         }
-        if (m_stream)
-            m_stream->sendFrame(m_writer.data(), m_writer.length());
 
         if (m_audioFormat != kFourCCNone && m_videoFormat != kFourCCNone &&
             bytesPerSecond() > 0) {

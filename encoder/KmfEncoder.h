@@ -17,6 +17,7 @@
 #include "container/KmfBitWriter.h"
 #include "container/KmfFileHeader.h"
 #include "container/KmfFrame.h"
+#include "container/KmfFrameGather.h"
 #include "encoder/CoderFactory.h"
 #include "encoder/KmfCoderPlugin.h"
 
@@ -89,6 +90,9 @@ private:
     int bytesPerSecond() const;
     void setError(const char* text);
     bool openFile(const std::string& path);
+    enum class FrameEmit { Ok, InvalidFrame, WriteFailed };
+    // Serialises m_frame and sends it to the file and/or the stream.
+    FrameEmit emitFrame();
     bool writeOutput(const uint8_t* bytes, size_t length);
     int drainAudio();
     bool writeFinalHeader();
@@ -127,6 +131,7 @@ private:
     std::vector<uint32_t> m_framePositions;
     int m_framesSinceSync = kEncoderDefaultMaxSync + 1;
     KmfBitWriter m_writer; // one writer, cleared per frame
+    KmfFrameGather m_gather; // file-only output: the frame as ranges for one writev
     CoderFactory* m_coderFactory = nullptr;
 };
 

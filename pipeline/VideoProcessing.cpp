@@ -1,3 +1,8 @@
+// Fast paths of the picture stage, bit for bit equal to VideoReference:
+// per-column tables built once per geometry, source rows reached through a
+// row-pointer table (so plain deinterlace copies nothing), the high-quality
+// blend written straight into the destination when no resize follows, and
+// SSE2 / SSE4.1 inner loops where the processor has them.
 #include "pipeline/VideoProcessing.h"
 
 #include "pipeline/PixelWords.h"
@@ -31,7 +36,7 @@ struct Workspace {
     std::vector<uint16_t> weightA;     // bilinear: 256 - fx, four lanes per column
     std::vector<uint16_t> weightB;     // bilinear: fx, four lanes per column
     std::vector<uint32_t> areaFirstX;  // area: weight of the first column of each footprint
-    std::vector<uint32_t> areaRowWeights;
+    std::vector<uint32_t> areaRowWeightBuffer; // area: weights of one footprint's rows
     std::vector<uint16_t> lineTop;     // bilinear: horizontally filtered source rows
     std::vector<uint16_t> lineBottom;
 };
@@ -210,7 +215,7 @@ void areaRowWeights(int32_t y, int ny, uint32_t lastY, uint32_t* wy)
 // 64-bit sums: any footprint size.
 void areaAverageWide(Workspace& ws, uint8_t* dst, const FrameGeometry& g)
 {
-    std::vector<uint32_t>& wyBuf = ws.areaRowWeights;
+    std::vector<uint32_t>& wyBuf = ws.areaRowWeightBuffer;
     const AreaShape s = areaShape(g);
     const int nx = s.nx, ny = s.ny;
     wyBuf.resize(ny);

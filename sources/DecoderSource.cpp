@@ -85,6 +85,7 @@ int DecoderSource::open(const std::string& sourcePath, const std::string& profil
 
     if (!hasVideo && !hasAudio)
         return fail(withPath("DirectShow: error getting audio/video from stream.\nfile: ", sourcePath));
+    durationSeconds = (m_video ? m_video : m_audio)->durationSeconds();
 
     std::string problem;
     if (hasAudio) {

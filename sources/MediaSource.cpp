@@ -23,6 +23,7 @@ void MediaSource::beginOpen(const std::string& profilePath)
     inBits = 16;
     inWidth = inHeight = outWidth = outHeight = 0;
     inFrameRate = frameRate = 0.0;
+    durationSeconds = 0.0;
 }
 
 } // namespace moxel

@@ -48,6 +48,7 @@ public:
     double frameRate = 0.0;      // outfror when outfruse is set, else inFrameRate
     int outWidth = 0;
     int outHeight = 0;
+    double durationSeconds = 0.0; // length of the source when known, else 0 (for progress)
 
     // Where the source shows its "Error" messages; null writes them to
     // standard error. The holder sets it before open.

@@ -57,6 +57,10 @@ int MovieSource::open(const std::string& sourcePath, const std::string& profileP
     }
 
     openSound(sourcePath);
+    if (m_video)
+        durationSeconds = m_video->durationSeconds();
+    else if (m_audio)
+        durationSeconds = m_audio->durationSeconds();
 
     // The frame rate from the first sample after time 0.
     double rate = 0.0;

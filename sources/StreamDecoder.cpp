@@ -61,6 +61,15 @@ int64_t StreamDecoder::startTime() const
     return m_stream && m_stream->start_time != AV_NOPTS_VALUE ? m_stream->start_time : 0;
 }
 
+double StreamDecoder::durationSeconds() const
+{
+    if (m_format && m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0)
+        return double(m_format->duration) / AV_TIME_BASE;
+    if (m_stream && m_stream->duration != AV_NOPTS_VALUE && m_stream->duration > 0)
+        return double(m_stream->duration) * av_q2d(m_stream->time_base);
+    return 0.0;
+}
+
 bool StreamDecoder::next(AVFrame* frame)
 {
     if (!m_codec || m_ended)

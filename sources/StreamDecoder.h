@@ -49,6 +49,8 @@ public:
     AVCodecContext* codec() const { return m_codec.get(); }
     // The stream's start in its time base (0 when the file does not say).
     int64_t startTime() const;
+    // The file's length in seconds when the demuxer knows it, else 0.
+    double durationSeconds() const;
 
     // The next decoded frame in presentation order into frame; false at the
     // end of the stream, after a read error or once the stop flag is set.

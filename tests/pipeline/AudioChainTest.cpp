@@ -120,6 +120,28 @@ TEST(AudioFilterTest, LowPassRunsPerChannelWithUnityDcGain)
     EXPECT_NEAR(samples16(next.data(), next.size())[0], 10000, 1);
 }
 
+TEST(AudioFilterTest, LowPassNeedsOneOrTwoChannels)
+{
+    // The filter keeps history for two channels: a six-channel block is only
+    // scaled, never filtered with a history it does not have.
+    AudioFilter f = createAudioFilter(48000, 6, 16, audioProfile(22050, 1, 2.0));
+    EXPECT_EQ(f.lowpassOn, 1);
+    Bytes block = pcm16({1, 2, 3, 4, 5, 6, -1, -2, -3, -4, -5, -6});
+    filterBlock(f, block.data(), block.size());
+    EXPECT_EQ(samples16(block.data(), block.size()), (std::vector<int>{2, 4, 6, 8, 10, 12, -2, -4, -6, -8, -10, -12}));
+}
+
+TEST(AudioResamplerTest, FormatsWithoutChannelsOrRateGiveNothing)
+{
+    Bytes block = pcm16({1, 2, 3, 4});
+    const uint8_t* out = nullptr;
+    for (const auto& r : {createResampler(44100, 0, 16, 22050, 1), createResampler(0, 2, 16, 22050, 1),
+                          createResampler(44100, 2, 16, 0, 2), createResampler(44100, 2, 16, 22050, 0)}) {
+        AudioResampler copy = r;
+        EXPECT_EQ(convertBlock(copy, block.data(), block.size(), out), 0u);
+    }
+}
+
 TEST(AudioResamplerTest, EqualRatesConversions)
 {
     struct Case {

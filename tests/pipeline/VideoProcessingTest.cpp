@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <thread>
 #include <vector>
 
 namespace moxel {
@@ -381,6 +382,28 @@ TEST_F(VideoProcessingTest, GeometryChangesBetweenCallsOnOneThread)
         EXPECT_EQ(run(Impl::Fast, b, 50, 20, 17, 13, p), run(Impl::Reference, b, 50, 20, 17, 13, p));
         EXPECT_EQ(run(Impl::Fast, b, 50, 20, 77, 33, p), run(Impl::Reference, b, 50, 20, 77, 33, p));
     }
+}
+
+TEST_F(VideoProcessingTest, SourcesOnTwoThreadsDoNotShareTables)
+{
+    // Two sources with different geometries converting at the same time.
+    EncodingProfile p = plainProfile();
+    const Bytes a = randomPicture(64, 36, 21), b = randomPicture(45, 33, 22);
+    const Bytes wantA = run(Impl::Reference, a, 64, 36, 23, 17, p);
+    const Bytes wantB = run(Impl::Reference, b, 45, 33, 90, 50, p);
+    bool okA = true, okB = true;
+    std::thread ta([&] {
+        for (int i = 0; i < 200; ++i)
+            okA = okA && run(Impl::Fast, a, 64, 36, 23, 17, p) == wantA;
+    });
+    std::thread tb([&] {
+        for (int i = 0; i < 200; ++i)
+            okB = okB && run(Impl::Fast, b, 45, 33, 90, 50, p) == wantB;
+    });
+    ta.join();
+    tb.join();
+    EXPECT_TRUE(okA);
+    EXPECT_TRUE(okB);
 }
 
 } // namespace

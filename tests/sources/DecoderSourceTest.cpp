@@ -113,6 +113,7 @@ TEST_F(DecoderSourceTest, EachKindOfClipOpensAndDelivers)
         }
         EXPECT_NEAR(source.inFrameRate, c.inFps, 1e-6);
         EXPECT_DOUBLE_EQ(source.frameRate, source.inFrameRate);
+        EXPECT_NEAR(source.durationSeconds, test::clipVideoSeconds(c.spec), 0.1);
         EXPECT_EQ(source.outWidth, c.outWidth);
         EXPECT_EQ(source.outHeight, c.outHeight);
         if (audio) {
