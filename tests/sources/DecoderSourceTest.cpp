@@ -12,6 +12,10 @@
 
 #include <gtest/gtest.h>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -25,7 +29,11 @@ using test::ClipSpec;
 
 class DecoderSourceTest : public ::testing::Test {
 protected:
-    void SetUp() override { initVideoTables(); }
+    void SetUp() override
+    {
+        initVideoTables();
+        av_log_set_level(AV_LOG_FATAL); // damaged files are meant to make the decoders complain
+    }
 
     std::string clip(const std::string& name, const ClipSpec& spec)
     {
@@ -226,6 +234,30 @@ TEST_F(DecoderSourceTest, EightBitSilenceStaysSilentAndSurroundIsDownmixed)
         peak = std::max(peak, std::abs(int(s)));
     EXPECT_GT(peak, 5000);
     EXPECT_LT(peak, 32767); // weighted so that nothing clips
+}
+
+TEST_F(DecoderSourceTest, FormatChangesMidStreamApplyFromTheirFirstSample)
+{
+    // Two transport streams back to back: the second half has other pictures
+    // sizes and sound at half the rate in mono.
+    ClipSpec first = makeSpec("mpeg4", "mp3", 160, 120, 25, 1, 10);
+    ClipSpec second = makeSpec("mpeg4", "mp3", 320, 240, 25, 1, 10);
+    second.sampleRate = 22050;
+    second.channels = 1;
+    std::vector<uint8_t> joined = test::readFileBytes(clip("first.ts", first));
+    const std::vector<uint8_t> tail = test::readFileBytes(clip("second.ts", second));
+    joined.insert(joined.end(), tail.begin(), tail.end());
+    test::writeFileBytes(m_dir.file("joined.ts"), joined);
+
+    DecoderSource source;
+    ASSERT_EQ(source.open(m_dir.file("joined.ts"), ""), 1);
+    EXPECT_EQ(source.inWidth, 160);
+    const test::DrainResult got = test::drainSource(source);
+    ASSERT_EQ(got.frameNumbers.size(), 20u);
+    for (size_t i = 0; i < got.frameNumbers.size(); ++i)
+        EXPECT_EQ(got.frameNumbers[i], int(i % 10)) << i; // the larger pictures are scaled to the first size
+    // Read as 44.1 kHz stereo, the second half would give a quarter of its length.
+    EXPECT_NEAR(double(got.audioBytes), 0.8 * 44100 * 4, 0.15 * 44100 * 4); // with the encoder padding
 }
 
 TEST_F(DecoderSourceTest, MissingFileShowsTheOpeningMessage)

@@ -11,6 +11,10 @@
 
 #include <gtest/gtest.h>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 namespace moxel {
 namespace {
 
@@ -18,7 +22,11 @@ using test::ClipSpec;
 
 class MovieSourceTest : public ::testing::Test {
 protected:
-    void SetUp() override { initVideoTables(); }
+    void SetUp() override
+    {
+        initVideoTables();
+        av_log_set_level(AV_LOG_FATAL);
+    }
     void TearDown() override
     {
         programFolders().assumeFpsEnabled = true;
