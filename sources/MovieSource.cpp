@@ -62,24 +62,6 @@ int MovieSource::open(const std::string& sourcePath, const std::string& profileP
     else if (m_audio)
         durationSeconds = m_audio->durationSeconds();
 
-    // The frame rate from the first sample after time 0.
-    double rate = 0.0;
-    int64_t first = 0;
-    if (nextVideoSampleAfter(0, first) && first > 0)
-        rate = double(m_timeScale) / double(first);
-    if (rate < 0.0001) {
-        rate = assumedFrameRate();
-        if (rate <= 0.0) {
-            std::printf("QT: Error determining framerate\n");
-            showError("Movie: error determining framerate. Use the preference option to assume a framerate.\nfile: "
-                      + sourcePath);
-            return fail();
-        }
-    }
-    hasVideo = 1;
-    inFrameRate = rate;
-    frameRate = profile.outfruse ? profile.outfror : inFrameRate;
-
     std::string problem;
     if (hasAudio && !validateAudioProcessing(profile, problem)) {
         showError(problem);
@@ -102,6 +84,24 @@ int MovieSource::open(const std::string& sourcePath, const std::string& profileP
             return fail();
         }
     }
+
+    // The frame rate from the first sample after time 0.
+    double rate = 0.0;
+    int64_t first = 0;
+    if (nextVideoSampleAfter(0, first) && first > 0)
+        rate = double(m_timeScale) / double(first);
+    if (rate < 0.0001) {
+        rate = assumedFrameRate();
+        if (rate <= 0.0) {
+            std::printf("QT: Error determining framerate\n");
+            showError("Movie: error determining framerate. Use the preference option to assume a framerate.\nfile: "
+                      + sourcePath);
+            return fail();
+        }
+    }
+    hasVideo = 1;
+    inFrameRate = rate;
+    frameRate = profile.outfruse ? profile.outfror : inFrameRate;
     // A step below one unit would never move the output clock.
     const double step = std::floor(double(m_timeScale) / frameRate * 41.0);
     m_step = std::isfinite(step) ? std::max<int64_t>(1, int64_t(std::min(step, 1e15))) : 1;
