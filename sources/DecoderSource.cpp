@@ -1,6 +1,5 @@
 #include "sources/DecoderSource.h"
 
-#include "pipeline/FrameGeometry.h"
 #include "pipeline/ProcessingValidation.h"
 #include "pipeline/VideoProcessing.h"
 #include "sources/FrameRateDetection.h"
@@ -10,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
-#include <new>
 #include <system_error>
 
 namespace moxel {
@@ -99,18 +97,12 @@ int DecoderSource::open(const std::string& sourcePath, const std::string& profil
     m_outFps = frameRate;
 
     if (hasVideo) {
-        if (!validateProcessing(profile, inWidth, inHeight, problem))
+        if (!chooseOutputSize(problem))
             return fail(problem);
-        const OutputSize size = computeOutputSize(inWidth, inHeight, profile);
-        outWidth = size.width;
-        outHeight = size.height;
-        try {
-            m_outputPicture.assign(size_t(outWidth) * outHeight * 4, 0);
-            m_conversionBuffer.assign(size_t(inWidth) * inHeight * 4, 0);
-            m_scratchBuffer.assign(size_t(inWidth) * inHeight * 4, 0);
-        } catch (const std::bad_alloc&) {
+        const size_t inBytes = size_t(inWidth) * inHeight * 4;
+        if (!allocatePicture(m_outputPicture, size_t(outWidth) * outHeight * 4)
+            || !allocatePicture(m_conversionBuffer, inBytes) || !allocatePicture(m_scratchBuffer, inBytes))
             return fail(withPath("DirectShow: not enough memory for the pictures of this stream.\nfile: ", sourcePath));
-        }
         m_frameRate = createFrameRateConverter(inFrameRate, frameRate, profile.outfruse);
     }
 
@@ -141,9 +133,13 @@ bool DecoderSource::startThreads()
 {
     try {
         if (m_video)
-            m_videoThread = std::thread(&DecoderSource::runVideo, this);
+            m_videoThread = std::thread([this] {
+                runStream(*m_video, &DecoderSource::handlePicture, "video", m_videoLock, m_videoChanged, m_videoEnded);
+            });
         if (m_audio)
-            m_audioThread = std::thread(&DecoderSource::runAudio, this);
+            m_audioThread = std::thread([this] {
+                runStream(*m_audio, &DecoderSource::handleAudio, "audio", m_audioLock, m_audioChanged, m_audioEnded);
+            });
     } catch (const std::system_error&) {
         return false;
     }
@@ -177,8 +173,7 @@ int DecoderSource::close()
     m_pool.clear();
     m_audioQueue = {};
     m_audioReadPos = 0;
-    m_filter = AudioFilter{};
-    m_resampler = AudioResampler{};
+    m_chain = AudioChain{};
     m_outputPicture = {};
     m_conversionBuffer = {};
     m_scratchBuffer = {};
@@ -216,23 +211,25 @@ size_t DecoderSource::queuedAudioBytes() const
     return pendingAudioLocked();
 }
 
-// ---- video thread ----
+// ---- decoding threads ----
 
-void DecoderSource::runVideo()
+void DecoderSource::runStream(StreamDecoder& decoder, void (DecoderSource::*handle)(const AVFrame*),
+                              const char* streamName, std::mutex& lock, std::condition_variable& changed,
+                              bool& ended)
 {
     FramePtr frame(av_frame_alloc());
-    while (frame && !m_stopRequested && m_video->next(frame.get())) {
+    while (frame && !m_stopRequested && decoder.next(frame.get())) {
         try {
-            handlePicture(frame.get());
+            (this->*handle)(frame.get());
         } catch (const std::bad_alloc&) {
-            std::printf("Dshow: out of memory, the video stream ends here\n");
+            std::printf("Dshow: out of memory, the %s stream ends here\n", streamName);
             break;
         }
         av_frame_unref(frame.get());
     }
-    std::lock_guard<std::mutex> lock(m_videoLock);
-    m_videoEnded = true;
-    m_videoChanged.notify_all();
+    std::lock_guard<std::mutex> guard(lock);
+    ended = true;
+    changed.notify_all();
 }
 
 void DecoderSource::handlePicture(const AVFrame* frame)
@@ -288,30 +285,9 @@ void DecoderSource::poolPicture(Picture picture)
         m_pool.push_back(std::move(picture));
 }
 
-// ---- audio thread ----
-
-void DecoderSource::runAudio()
-{
-    FramePtr frame(av_frame_alloc());
-    while (frame && !m_stopRequested && m_audio->next(frame.get())) {
-        try {
-            handleAudio(frame.get());
-        } catch (const std::bad_alloc&) {
-            std::printf("Dshow: out of memory, the audio stream ends here\n");
-            break;
-        }
-        av_frame_unref(frame.get());
-    }
-    std::lock_guard<std::mutex> lock(m_audioLock);
-    m_audioEnded = true;
-    m_audioChanged.notify_all();
-}
-
 void DecoderSource::rebuildAudioChainLocked()
 {
-    const int rate = m_audioFrames.rate(), channels = m_audioFrames.chainChannels(), bits = m_audioFrames.chainBits();
-    m_filter = createAudioFilter(rate, channels, bits, profile);
-    m_resampler = createResampler(rate, channels, bits, profile.outSrate, profile.outChannels);
+    m_chain.rebuild(m_audioFrames.rate(), m_audioFrames.chainChannels(), m_audioFrames.chainBits(), profile);
 }
 
 void DecoderSource::handleAudio(const AVFrame* frame)
@@ -343,9 +319,8 @@ void DecoderSource::handleAudio(const AVFrame* frame)
     m_audioChanged.wait(lock, [this] { return m_stopRequested || pendingAudioLocked() < kMaxQueuedAudioBytes; });
     if (m_stopRequested)
         return;
-    filterBlock(m_filter, block, bytes);
     const uint8_t* converted = nullptr;
-    const size_t convertedBytes = convertBlock(m_resampler, block, bytes, converted);
+    const size_t convertedBytes = m_chain.process(block, bytes, converted);
     if (convertedBytes == 0)
         return;
     m_audioQueue.insert(m_audioQueue.end(), converted, converted + convertedBytes);

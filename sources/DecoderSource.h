@@ -17,10 +17,9 @@
 // stops and joins both threads even while they wait on full queues.
 #pragma once
 
-#include "pipeline/AudioFilter.h"
-#include "pipeline/AudioResampler.h"
 #include "pipeline/FrameQueueReader.h"
 #include "pipeline/FrameRateConverter.h"
+#include "sources/AudioChain.h"
 #include "sources/AudioFrameConverter.h"
 #include "sources/MediaSource.h"
 #include "sources/PictureConverter.h"
@@ -68,8 +67,10 @@ private:
     bool detectFrameRate(double& rate);
     bool startThreads();
     void stopThreads();
-    void runVideo();
-    void runAudio();
+    // The body of each decoding thread: decodes until the stream ends or
+    // close stops it, handing every frame to handle, then marks the end.
+    void runStream(StreamDecoder& decoder, void (DecoderSource::*handle)(const AVFrame*), const char* streamName,
+                   std::mutex& lock, std::condition_variable& changed, bool& ended);
     void handlePicture(const AVFrame* frame);
     void handleAudio(const AVFrame* frame);
     void rebuildAudioChainLocked();
@@ -99,8 +100,7 @@ private:
     std::vector<uint8_t> m_audioQueue;
     size_t m_audioReadPos = 0;
     bool m_audioEnded = false;
-    AudioFilter m_filter;
-    AudioResampler m_resampler;
+    AudioChain m_chain;
 
     // Worker thread only.
     std::vector<uint8_t> m_outputPicture;

@@ -1,6 +1,10 @@
 #include "sources/MediaSource.h"
 
+#include "pipeline/FrameGeometry.h"
+#include "pipeline/ProcessingValidation.h"
+
 #include <cstdio>
+#include <new>
 
 namespace moxel {
 
@@ -24,6 +28,27 @@ void MediaSource::beginOpen(const std::string& profilePath)
     inWidth = inHeight = outWidth = outHeight = 0;
     inFrameRate = frameRate = 0.0;
     durationSeconds = 0.0;
+}
+
+bool MediaSource::chooseOutputSize(std::string& problem)
+{
+    if (!validateProcessing(profile, inWidth, inHeight, problem))
+        return false;
+    const OutputSize size = computeOutputSize(inWidth, inHeight, profile);
+    outWidth = size.width;
+    outHeight = size.height;
+    return true;
+}
+
+bool MediaSource::allocatePicture(std::vector<uint8_t>& buffer, size_t bytes)
+{
+    try {
+        buffer.assign(bytes, 0);
+        return true;
+    } catch (const std::bad_alloc&) {
+        buffer = {};
+        return false;
+    }
 }
 
 } // namespace moxel

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace moxel {
 
@@ -59,6 +60,11 @@ protected:
     // The common first steps of open: loads the profile from profilePath and
     // sets the flags, the input audio defaults and the sizes to their start.
     void beginOpen(const std::string& profilePath);
+    // Checks the profile against the input size and sets outWidth and
+    // outHeight; false with the reason in problem when it cannot be processed.
+    bool chooseOutputSize(std::string& problem);
+    // Sizes buffer to bytes of zeros; false when the memory is not there.
+    static bool allocatePicture(std::vector<uint8_t>& buffer, size_t bytes);
 
     Prompt* m_prompt = nullptr;
 };

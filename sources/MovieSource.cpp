@@ -1,6 +1,5 @@
 #include "sources/MovieSource.h"
 
-#include "pipeline/FrameGeometry.h"
 #include "pipeline/ProcessingValidation.h"
 #include "pipeline/VideoProcessing.h"
 #include "sources/FrameRateDetection.h"
@@ -9,7 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <new>
 
 namespace moxel {
 namespace {
@@ -68,18 +66,13 @@ int MovieSource::open(const std::string& sourcePath, const std::string& profileP
         return fail();
     }
     if (m_video) {
-        if (!validateProcessing(profile, inWidth, inHeight, problem)) {
+        if (!chooseOutputSize(problem)) {
             showError(problem);
             return fail();
         }
-        const OutputSize size = computeOutputSize(inWidth, inHeight, profile);
-        outWidth = size.width;
-        outHeight = size.height;
-        try {
-            m_renderBuffer.assign(size_t(inWidth) * inHeight * 4, 0);
-            m_scratchBuffer.assign(size_t(inWidth) * inHeight * 4, 0);
-            m_outputPicture.assign(size_t(outWidth) * outHeight * 4, 0);
-        } catch (const std::bad_alloc&) {
+        const size_t inBytes = size_t(inWidth) * inHeight * 4;
+        if (!allocatePicture(m_renderBuffer, inBytes) || !allocatePicture(m_scratchBuffer, inBytes)
+            || !allocatePicture(m_outputPicture, size_t(outWidth) * outHeight * 4)) {
             std::printf("QT: Error creating world!\n");
             return fail();
         }
@@ -148,8 +141,7 @@ int MovieSource::close()
     m_renderBuffer = {};
     m_scratchBuffer = {};
     m_outputPicture = {};
-    m_filter = AudioFilter{};
-    m_resampler = AudioResampler{};
+    m_chain = AudioChain{};
     m_chunkRest = m_chunk = nullptr;
     m_chunkRestBytes = m_chunkBytes = 0;
     m_pending = nullptr;
@@ -215,9 +207,7 @@ int MovieSource::getVideoFrame(const uint8_t** picture)
 
 void MovieSource::rebuildAudioChain()
 {
-    const int rate = m_audioFrames.rate(), channels = m_audioFrames.chainChannels(), bits = m_audioFrames.chainBits();
-    m_filter = createAudioFilter(rate, channels, bits, profile);
-    m_resampler = createResampler(rate, channels, bits, profile.outSrate, profile.outChannels);
+    m_chain.rebuild(m_audioFrames.rate(), m_audioFrames.chainChannels(), m_audioFrames.chainBits(), profile);
 }
 
 bool MovieSource::readSoundChunk()
@@ -265,8 +255,7 @@ int MovieSource::getAudio(uint8_t* buffer, int maxBytes, int* length)
     if (m_pendingBytes == 0) {
         if (!readSoundChunk() || m_chunkBytes == 0)
             return 0;
-        filterBlock(m_filter, m_chunk, m_chunkBytes);
-        m_pendingBytes = convertBlock(m_resampler, m_chunk, m_chunkBytes, m_pending);
+        m_pendingBytes = m_chain.process(m_chunk, m_chunkBytes, m_pending);
         if (m_pendingBytes == 0)
             return 0;
     }

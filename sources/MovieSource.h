@@ -11,8 +11,7 @@
 // begin "QT:" and go to standard output.
 #pragma once
 
-#include "pipeline/AudioFilter.h"
-#include "pipeline/AudioResampler.h"
+#include "sources/AudioChain.h"
 #include "sources/AudioFrameConverter.h"
 #include "sources/MediaSource.h"
 #include "sources/PictureConverter.h"
@@ -63,8 +62,7 @@ private:
     std::vector<uint8_t> m_renderBuffer, m_scratchBuffer, m_outputPicture;
 
     AudioFrameConverter m_audioFrames;
-    AudioFilter m_filter;
-    AudioResampler m_resampler;
+    AudioChain m_chain;
     FramePtr m_soundFrame;
     uint8_t* m_chunkRest = nullptr; // decoded PCM of the current frame not yet converted
     size_t m_chunkRestBytes = 0;

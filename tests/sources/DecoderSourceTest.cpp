@@ -4,17 +4,10 @@
 // while both decoding threads are held back by full queues.
 #include "sources/DecoderSource.h"
 
-#include "support/ClipWriter.h"
 #include "SourceTestSupport.h"
-#include "support/TempDir.h"
-#include "pipeline/VideoTables.h"
 #include "sources/SourceHolder.h"
 
 #include <gtest/gtest.h>
-
-extern "C" {
-#include <libavutil/log.h>
-}
 
 #include <chrono>
 #include <cmath>
@@ -27,29 +20,7 @@ namespace {
 
 using test::ClipSpec;
 
-class DecoderSourceTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        initVideoTables();
-        av_log_set_level(AV_LOG_FATAL); // damaged files are meant to make the decoders complain
-    }
-
-    std::string clip(const std::string& name, const ClipSpec& spec)
-    {
-        const std::string path = m_dir.file(name);
-        std::string error;
-        EXPECT_TRUE(test::writeClip(path, spec, &error)) << name << ": " << error;
-        return path;
-    }
-    std::string profile(const std::vector<std::pair<std::string, std::string>>& keys)
-    {
-        return test::writeProfile(m_dir.file("p" + std::to_string(++m_profiles) + ".pf"), keys);
-    }
-
-    test::TempDir m_dir;
-    int m_profiles = 0;
-};
+using DecoderSourceTest = test::ClipTest;
 
 struct ClipCase {
     const char* name;

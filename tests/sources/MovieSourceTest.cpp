@@ -3,50 +3,23 @@
 // and movies that cannot be opened or have no frame rate.
 #include "sources/MovieSource.h"
 
-#include "support/ClipWriter.h"
 #include "SourceTestSupport.h"
-#include "support/TempDir.h"
 #include "app/ProgramFolders.h"
-#include "pipeline/VideoTables.h"
 
 #include <gtest/gtest.h>
-
-extern "C" {
-#include <libavutil/log.h>
-}
 
 namespace moxel {
 namespace {
 
 using test::ClipSpec;
 
-class MovieSourceTest : public ::testing::Test {
+class MovieSourceTest : public test::ClipTest {
 protected:
-    void SetUp() override
-    {
-        initVideoTables();
-        av_log_set_level(AV_LOG_FATAL);
-    }
     void TearDown() override
     {
         programFolders().assumeFpsEnabled = true;
         programFolders().assumedFps = 30.0;
     }
-
-    std::string clip(const std::string& name, const ClipSpec& spec)
-    {
-        const std::string path = m_dir.file(name);
-        std::string error;
-        EXPECT_TRUE(test::writeClip(path, spec, &error)) << name << ": " << error;
-        return path;
-    }
-    std::string profile(const std::vector<std::pair<std::string, std::string>>& keys)
-    {
-        return test::writeProfile(m_dir.file("p" + std::to_string(++m_profiles) + ".pf"), keys);
-    }
-
-    test::TempDir m_dir;
-    int m_profiles = 0;
 };
 
 ClipSpec movieSpec(int fps, int frames, const char* audio = "")

@@ -13,6 +13,18 @@
 namespace moxel {
 namespace {
 
+// Both reads fail and clear their outputs first.
+void expectNothingDelivered(SourceHolder& holder)
+{
+    uint8_t buffer[16];
+    int length = 77;
+    EXPECT_EQ(holder.getAudio(buffer, 16, &length), 0);
+    EXPECT_EQ(length, 0);
+    const uint8_t* picture = buffer;
+    EXPECT_EQ(holder.getVideoFrame(&picture), 0);
+    EXPECT_EQ(picture, nullptr);
+}
+
 TEST(SourceKindTest, ChosenByNameOnly)
 {
     const struct {
@@ -41,13 +53,7 @@ TEST(SourceHolderTest, WithoutSourceAnswersZero)
     EXPECT_EQ(holder.outChannels(), 0);
     EXPECT_EQ(holder.outWidth(), 0);
     EXPECT_EQ(holder.outHeight(), 0);
-    uint8_t buffer[16];
-    int length = 77;
-    EXPECT_EQ(holder.getAudio(buffer, 16, &length), 0);
-    EXPECT_EQ(length, 0);
-    const uint8_t* picture = buffer;
-    EXPECT_EQ(holder.getVideoFrame(&picture), 0);
-    EXPECT_EQ(picture, nullptr);
+    expectNothingDelivered(holder);
     EXPECT_EQ(holder.close(), 1);
     // Another kind value with nothing held creates nothing.
     EXPECT_EQ(holder.open("x.avi", "", 9), 0);
@@ -60,13 +66,7 @@ TEST(SourceHolderTest, CaptureKindFailsSilently)
     SourceHolder holder(&prompt);
     EXPECT_EQ(holder.open("VFWCAP:0", ""), 0);
     ASSERT_NE(holder.source(), nullptr);
-    uint8_t buffer[16];
-    int length = 5;
-    EXPECT_EQ(holder.getAudio(buffer, 16, &length), 0);
-    EXPECT_EQ(length, 0);
-    const uint8_t* picture = buffer;
-    EXPECT_EQ(holder.getVideoFrame(&picture), 0);
-    EXPECT_EQ(picture, nullptr);
+    expectNothingDelivered(holder);
     EXPECT_EQ(holder.close(), 0);
     EXPECT_EQ(holder.source(), nullptr);
     EXPECT_TRUE(prompt.messages.empty());

@@ -1,7 +1,10 @@
 #include "SourceTestSupport.h"
 
-#include "support/ClipWriter.h"
-#include "support/TempDir.h"
+#include "pipeline/VideoTables.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 #include <cstring>
 
@@ -14,6 +17,25 @@ std::string writeProfile(const std::string& path, const std::vector<std::pair<st
         text += key + "=" + value + "\n";
     writeFileText(path, text);
     return path;
+}
+
+void ClipTest::SetUp()
+{
+    initVideoTables();
+    av_log_set_level(AV_LOG_FATAL);
+}
+
+std::string ClipTest::clip(const std::string& name, const ClipSpec& spec)
+{
+    const std::string path = m_dir.file(name);
+    std::string error;
+    EXPECT_TRUE(writeClip(path, spec, &error)) << name << ": " << error;
+    return path;
+}
+
+std::string ClipTest::profile(const std::vector<std::pair<std::string, std::string>>& keys)
+{
+    return writeProfile(m_dir.file("p" + std::to_string(++m_profiles) + ".pf"), keys);
 }
 
 DrainResult drainSource(MediaSource& source, int maxPictures)

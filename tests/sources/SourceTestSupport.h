@@ -5,6 +5,10 @@
 
 #include "app/Prompt.h"
 #include "sources/MediaSource.h"
+#include "support/ClipWriter.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
@@ -33,6 +37,21 @@ struct DrainResult {
     std::vector<int16_t> samples;    // every PCM sample handed out
     int64_t audioBytes = 0;
     bool countsAligned = true;       // every getAudio count a multiple of the output frame size
+};
+
+// A fixture that writes clips and profiles into a temporary folder, with
+// the picture tables built and the decoders' complaints about the damaged
+// files of some tests silenced.
+class ClipTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    // Writes spec as name in the folder; returns its path.
+    std::string clip(const std::string& name, const ClipSpec& spec);
+    // A profile file with these keys; returns its path.
+    std::string profile(const std::vector<std::pair<std::string, std::string>>& keys);
+
+    TempDir m_dir;
+    int m_profiles = 0;
 };
 
 // Reads pictures and PCM alternately (16384-byte audio blocks, as the worker
