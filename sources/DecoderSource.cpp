@@ -14,7 +14,8 @@
 namespace moxel {
 namespace {
 
-// Frame rates a stream may report and still be believed.
+// Frame rates a stream may report and still be believed; from 1000 fps up
+// they are the demuxer's guesses from a millisecond (or finer) time base.
 constexpr double kMaxBelievableFps = 1000.0;
 
 bool usableRate(AVRational rate)
@@ -22,7 +23,7 @@ bool usableRate(AVRational rate)
     if (rate.num <= 0 || rate.den <= 0)
         return false;
     const double fps = av_q2d(rate);
-    return std::isfinite(fps) && fps > 0.0 && fps <= kMaxBelievableFps;
+    return std::isfinite(fps) && fps > 0.0 && fps < kMaxBelievableFps;
 }
 
 std::string withPath(const char* text, const std::string& path) { return text + path; }

@@ -5,6 +5,7 @@
 #include "sources/DecoderSource.h"
 
 #include "SourceTestSupport.h"
+#include "app/ProgramFolders.h"
 #include "sources/SourceHolder.h"
 
 #include <gtest/gtest.h>
@@ -229,6 +230,30 @@ TEST_F(DecoderSourceTest, FormatChangesMidStreamApplyFromTheirFirstSample)
         EXPECT_EQ(got.frameNumbers[i], int(i % 10)) << i; // the larger pictures are scaled to the first size
     // Read as 44.1 kHz stereo, the second half would give a quarter of its length.
     EXPECT_NEAR(double(got.audioBytes), 0.8 * 44100 * 4, 0.15 * 44100 * 4); // with the encoder padding
+}
+
+TEST_F(DecoderSourceTest, AStreamWithoutFrameRateNeedsThePreference)
+{
+    ClipSpec still = makeSpec("mjpeg", "", 160, 120, 25, 1, 1);
+    still.declareFrameRate = false;
+    for (const char* name : {"still.mp4", "still.mkv"}) {
+        SCOPED_TRACE(name);
+        const std::string path = clip(name, still);
+        programFolders().assumeFpsEnabled = false;
+        test::RecordingPrompt prompt;
+        SourceHolder refused(&prompt);
+        EXPECT_EQ(refused.open(path, ""), 0);
+        ASSERT_EQ(prompt.messages.size(), 1u);
+        EXPECT_EQ(prompt.messages[0].text, "DirectShow: error determining framerate. Use the preference option to "
+                                           "assume a framerate.\nfile: " + path);
+
+        programFolders().assumeFpsEnabled = true;
+        programFolders().assumedFps = 0.0;
+        DecoderSource assumed;
+        ASSERT_EQ(assumed.open(path, ""), 1);
+        EXPECT_DOUBLE_EQ(assumed.inFrameRate, 30.0);
+        EXPECT_EQ(test::drainSource(assumed).frameNumbers, std::vector<int>{0});
+    }
 }
 
 TEST_F(DecoderSourceTest, MissingFileShowsTheOpeningMessage)

@@ -13,14 +13,7 @@ namespace {
 
 using test::ClipSpec;
 
-class MovieSourceTest : public test::ClipTest {
-protected:
-    void TearDown() override
-    {
-        programFolders().assumeFpsEnabled = true;
-        programFolders().assumedFps = 30.0;
-    }
-};
+using MovieSourceTest = test::ClipTest;
 
 ClipSpec movieSpec(int fps, int frames, const char* audio = "")
 {

@@ -1,5 +1,6 @@
 #include "SourceTestSupport.h"
 
+#include "app/ProgramFolders.h"
 #include "pipeline/VideoTables.h"
 
 extern "C" {
@@ -23,6 +24,12 @@ void ClipTest::SetUp()
 {
     initVideoTables();
     av_log_set_level(AV_LOG_FATAL);
+}
+
+void ClipTest::TearDown()
+{
+    programFolders().assumeFpsEnabled = true;
+    programFolders().assumedFps = 30.0;
 }
 
 std::string ClipTest::clip(const std::string& name, const ClipSpec& spec)

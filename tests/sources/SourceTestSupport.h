@@ -41,10 +41,12 @@ struct DrainResult {
 
 // A fixture that writes clips and profiles into a temporary folder, with
 // the picture tables built and the decoders' complaints about the damaged
-// files of some tests silenced.
+// files of some tests silenced. The assumed frame rate preference is back at
+// its default after each test.
 class ClipTest : public ::testing::Test {
 protected:
     void SetUp() override;
+    void TearDown() override;
     // Writes spec as name in the folder; returns its path.
     std::string clip(const std::string& name, const ClipSpec& spec);
     // A profile file with these keys; returns its path.

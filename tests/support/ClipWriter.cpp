@@ -101,7 +101,8 @@ bool Writer::addVideo()
     if (avcodec_open2(c, codec, nullptr) < 0)
         return fail("cannot open encoder " + name);
     s.stream->time_base = c->time_base;
-    s.stream->avg_frame_rate = c->framerate;
+    if (m_spec.declareFrameRate)
+        s.stream->avg_frame_rate = c->framerate;
     if (avcodec_parameters_from_context(s.stream->codecpar, c) < 0)
         return fail("codec parameters");
     s.frame = av_frame_alloc();

@@ -25,6 +25,9 @@ struct ClipSpec {
     int fpsNum = 25;  // frame rate as a fraction, e.g. 30000/1001
     int fpsDen = 1;
     int frameCount = 25;
+    // false keeps the frame rate out of the container's stream header
+    // (with one mjpeg frame in .mkv, nothing then tells the rate).
+    bool declareFrameRate = true;
     // Variable frame rate: when above 0, one frame slot is left empty after
     // every skipEvery pictures, so the timestamps jump by two frame times.
     int skipEvery = 0;
