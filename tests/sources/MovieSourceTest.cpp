@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace moxel {
 namespace {
 
@@ -69,6 +71,30 @@ TEST_F(MovieSourceTest, OutputRateSkipsOrRepeatsSamples)
         ASSERT_GE(got.size(), expected.size());
         EXPECT_EQ(std::vector<int>(got.begin(), got.begin() + long(expected.size())), expected);
     }
+}
+
+TEST_F(MovieSourceTest, LargeSoundChunksAreConvertedInBoundedParts)
+{
+    // Matroska keeps each 96000-sample PCM frame (384,000 bytes) in one block;
+    // the movie reader takes any file its demuxers know, whatever its name.
+    ClipSpec spec = movieSpec(25, 10, "pcm_s16le");
+    spec.sampleRate = 96000;
+    spec.audioFrameSamples = 96000;
+    spec.audioSeconds = 2.0;
+    const std::string mkv = clip("chunks.mkv", spec);
+    const std::string mov = m_dir.file("chunks.mov");
+    std::filesystem::rename(mkv, mov);
+    MovieSource source;
+    ASSERT_EQ(source.open(mov, ""), 1);
+    EXPECT_EQ(source.inRate, 96000);
+    std::vector<uint8_t> buffer(16384);
+    int64_t total = 0;
+    int length = 0;
+    while (source.getAudio(buffer.data(), int(buffer.size()), &length)) {
+        ASSERT_EQ(length % 4, 0);
+        total += length;
+    }
+    EXPECT_EQ(total, int64_t(2 * 44100) * 4); // nothing lost at the part boundaries
 }
 
 TEST_F(MovieSourceTest, MoviesWithoutOneTrack)

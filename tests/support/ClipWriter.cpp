@@ -62,6 +62,13 @@ private:
     bool fillVideo(Stream& s);
     void fillAudio(Stream& s, int samples);
 
+    int frameSamples(const AVCodecContext& c) const
+    {
+        if (c.frame_size > 0)
+            return c.frame_size;
+        return m_spec.audioFrameSamples > 0 ? m_spec.audioFrameSamples : 1024;
+    }
+
     const ClipSpec& m_spec;
     std::string* m_error;
     AVFormatContext* m_format = nullptr;
@@ -149,7 +156,7 @@ bool Writer::addAudio()
     s.frame = av_frame_alloc();
     if (!s.frame)
         return fail("out of memory");
-    const int frameSize = c->frame_size > 0 ? c->frame_size : 1024;
+    const int frameSize = frameSamples(*c);
     s.frame->format = c->sample_fmt;
     s.frame->sample_rate = c->sample_rate;
     s.frame->nb_samples = frameSize;
@@ -262,7 +269,7 @@ bool Writer::write(const std::string& path)
             if (!fillVideo(s))
                 return fail("frame not writable");
         } else {
-            const int frameSize = s.codec->frame_size > 0 ? s.codec->frame_size : 1024;
+            const int frameSize = frameSamples(*s.codec);
             const bool variable = s.codec->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE;
             const int samples = variable || s.codec->frame_size == 0 ? std::min(frameSize, s.total - s.produced)
                                                                      : frameSize;

@@ -38,6 +38,7 @@ struct ClipSpec {
     int sampleRate = 44100;
     int channels = 2;           // 6 gives 5.1
     double audioSeconds = -1.0; // below 0: as long as the video (1 s without video)
+    int audioFrameSamples = 0;  // samples per audio frame of the PCM codecs (0: 1024)
     double toneHz = 440.0;
     double toneAmplitude = 0.5; // of full scale; 0 writes silence
 
