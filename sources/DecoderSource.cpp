@@ -26,6 +26,9 @@ bool usableRate(AVRational rate)
     return std::isfinite(fps) && fps > 0.0 && fps < kMaxBelievableFps;
 }
 
+// See handlePicture.
+constexpr int64_t kSlotTolerance100ns = 5001;
+
 std::string withPath(const char* text, const std::string& path) { return text + path; }
 
 } // namespace
@@ -50,6 +53,7 @@ int DecoderSource::open(const std::string& sourcePath, const std::string& profil
     m_videoEnded = m_audioEnded = false;
     m_haveOutput = false;
     m_reportedPictureChange = m_reportedUnsupportedAudio = false;
+    m_sawPicture = false;
 
     const std::string openError = withPath("DirectShow: error opening input file/stream:\n", sourcePath);
     m_video = std::make_unique<StreamDecoder>(&m_stopRequested);
@@ -236,8 +240,16 @@ void DecoderSource::runStream(StreamDecoder& decoder, void (DecoderSource::*hand
 void DecoderSource::handlePicture(const AVFrame* frame)
 {
     const int64_t timestamp = frame->best_effort_timestamp;
-    const int64_t startTime100ns =
-        timestamp == AV_NOPTS_VALUE ? 0 : av_rescale_q(timestamp, m_video->stream()->time_base, AVRational{1, 10000000});
+    int64_t startTime100ns = timestamp == AV_NOPTS_VALUE
+                                 ? 0
+                                 : av_rescale_q_rnd(timestamp, m_video->stream()->time_base,
+                                                    AVRational{1, 10000000}, AV_ROUND_DOWN);
+    // A picture on its slot must not count as late (and make a picture up)
+    // through rounding, here or in a container that keeps whole milliseconds:
+    // after the first, pictures are taken just over half a millisecond early.
+    if (m_sawPicture)
+        startTime100ns -= kSlotTolerance100ns;
+    m_sawPicture = true;
     m_frameRate.ignoreDrops = m_ignoreDrops.load();
     m_frameRate.outFps = m_outFps.load();
     const FrameDecision decision = decideFrame(m_frameRate, startTime100ns);

@@ -111,6 +111,7 @@ private:
     PictureConverter m_pictures;
     std::vector<uint8_t> m_conversionBuffer, m_scratchBuffer;
     bool m_reportedPictureChange = false;
+    bool m_sawPicture = false;
 
     // Audio thread only (prepared by open before the thread starts).
     AudioFrameConverter m_audioFrames;
