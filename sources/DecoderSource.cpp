@@ -46,7 +46,6 @@ bool DecoderSource::fail(const std::string& message)
 int DecoderSource::open(const std::string& sourcePath, const std::string& profilePath)
 {
     close();
-    m_sourcePath = sourcePath;
     beginOpen(profilePath);
     m_stopRequested = false;
     m_ignoreDrops = 0;

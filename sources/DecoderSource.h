@@ -78,7 +78,6 @@ private:
     void poolPicture(Picture picture);
     size_t pendingAudioLocked() const { return m_audioQueue.size() - m_audioReadPos; }
 
-    std::string m_sourcePath;
     std::atomic<bool> m_stopRequested{false};
     std::unique_ptr<StreamDecoder> m_video, m_audio;
     std::thread m_videoThread, m_audioThread;
