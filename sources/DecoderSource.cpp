@@ -231,6 +231,9 @@ void DecoderSource::runStream(StreamDecoder& decoder, void (DecoderSource::*hand
         }
         av_frame_unref(frame.get());
     }
+    if (decoder.skippedPackets() > 0)
+        std::printf("Dshow: %lld damaged %s packets skipped\n", static_cast<long long>(decoder.skippedPackets()),
+                    streamName);
     std::lock_guard<std::mutex> guard(lock);
     ended = true;
     changed.notify_all();
