@@ -1,0 +1,135 @@
+// The plug-in's video coders, loaded with dlopen: each picture's bytes come
+// back in the same call, decode to a close copy of the picture, and carry the
+// key flag exactly where the decoder sees a key picture.
+#include "AvPlugin.h"
+#include "AvTestMedia.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+using namespace moxel;
+using namespace moxel::test;
+
+namespace {
+
+struct VideoCase {
+    const char* fourCC;
+    const char* decoder;
+};
+
+class VideoCoderTest : public ::testing::TestWithParam<VideoCase> {};
+
+constexpr int kWidth = 160;
+constexpr int kHeight = 120;
+
+std::string profileWith(const TempDir& dir, const std::string& settings)
+{
+    const std::string path = dir.file("test.pf");
+    writeFileText(path, "[kmfencpp]\r\nfriendly_name=test\r\n[kmf_coder_av]\r\n" + settings);
+    return path;
+}
+
+// Encodes `count` pattern pictures and returns the byte count of each.
+std::vector<int> encodePattern(VideoCoder& coder, int count)
+{
+    std::vector<uint8_t> out(kCoderVideoOutRoom);
+    std::vector<int> sizes;
+    for (int t = 0; t < count; ++t) {
+        const std::vector<uint8_t> picture = patternPicture(kWidth, kHeight, t);
+        int key = 0;
+        sizes.push_back(coder.Encode(picture.data(), out.data(), &key));
+    }
+    return sizes;
+}
+
+} // namespace
+
+TEST_P(VideoCoderTest, EveryPictureDecodesAtOnceWithKeysWhereTheDecoderSeesThem)
+{
+    TempDir dir;
+    const int keyint = 10;
+    auto coder = AvPlugin::get().video(fourCC(GetParam().fourCC), kWidth, kHeight, 25.0,
+                                       profileWith(dir, "keyint=10\r\n"));
+    ASSERT_NE(coder, nullptr);
+    VideoDecoder decoder(GetParam().decoder);
+    std::vector<uint8_t> out(kCoderVideoOutRoom);
+    double worstPsnr = 99;
+    for (int t = 0; t < 3 * keyint + 2; ++t) {
+        SCOPED_TRACE(t);
+        const std::vector<uint8_t> picture = patternPicture(kWidth, kHeight, t);
+        int key = -1;
+        const int length = coder->Encode(picture.data(), out.data(), &key);
+        ASSERT_GT(length, 0);
+        EXPECT_EQ(key != 0, t % keyint == 0);
+        ASSERT_EQ(decoder.decode(out.data(), length), 1) << "the picture was held back";
+        EXPECT_EQ(decoder.pictureIsKey(), key != 0);
+        worstPsnr = std::min(worstPsnr, psnr(decoder.picture(), patternReference(kWidth, kHeight, t)));
+    }
+    EXPECT_GT(worstPsnr, 30.0);
+}
+
+TEST_P(VideoCoderTest, BitRateFromTheProfileSetsTheSize)
+{
+    TempDir dir;
+    auto total = [&](const char* bitrate) {
+        auto coder = AvPlugin::get().video(fourCC(GetParam().fourCC), kWidth, kHeight, 25.0,
+                                           profileWith(dir, std::string("video_bitrate=") +
+                                                                bitrate + "\r\nkeyint=25\r\n"));
+        std::vector<int> sizes = coder ? encodePattern(*coder, 25) : std::vector<int>{};
+        int sum = 0;
+        for (int s : sizes)
+            sum += std::max(s, 0);
+        return sum;
+    };
+    const int low = total("100");
+    const int high = total("1000");
+    ASSERT_GT(low, 0);
+    EXPECT_GT(high, 2 * low);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, VideoCoderTest,
+                         ::testing::Values(VideoCase{"VP80", "vp8"}, VideoCase{"H264", "h264"},
+                                           VideoCase{"XVID", "mpeg4"}),
+                         [](const auto& info) { return std::string(info.param.decoder); });
+
+TEST(VideoCoder, RefusesWhatItCannotEncode)
+{
+    struct Case {
+        const char* what;
+        const char* fourCC;
+        int width, height;
+        double fps;
+        uint32_t source;
+    } cases[] = {
+        {"odd width", "VP80", 161, 120, 25, fourCC("RGBA")},
+        {"odd height", "H264", 160, 121, 25, fourCC("RGBA")},
+        {"too small", "XVID", 8, 8, 25, fourCC("RGBA")},
+        {"too large", "H264", 4098, 120, 25, fourCC("RGBA")},
+        {"no frame rate", "VP80", 160, 120, 0, fourCC("RGBA")},
+        {"not RGBA", "XVID", 160, 120, 25, fourCC("RGB3")},
+        {"not ours", "RGB3", 160, 120, 25, fourCC("RGBA")},
+        {"audio format", "MP3 ", 160, 120, 25, fourCC("RGBA")},
+    };
+    const AvPlugin& plugin = AvPlugin::get();
+    for (const Case& c : cases) {
+        uint32_t format = fourCC(c.fourCC);
+        VideoCoder* coder = plugin.createVideo(c.width, c.height, c.fps, c.source, &format, nullptr);
+        EXPECT_EQ(coder, nullptr) << c.what;
+        EXPECT_EQ(format, fourCC(c.fourCC)) << c.what;
+        delete coder;
+    }
+}
+
+TEST(VideoCoder, NoPictureIsAnError)
+{
+    auto coder = AvPlugin::get().video(fourCC("VP80"), kWidth, kHeight, 25.0);
+    ASSERT_NE(coder, nullptr);
+    std::vector<uint8_t> out(kCoderVideoOutRoom);
+    int key = 7;
+    EXPECT_LT(coder->Encode(nullptr, out.data(), &key), 0);
+    EXPECT_EQ(key, 0);
+}
