@@ -21,6 +21,10 @@ struct Rgb {
 // yTop counts from the top row.
 Rgb patternAt(int x, int yTop, int width, int height, int t)
 {
+    constexpr int kBox = 24; // a light square with hard edges, moving diagonally
+    const int boxX = 5 * t % (width - kBox), boxY = 3 * t % (height - kBox);
+    if (x >= boxX && x < boxX + kBox && yTop >= boxY && yTop < boxY + kBox)
+        return {230, 220, 200};
     return {128 + 90 * std::sin(2 * kPi * (x + 3 * t) / width),
             30 + 190.0 * yTop / (height - 1),
             128 + 90 * std::cos(2 * kPi * (yTop + 2 * t) / height)};

@@ -15,8 +15,8 @@ struct AVPacket;
 namespace moxel::test {
 
 // Picture t of the pattern: width x height pixels of blue, green, red, unused,
-// rows bottom-up. Smooth moving waves, and a vertical ramp so a flipped
-// picture cannot pass.
+// rows bottom-up. Moving waves, a moving square with hard edges, and a
+// vertical ramp so a flipped picture cannot pass.
 std::vector<uint8_t> patternPicture(int width, int height, int t);
 
 struct YuvPicture {
