@@ -131,7 +131,9 @@ bool AvVideoCoder::open(const AvFormat& format, int width, int height, double fr
     // profile's interval is what the stream's sync frames can rely on.
     c->gop_size = s.keyint;
     c->max_b_frames = 0;
-    c->thread_count = 0; // automatic; none of the three adds delay with threads
+    // Threads add no delay with these settings (slices or partitions), but
+    // small pictures gain nothing from them.
+    c->thread_count = width * height >= 640 * 360 ? 0 : 1;
     applyEncoderOptions(format.fourCC, c, s);
 
     const int r = avcodec_open2(c, codec, nullptr);

@@ -135,3 +135,27 @@ TEST(VideoCoder, NoPictureIsAnError)
     EXPECT_LT(coder->Encode(nullptr, out.data(), &key), 0);
     EXPECT_EQ(key, 0);
 }
+
+// Noise at the largest size, every picture a key picture at the highest rate:
+// MPEG-4 cannot get such a picture into the room, and must say so rather
+// than write past it.
+TEST(VideoCoder, PictureLargerThanTheRoomIsAnError)
+{
+    TempDir dir;
+    const int width = 4096, height = 2304;
+    auto coder = AvPlugin::get().video(fourCC("XVID"), width, height, 25.0,
+                                       profileWith(dir, "video_bitrate=20000\r\nkeyint=1\r\n"));
+    ASSERT_NE(coder, nullptr);
+    std::vector<uint8_t> picture(size_t(width) * height * 4);
+    uint32_t seed = 1;
+    for (uint8_t& b : picture) {
+        seed = seed * 1664525u + 1013904223u;
+        b = uint8_t(seed >> 24);
+    }
+    const size_t guard = 4096;
+    std::vector<uint8_t> out(kCoderVideoOutRoom + guard, 0xEE);
+    int key = 0;
+    EXPECT_LT(coder->Encode(picture.data(), out.data(), &key), 0);
+    EXPECT_EQ(key, 0);
+    EXPECT_TRUE(std::all_of(out.end() - long(guard), out.end(), [](uint8_t b) { return b == 0xEE; }));
+}
