@@ -109,8 +109,7 @@ bool AvVideoCoder::open(const AvFormat& format, int width, int height, double fr
     m_context = avcodec_alloc_context3(codec);
     m_picture = av_frame_alloc();
     m_packet = av_packet_alloc();
-    if (m_context == nullptr || m_picture == nullptr || m_packet == nullptr)
-        {
+    if (m_context == nullptr || m_picture == nullptr || m_packet == nullptr) {
         fail("out of memory", AVERROR(ENOMEM));
         return false;
     }
@@ -137,8 +136,7 @@ bool AvVideoCoder::open(const AvFormat& format, int width, int height, double fr
     applyEncoderOptions(format.fourCC, c, s);
 
     const int r = avcodec_open2(c, codec, nullptr);
-    if (r < 0)
-        {
+    if (r < 0) {
         fail("cannot open the encoder", r);
         return false;
     }
@@ -146,16 +144,14 @@ bool AvVideoCoder::open(const AvFormat& format, int width, int height, double fr
     m_picture->format = c->pix_fmt;
     m_picture->width = width;
     m_picture->height = height;
-    if (av_frame_get_buffer(m_picture, 0) < 0)
-        {
+    if (av_frame_get_buffer(m_picture, 0) < 0) {
         fail("out of memory", AVERROR(ENOMEM));
         return false;
     }
 
     m_scaler = sws_getContext(width, height, AV_PIX_FMT_BGR0, width, height, AV_PIX_FMT_YUV420P,
                               SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
-    if (m_scaler == nullptr)
-        {
+    if (m_scaler == nullptr) {
         fail("cannot set up the colour conversion", AVERROR(EINVAL));
         return false;
     }

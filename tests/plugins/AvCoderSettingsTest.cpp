@@ -42,10 +42,12 @@ TEST(AvCoderSettings, ReadFromTheProfileWithDefaultsAndLimits)
          {1500, 12, 0, 96}},
         {"some keys, any letter case", "[KMF_Coder_AV]\r\nKeyInt=30\r\n", {800, 30, 5, 128}},
         {"below the limits",
-         "[kmf_coder_av]\r\nvideo_bitrate=5\r\nkeyint=0\r\nspeed=-1\r\naudio_bitrate=4294967196\r\n",
+         "[kmf_coder_av]\r\nvideo_bitrate=5\r\nkeyint=0\r\nspeed=-1\r\n"
+         "audio_bitrate=4294967196\r\n",
          {32, 1, 0, 32}},
         {"above the limits",
-         "[kmf_coder_av]\r\nvideo_bitrate=999999\r\nkeyint=5000\r\nspeed=9\r\naudio_bitrate=1000\r\n",
+         "[kmf_coder_av]\r\nvideo_bitrate=999999\r\nkeyint=5000\r\nspeed=9\r\n"
+         "audio_bitrate=1000\r\n",
          {20000, 1000, 8, 320}},
         {"another plug-in's section", "[kmf_coder_other]\r\nkeyint=3\r\n", defaults},
     };
@@ -67,7 +69,8 @@ TEST(AvCoderSettings, SaveKeepsTheRestOfTheFile)
 {
     TempDir dir;
     const std::string path = dir.file("p.pf");
-    const std::string before = "[kmfencpp]\r\nfriendly_name=keep me\r\n[kmfconfig]\r\nmaxsync=7\r\n";
+    const std::string before =
+        "[kmfencpp]\r\nfriendly_name=keep me\r\n[kmfconfig]\r\nmaxsync=7\r\n";
     writeFileText(path, before);
     const AvCoderSettings written{2000, 48, 3, 192};
     ASSERT_TRUE(written.save(path));
@@ -78,7 +81,8 @@ TEST(AvCoderSettings, SaveKeepsTheRestOfTheFile)
 // The sample profile names formats of this plug-in, at a size its coders take.
 TEST(AvCoderSettings, SampleStreamingProfileIsUsable)
 {
-    const std::string path = std::string(MOXEL_SOURCE_DIR) + "/profiles/samples/streaming-vp8-640x360.pf";
+    const std::string path =
+        std::string(MOXEL_SOURCE_DIR) + "/profiles/samples/streaming-vp8-640x360.pf";
     ASSERT_TRUE(std::filesystem::exists(path));
     const IniFile ini = IniFile::load(path);
     const AvFormat* video = findVideoFormat(uint32_t(ini.getInt("kmfconfig", "vidfmt", 0)));

@@ -67,7 +67,8 @@ TEST_P(VideoCoderTest, EveryPictureDecodesAtOnceWithKeysWhereTheDecoderSeesThem)
         EXPECT_EQ(key != 0, t % keyint == 0);
         ASSERT_EQ(decoder.decode(out.data(), length), 1) << "the picture was held back";
         EXPECT_EQ(decoder.pictureIsKey(), key != 0);
-        worstPsnr = std::min(worstPsnr, psnr(decoder.picture(), patternReference(kWidth, kHeight, t)));
+        worstPsnr = std::min(worstPsnr,
+                             psnr(decoder.picture(), patternReference(kWidth, kHeight, t)));
     }
     EXPECT_GT(worstPsnr, 30.0);
     RecordProperty("worst_psnr_db", std::to_string(worstPsnr));
@@ -119,7 +120,8 @@ TEST(VideoCoder, RefusesWhatItCannotEncode)
     const AvPlugin& plugin = AvPlugin::get();
     for (const Case& c : cases) {
         uint32_t format = fourCC(c.fourCC);
-        VideoCoder* coder = plugin.createVideo(c.width, c.height, c.fps, c.source, &format, nullptr);
+        VideoCoder* coder =
+            plugin.createVideo(c.width, c.height, c.fps, c.source, &format, nullptr);
         EXPECT_EQ(coder, nullptr) << c.what;
         EXPECT_EQ(format, fourCC(c.fourCC)) << c.what;
         delete coder;
@@ -157,5 +159,6 @@ TEST(VideoCoder, PictureLargerThanTheRoomIsAnError)
     int key = 0;
     EXPECT_LT(coder->Encode(picture.data(), out.data(), &key), 0);
     EXPECT_EQ(key, 0);
-    EXPECT_TRUE(std::all_of(out.end() - long(guard), out.end(), [](uint8_t b) { return b == 0xEE; }));
+    EXPECT_TRUE(
+        std::all_of(out.end() - long(guard), out.end(), [](uint8_t b) { return b == 0xEE; }));
 }
