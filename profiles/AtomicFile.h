@@ -1,0 +1,18 @@
+// Replaces a file's whole content so that a reader, a crash or a full disk
+// never sees a half-written file: the bytes go to a temporary file in the
+// same folder, are synced, and the temporary is renamed over the old file.
+// Used by IniFile (profiles) and SettingsFile (settings, profile index).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace moxel {
+
+// Writes bytes to path atomically. On any failure the temporary file is
+// removed, the old file (if any) is left intact and false is returned. A new
+// file gets mode 0666 less the umask; a replaced file keeps its mode. A
+// symbolic link at path is followed: the file it points to is replaced.
+bool writeFileAtomically(const std::string& path, std::string_view bytes);
+
+} // namespace moxel

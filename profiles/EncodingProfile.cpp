@@ -1,0 +1,102 @@
+#include "profiles/EncodingProfile.h"
+
+#include "profiles/IniFile.h"
+#include "profiles/TextNumbers.h"
+
+#include <limits>
+
+namespace moxel {
+
+namespace {
+
+const char* const kSection = "kmfencpp";
+const char* const kNameKey = "friendly_name";
+constexpr size_t kNameMaxChars = 254;
+constexpr size_t kRealMaxChars = 126;
+
+struct IntKey {
+    const char* name;
+    int EncodingProfile::*field;
+    int defaultValue;
+};
+
+// In the order of the file: load reads and save writes them in this order.
+const IntKey kIntKeys[] = {
+    {"out_srate", &EncodingProfile::outSrate, 44100},
+    {"out_channels", &EncodingProfile::outChannels, 2},
+    {"sizefix", &EncodingProfile::sizefix, 1},
+    {"deinterlace", &EncodingProfile::deinterlace, 0},
+    {"filteringresize", &EncodingProfile::filteringresize, 1},
+    {"doresize", &EncodingProfile::doresize, 0},
+    {"resizew", &EncodingProfile::resizew, 320},
+    {"resizeh", &EncodingProfile::resizeh, 240},
+    {"crop_l", &EncodingProfile::cropL, 0},
+    {"crop_t", &EncodingProfile::cropT, 0},
+    {"crop_r", &EncodingProfile::cropR, 0},
+    {"crop_b", &EncodingProfile::cropB, 0},
+    {"outfruse", &EncodingProfile::outfruse, 0},
+    {"lowpass", &EncodingProfile::lowpass, 0},
+};
+
+struct RealKey {
+    const char* name;
+    double EncodingProfile::*field;
+    double defaultValue;
+    const char* defaultText; // what an absent key reads as
+    int decimals;            // written with "%.<decimals>f"
+    double minimum;          // a value read below it becomes defaultValue
+};
+
+// Written after friendly_name, in this order.
+const RealKey kRealKeys[] = {
+    {"audioscale", &EncodingProfile::audioscale, 1.0, "1.0", 3, 0.001},
+    {"outfror", &EncodingProfile::outfror, 30.0, "30.0", 7,
+     -std::numeric_limits<double>::infinity()},
+};
+
+// A record with any of these at zero cannot be processed.
+bool hasZeroEssential(const EncodingProfile& p)
+{
+    return p.outSrate == 0 || p.outChannels == 0 || p.resizew == 0 || p.resizeh == 0 ||
+           p.outfror == 0.0;
+}
+
+} // namespace
+
+void EncodingProfile::resetToDefaults()
+{
+    for (const IntKey& key : kIntKeys)
+        this->*key.field = key.defaultValue;
+    for (const RealKey& key : kRealKeys)
+        this->*key.field = key.defaultValue;
+}
+
+void EncodingProfile::load()
+{
+    resetToDefaults();
+    IniFile file = IniFile::load(filePath);
+    for (const IntKey& key : kIntKeys)
+        this->*key.field = file.getInt(kSection, key.name, this->*key.field);
+    friendlyName = file.getString(kSection, kNameKey, "error", kNameMaxChars);
+    for (const RealKey& key : kRealKeys) {
+        double value =
+            parseLeadingDouble(file.getString(kSection, key.name, key.defaultText, kRealMaxChars));
+        // Written as "not at least" so that a NaN can never pass the minimum.
+        this->*key.field = !(value >= key.minimum) ? key.defaultValue : value;
+    }
+    if (hasZeroEssential(*this))
+        resetToDefaults();
+}
+
+bool EncodingProfile::save() const
+{
+    IniFile file = IniFile::load(filePath);
+    for (const IntKey& key : kIntKeys)
+        file.setUInt(kSection, key.name, static_cast<uint32_t>(this->*key.field));
+    file.setString(kSection, kNameKey, friendlyName);
+    for (const RealKey& key : kRealKeys)
+        file.setString(kSection, key.name, formatFixed(this->*key.field, key.decimals));
+    return file.save();
+}
+
+} // namespace moxel
