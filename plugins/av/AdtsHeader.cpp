@@ -21,8 +21,8 @@ bool writeAdtsHeader(uint8_t* out, int sampleRate, int channels, int payloadByte
         return false;
     constexpr int kProfileLc = 1; // audio object type 2 (LC) minus one
     constexpr int kBufferFullnessVbr = 0x7FF;
-    out[0] = 0xFF;                            // syncword
-    out[1] = 0xF1;                            // syncword, MPEG-4, layer 0, no CRC
+    out[0] = 0xFF; // syncword
+    out[1] = 0xF1; // syncword, MPEG-4, layer 0, no CRC
     out[2] = uint8_t(kProfileLc << 6 | frequency << 2 | (channels >> 2 & 1));
     out[3] = uint8_t((channels & 3) << 6 | frameBytes >> 11);
     out[4] = uint8_t(frameBytes >> 3 & 0xFF);

@@ -122,8 +122,8 @@ AvAudioCoder::~AvAudioCoder()
     avcodec_free_context(&m_context);
 }
 
-int AvAudioCoder::Encode(int /*callIndex*/, const void* in, int inLength, int* consumed,
-                         void* out, int outRoom)
+int AvAudioCoder::Encode(int /*callIndex*/, const void* in, int inLength, int* consumed, void* out,
+                         int outRoom)
 {
     if (consumed != nullptr)
         *consumed = 0;
@@ -191,8 +191,8 @@ bool AvAudioCoder::collectPackets()
     while ((r = avcodec_receive_packet(m_context, m_packet)) >= 0) {
         const int header = m_adts ? kAdtsHeaderBytes : 0;
         std::vector<uint8_t> bytes(size_t(header + m_packet->size));
-        bool ok = !m_adts || writeAdtsHeader(bytes.data(), m_sampleRate, m_channels,
-                                             m_packet->size);
+        bool ok =
+            !m_adts || writeAdtsHeader(bytes.data(), m_sampleRate, m_channels, m_packet->size);
         std::memcpy(bytes.data() + header, m_packet->data, size_t(m_packet->size));
         av_packet_unref(m_packet);
         if (!ok)

@@ -31,7 +31,7 @@ struct AvCoderSettings;
 struct AvFormat;
 
 class AvAudioCoder final : public AudioCoder {
-public:
+  public:
     // Null, with a diagnostic, when the layout, rate or encoder is unusable.
     static AvAudioCoder* create(const AvFormat& format, int channels, int sampleRate,
                                 int bitsPerSample, const AvCoderSettings& settings);
@@ -45,7 +45,7 @@ public:
     // Input bytes of one codec frame: what one taking call consumes.
     int frameBytes() const { return m_frameBytes; }
 
-private:
+  private:
     AvAudioCoder() = default;
     bool open(const AvFormat& format, int channels, int sampleRate,
               const AvCoderSettings& settings);

@@ -16,16 +16,14 @@ constexpr AvFormat kAudioFormats[] = {
     {kFourCCAac, "AAC (ADTS)", "aac", "AAC"},
 };
 
-template <size_t N>
-const AvFormat* at(const AvFormat (&table)[N], int index)
+template <size_t N> const AvFormat* at(const AvFormat (&table)[N], int index)
 {
     if (index < 0 || size_t(index) >= N)
         return nullptr;
     return &table[index];
 }
 
-template <size_t N>
-const AvFormat* find(const AvFormat (&table)[N], uint32_t code)
+template <size_t N> const AvFormat* find(const AvFormat (&table)[N], uint32_t code)
 {
     for (const AvFormat& f : table)
         if (f.fourCC == code)
@@ -35,9 +33,21 @@ const AvFormat* find(const AvFormat (&table)[N], uint32_t code)
 
 } // namespace
 
-const AvFormat* videoFormatAt(int index) { return at(kVideoFormats, index); }
-const AvFormat* audioFormatAt(int index) { return at(kAudioFormats, index); }
-const AvFormat* findVideoFormat(uint32_t code) { return find(kVideoFormats, code); }
-const AvFormat* findAudioFormat(uint32_t code) { return find(kAudioFormats, code); }
+const AvFormat* videoFormatAt(int index)
+{
+    return at(kVideoFormats, index);
+}
+const AvFormat* audioFormatAt(int index)
+{
+    return at(kAudioFormats, index);
+}
+const AvFormat* findVideoFormat(uint32_t code)
+{
+    return find(kVideoFormats, code);
+}
+const AvFormat* findAudioFormat(uint32_t code)
+{
+    return find(kAudioFormats, code);
+}
 
 } // namespace moxel::av

@@ -10,8 +10,8 @@ namespace moxel::av {
 
 constexpr uint32_t fourCC(const char (&s)[5])
 {
-    return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8 |
-           uint32_t(uint8_t(s[2])) << 16 | uint32_t(uint8_t(s[3])) << 24;
+    return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8 | uint32_t(uint8_t(s[2])) << 16 |
+           uint32_t(uint8_t(s[3])) << 24;
 }
 
 inline constexpr uint32_t kFourCCRgba = fourCC("RGBA");

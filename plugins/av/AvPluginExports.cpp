@@ -71,6 +71,12 @@ KMF_EXPORT uint32_t GetAudioTypes3(int index, char* nameOut)
     return describe(moxel::av::audioFormatAt(index), nameOut);
 }
 
-KMF_EXPORT QWidget* ConfigVideo3(QWidget*, void*, uint32_t, const char*) { return nullptr; }
+KMF_EXPORT QWidget* ConfigVideo3(QWidget*, void*, uint32_t, const char*)
+{
+    return nullptr;
+}
 
-KMF_EXPORT QWidget* ConfigAudio3(QWidget*, void*, uint32_t, const char*) { return nullptr; }
+KMF_EXPORT QWidget* ConfigAudio3(QWidget*, void*, uint32_t, const char*)
+{
+    return nullptr;
+}

@@ -18,7 +18,7 @@ namespace moxel::av {
 namespace {
 
 // speed 0..8 to x264's presets, slowest first.
-constexpr const char* kX264Presets[] = {"veryslow", "slower", "slow",      "medium",   "fast",
+constexpr const char* kX264Presets[] = {"veryslow", "slower",   "slow",      "medium",   "fast",
                                         "faster",   "veryfast", "superfast", "ultrafast"};
 
 // The largest rate-control buffer: one picture may use about this much, which
@@ -58,7 +58,7 @@ void applyEncoderOptions(uint32_t code, AVCodecContext* c, const AvCoderSettings
     case kFourCCXvid:
         c->thread_type = FF_THREAD_SLICE;
         setInt(c, "sc_threshold", 1'000'000'000);
-        c->mb_decision = s.speed <= 2 ? FF_MB_DECISION_RD
+        c->mb_decision = s.speed <= 2   ? FF_MB_DECISION_RD
                          : s.speed <= 5 ? FF_MB_DECISION_BITS
                                         : FF_MB_DECISION_SIMPLE;
         if (s.speed <= 5)
@@ -71,8 +71,8 @@ void applyEncoderOptions(uint32_t code, AVCodecContext* c, const AvCoderSettings
 
 } // namespace
 
-AvVideoCoder* AvVideoCoder::create(const AvFormat& format, int width, int height,
-                                   double frameRate, const AvCoderSettings& settings)
+AvVideoCoder* AvVideoCoder::create(const AvFormat& format, int width, int height, double frameRate,
+                                   const AvCoderSettings& settings)
 {
     auto sizeOk = [](int side) {
         return side >= kMinPictureSide && side <= kMaxPictureSide && side % 2 == 0;
@@ -215,8 +215,8 @@ int AvVideoCoder::Encode(const void* frame, void* out, int* keyframe)
         return fail("encoding failed", r);
     if (tooBig) {
         *keyframe = 0;
-        diagnostic("%s: picture %lld compressed to more than %d bytes; lower video_bitrate",
-                   m_name, static_cast<long long>(m_pictureIndex - 1), kCoderVideoOutRoom);
+        diagnostic("%s: picture %lld compressed to more than %d bytes; lower video_bitrate", m_name,
+                   static_cast<long long>(m_pictureIndex - 1), kCoderVideoOutRoom);
         return -1;
     }
     return length;

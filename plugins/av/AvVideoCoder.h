@@ -28,17 +28,17 @@ inline constexpr int kMinPictureSide = 16;
 inline constexpr int kMaxPictureSide = 4096;
 
 class AvVideoCoder final : public VideoCoder {
-public:
+  public:
     // Null, with a diagnostic, when the size, rate or encoder is unusable.
-    static AvVideoCoder* create(const AvFormat& format, int width, int height,
-                                double frameRate, const AvCoderSettings& settings);
+    static AvVideoCoder* create(const AvFormat& format, int width, int height, double frameRate,
+                                const AvCoderSettings& settings);
     ~AvVideoCoder() override;
     AvVideoCoder(const AvVideoCoder&) = delete;
     AvVideoCoder& operator=(const AvVideoCoder&) = delete;
 
     int Encode(const void* frame, void* out, int* keyframe) override;
 
-private:
+  private:
     AvVideoCoder() = default;
     bool open(const AvFormat& format, int width, int height, double frameRate,
               const AvCoderSettings& settings);

@@ -18,8 +18,8 @@ using namespace moxel::test;
 
 namespace {
 
-constexpr int kFrameRoom = 32768;    // the encoder's room for one frame's audio
-constexpr int kDrainBudget = 24576;  // the encoder stops a frame's drain near this
+constexpr int kFrameRoom = 32768;   // the encoder's room for one frame's audio
+constexpr int kDrainBudget = 24576; // the encoder stops a frame's drain near this
 constexpr uint8_t kUntouched = 0xEE;
 
 struct AudioCase {
@@ -65,9 +65,9 @@ std::vector<uint8_t> encodeLikeTheEncoder(AudioCoder& coder, const std::vector<u
             EXPECT_EQ(consumed % (2 * channels), 0);
             if (r < 0 || consumed < 0 || consumed > int(queue.size()))
                 return {};
-            EXPECT_TRUE(std::all_of(out.begin() + produced + r, out.end(),
-                                    [](uint8_t b) { return b == kUntouched; }))
-                << "bytes written past the count returned";
+            EXPECT_TRUE(std::all_of(out.begin() + produced + r, out.end(), [](uint8_t b) {
+                return b == kUntouched;
+            })) << "bytes written past the count returned";
             queue.erase(queue.begin(), queue.begin() + consumed);
             produced += r;
             took = took || consumed > 0;
@@ -157,13 +157,12 @@ TEST_P(AudioCoderTest, ShortRemainderStaysWithTheCaller)
     EXPECT_LE(consumed, int(pcm.size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, AudioCoderTest,
-    ::testing::Values(AudioCase{"Mp3Stereo44k", "MP3 ", "mp3float", 44100, 2},
-                      AudioCase{"Mp3Mono22k", "MP3 ", "mp3float", 22050, 1},
-                      AudioCase{"AacStereo48k", "AAC ", "aac", 48000, 2},
-                      AudioCase{"AacMono44k", "AAC ", "aac", 44100, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Formats, AudioCoderTest,
+                         ::testing::Values(AudioCase{"Mp3Stereo44k", "MP3 ", "mp3float", 44100, 2},
+                                           AudioCase{"Mp3Mono22k", "MP3 ", "mp3float", 22050, 1},
+                                           AudioCase{"AacStereo48k", "AAC ", "aac", 48000, 2},
+                                           AudioCase{"AacMono44k", "AAC ", "aac", 44100, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AudioCoder, RefusesWhatItCannotEncode)
 {

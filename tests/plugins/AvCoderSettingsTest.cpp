@@ -25,8 +25,8 @@ struct SettingsCase {
 
 bool same(const AvCoderSettings& a, const AvCoderSettings& b)
 {
-    return a.videoBitrateKbps == b.videoBitrateKbps && a.keyint == b.keyint &&
-           a.speed == b.speed && a.audioBitrateKbps == b.audioBitrateKbps;
+    return a.videoBitrateKbps == b.videoBitrateKbps && a.keyint == b.keyint && a.speed == b.speed &&
+           a.audioBitrateKbps == b.audioBitrateKbps;
 }
 
 } // namespace
@@ -57,9 +57,8 @@ TEST(AvCoderSettings, ReadFromTheProfileWithDefaultsAndLimits)
         if (c.fileText != nullptr)
             writeFileText(path, c.fileText);
         const AvCoderSettings s = AvCoderSettings::load(path.c_str());
-        EXPECT_TRUE(same(s, c.expected))
-            << c.what << ": " << s.videoBitrateKbps << " " << s.keyint << " " << s.speed << " "
-            << s.audioBitrateKbps;
+        EXPECT_TRUE(same(s, c.expected)) << c.what << ": " << s.videoBitrateKbps << " " << s.keyint
+                                         << " " << s.speed << " " << s.audioBitrateKbps;
     }
     EXPECT_TRUE(same(AvCoderSettings::load(nullptr), defaults));
     EXPECT_TRUE(same(AvCoderSettings::load(""), defaults));

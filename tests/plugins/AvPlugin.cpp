@@ -6,8 +6,7 @@
 namespace moxel::test {
 namespace {
 
-template <typename Fn>
-Fn entry(void* handle, const char* name)
+template <typename Fn> Fn entry(void* handle, const char* name)
 {
     return reinterpret_cast<Fn>(dlsym(handle, name));
 }

@@ -30,8 +30,8 @@ struct AvPlugin {
 
 constexpr uint32_t fourCC(const char* s) // four characters
 {
-    return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8 |
-           uint32_t(uint8_t(s[2])) << 16 | uint32_t(uint8_t(s[3])) << 24;
+    return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8 | uint32_t(uint8_t(s[2])) << 16 |
+           uint32_t(uint8_t(s[3])) << 24;
 }
 
 } // namespace moxel::test

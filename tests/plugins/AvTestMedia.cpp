@@ -25,12 +25,14 @@ Rgb patternAt(int x, int yTop, int width, int height, int t)
     const int boxX = 5 * t % (width - kBox), boxY = 3 * t % (height - kBox);
     if (x >= boxX && x < boxX + kBox && yTop >= boxY && yTop < boxY + kBox)
         return {230, 220, 200};
-    return {128 + 90 * std::sin(2 * kPi * (x + 3 * t) / width),
-            30 + 190.0 * yTop / (height - 1),
+    return {128 + 90 * std::sin(2 * kPi * (x + 3 * t) / width), 30 + 190.0 * yTop / (height - 1),
             128 + 90 * std::cos(2 * kPi * (yTop + 2 * t) / height)};
 }
 
-uint8_t clampByte(double v) { return uint8_t(std::clamp(std::lround(v), 0L, 255L)); }
+uint8_t clampByte(double v)
+{
+    return uint8_t(std::clamp(std::lround(v), 0L, 255L));
+}
 
 // Colour values as the pattern stores them (whole bytes).
 Rgb storedAt(int x, int yTop, int width, int height, int t)
@@ -169,8 +171,8 @@ std::vector<uint8_t> toneSignal(int sampleRate, double seconds,
     std::vector<uint8_t> pcm(frames * channels * 2);
     for (size_t i = 0; i < frames; ++i)
         for (size_t c = 0; c < channels; ++c) {
-            const double v = amplitudes[c] * std::sin(2 * kPi * frequenciesHz[c] * double(i) /
-                                                      sampleRate);
+            const double v =
+                amplitudes[c] * std::sin(2 * kPi * frequenciesHz[c] * double(i) / sampleRate);
             const int16_t s = int16_t(std::lround(v * 32767));
             std::memcpy(&pcm[(i * channels + c) * 2], &s, 2); // little-endian host
         }

@@ -33,7 +33,7 @@ double psnr(const YuvPicture& a, const YuvPicture& b);
 
 // Decodes one packet per call; each packet must give one picture at once.
 class VideoDecoder {
-public:
+  public:
     explicit VideoDecoder(const char* decoderName);
     ~VideoDecoder();
     VideoDecoder(const VideoDecoder&) = delete;
@@ -44,7 +44,7 @@ public:
     const YuvPicture& picture() const { return m_picture; }
     bool pictureIsKey() const { return m_key; }
 
-private:
+  private:
     AVCodecContext* m_context = nullptr;
     AVFrame* m_frame = nullptr;
     AVPacket* m_packet = nullptr;

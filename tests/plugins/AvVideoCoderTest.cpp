@@ -67,8 +67,8 @@ TEST_P(VideoCoderTest, EveryPictureDecodesAtOnceWithKeysWhereTheDecoderSeesThem)
         EXPECT_EQ(key != 0, t % keyint == 0);
         ASSERT_EQ(decoder.decode(out.data(), length), 1) << "the picture was held back";
         EXPECT_EQ(decoder.pictureIsKey(), key != 0);
-        worstPsnr = std::min(worstPsnr,
-                             psnr(decoder.picture(), patternReference(kWidth, kHeight, t)));
+        worstPsnr =
+            std::min(worstPsnr, psnr(decoder.picture(), patternReference(kWidth, kHeight, t)));
     }
     EXPECT_GT(worstPsnr, 30.0);
     RecordProperty("worst_psnr_db", std::to_string(worstPsnr));
@@ -78,9 +78,9 @@ TEST_P(VideoCoderTest, BitRateFromTheProfileSetsTheSize)
 {
     TempDir dir;
     auto total = [&](const char* bitrate) {
-        auto coder = AvPlugin::get().video(fourCC(GetParam().fourCC), kWidth, kHeight, 25.0,
-                                           profileWith(dir, std::string("video_bitrate=") +
-                                                                bitrate + "\r\nkeyint=25\r\n"));
+        auto coder = AvPlugin::get().video(
+            fourCC(GetParam().fourCC), kWidth, kHeight, 25.0,
+            profileWith(dir, std::string("video_bitrate=") + bitrate + "\r\nkeyint=25\r\n"));
         std::vector<int> sizes = coder ? encodePattern(*coder, 25) : std::vector<int>{};
         int sum = 0;
         for (int s : sizes)
