@@ -47,8 +47,9 @@ void applyEncoderOptions(uint32_t code, AVCodecContext* c, const AvCoderSettings
         setInt(c, "lag-in-frames", 0);
         setInt(c, "auto-alt-ref", 0);
         setInt(c, "cpu-used", 4 + s.speed);
-        // Key pictures at most three average pictures big, as real-time senders do.
-        setInt(c, "max-intra-rate", 300);
+        // A key picture at most nine average pictures big, so it never holds
+        // a live stream up for long.
+        setInt(c, "max-intra-rate", 900);
         break;
     case kFourCCH264:
         setText(c, "preset", kX264Presets[s.speed]);
