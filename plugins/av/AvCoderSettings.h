@@ -1,5 +1,6 @@
 // The plug-in's own settings, kept in the profile (.pf) file in section
-// "kmf_coder_av". Every coder reads them once at creation; an absent file,
+// "kmf_coder_av". CreateVideo3/CreateAudio3 read them once for each coder
+// (the settings panel will write them with save); an absent file,
 // section or key gives the default, and a value out of range is brought to
 // the nearest limit (with a diagnostic), so creation never fails on them.
 // The defaults aim at live streaming at sizes up to about 640x360.
