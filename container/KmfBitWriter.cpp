@@ -29,9 +29,10 @@ void KmfBitWriter::putBits(int count, uint32_t value)
     if (count > 32)
         count = 32;
     // Whole bytes go straight through when we are on a byte boundary.
-    if ((m_bitPos & 7) == 0) {
+    if ((m_bitPos & 7) == 0 && count >= 8) {
+        reserveFor(m_length + size_t(count / 8));
         while (count >= 8) {
-            storeByte(uint8_t(value));
+            m_data[m_length++] = uint8_t(value);
             value = count > 8 ? value >> 8 : 0;
             count -= 8;
             m_bitPos += 8;

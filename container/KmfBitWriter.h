@@ -24,6 +24,9 @@ public:
     void finish();
     // Empties the writer but keeps its storage, so one writer can serve many frames.
     void clear();
+    // Makes room for a total of newLength bytes at once, by the same growth
+    // rule, so a serialiser that knows its size allocates only once.
+    void reserve(size_t newLength) { reserveFor(newLength); }
 
     const uint8_t* data() const { return m_data.get(); }
     size_t length() const { return m_length; }

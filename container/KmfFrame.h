@@ -6,6 +6,7 @@
 // The descriptor does not own the payloads it points at.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace moxel {
@@ -45,6 +46,16 @@ struct KmfFrame {
     // Validates and appends one complete frame. 0 on success; -1 for an
     // invalid descriptor, in which case nothing was appended.
     int packet(KmfBitWriter& writer) const;
+
+    // The pieces of packet, for serialisers that leave the payloads in place
+    // (KmfFrameGather). validate: 0 and the bytes the aux chunks take, or -1.
+    int validate(uint32_t& auxTotal) const;
+    // The sync (24 bytes) or non-sync (7 bytes) header; returns its size.
+    size_t headerBytes(uint32_t auxTotal, uint8_t* out) const;
+    // The 6-byte header of aux chunk i.
+    void auxChunkHeader(int i, uint8_t* out) const;
+    // The whole frame's size after a successful validate.
+    size_t frameSize(uint32_t auxTotal) const;
 };
 
 } // namespace moxel

@@ -1,0 +1,282 @@
+#include "encoder/CodecPlugins.h"
+
+#include "container/FourCC.h"
+#include "encoder/PcmCoder.h"
+#include "encoder/RgbPackCoder.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <system_error>
+
+namespace moxel {
+
+namespace {
+
+constexpr const char* kPluginPrefix = "kmf_coder_";
+constexpr const char* kPluginSuffix = ".so";
+// A plug-in that answers every index would never end a format list.
+constexpr int kMaxTypesPerPlugin = 0xFFFF;
+
+bool isPluginFileName(const std::string& name)
+{
+    size_t prefix = std::char_traits<char>::length(kPluginPrefix);
+    size_t suffix = std::char_traits<char>::length(kPluginSuffix);
+    return name.size() > prefix + suffix && name.compare(0, prefix, kPluginPrefix) == 0 &&
+           name.compare(name.size() - suffix, suffix, kPluginSuffix) == 0;
+}
+
+template <typename Fn>
+Fn lookUp(void* handle, const char* name)
+{
+    return reinterpret_cast<Fn>(dlsym(handle, name));
+}
+
+void appendTypes(std::vector<CodecType>& out, int pluginIndex, KmfGetTypes3Fn getTypes)
+{
+    if (!getTypes)
+        return;
+    for (int index = 0; index < kMaxTypesPerPlugin; ++index) {
+        char name[kCoderTypeNameSize] = {};
+        uint32_t format = getTypes(index, name);
+        if (format == 0)
+            return;
+        name[kCoderTypeNameSize - 1] = '\0';
+        out.push_back({format, name, pluginIndex, index});
+    }
+}
+
+// Asks the plug-ins in load order; ask(plugin, &format) returns a coder, or
+// null when the plug-in lacks the export or declines. A plug-in that
+// declines must not leave its rewrite of the format for the next one.
+template <typename Coder, typename Ask>
+std::unique_ptr<Coder> askPlugins(const std::vector<CodecPlugin>& plugins, uint32_t* format,
+                                  Ask ask)
+{
+    for (const CodecPlugin& p : plugins) {
+        uint32_t asked = *format;
+        if (Coder* coder = ask(p, &asked)) {
+            *format = asked;
+            return std::unique_ptr<Coder>(coder);
+        }
+    }
+    return nullptr;
+}
+
+QWidget* askPanel(const std::vector<CodecPlugin>& plugins, KmfConfig3Fn CodecPlugin::*entry,
+                  QWidget* parent, uint32_t format, const char* profilePath)
+{
+    for (const CodecPlugin& p : plugins)
+        if (KmfConfig3Fn config = p.*entry)
+            if (QWidget* panel = config(parent, p.handle, format, profilePath))
+                return panel;
+    return nullptr;
+}
+
+std::vector<CodecType> collectTypes(const std::vector<CodecPlugin>& plugins, bool video,
+                                    bool withBuiltIns)
+{
+    std::vector<CodecType> types;
+    if (withBuiltIns) {
+        if (video) {
+            types.push_back({kFourCCNone, "No Video", -1, 0});
+            types.push_back({kFourCCRgb3, "RGB 24bit/pixel", -1, 1});
+        } else {
+            types.push_back({kFourCCNone, "No Audio", -1, 0});
+            types.push_back({kFourCCPcm, "PCM Audio", -1, 1});
+        }
+    }
+    for (size_t i = 0; i < plugins.size(); ++i)
+        appendTypes(types, int(i), video ? plugins[i].getVideoTypes : plugins[i].getAudioTypes);
+    return types;
+}
+
+} // namespace
+
+CodecPluginSet::~CodecPluginSet() { unload(); }
+
+int CodecPluginSet::load(const std::string& folder, int maxPlugins)
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (isPluginFileName(name) && it->is_regular_file(ec))
+            names.push_back(name);
+    }
+    if (ec)
+        std::fprintf(stderr, "codec plug-ins: cannot list %s: %s\n", folder.c_str(),
+                     ec.message().c_str());
+    std::sort(names.begin(), names.end());
+
+    int loaded = 0;
+    for (const std::string& name : names) {
+        if (int(m_plugins.size()) >= maxPlugins)
+            break;
+        std::string path = (std::filesystem::path(folder) / name).string();
+        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) {
+            const char* why = dlerror();
+            std::fprintf(stderr, "codec plug-ins: skipping %s: %s\n", path.c_str(),
+                         why ? why : "cannot load");
+            continue;
+        }
+        CodecPlugin p;
+        p.path = path;
+        p.handle = handle;
+        p.createVideo = lookUp<KmfCreateVideo3Fn>(handle, "CreateVideo3");
+        p.createAudio = lookUp<KmfCreateAudio3Fn>(handle, "CreateAudio3");
+        p.getVideoTypes = lookUp<KmfGetTypes3Fn>(handle, "GetVideoTypes3");
+        p.getAudioTypes = lookUp<KmfGetTypes3Fn>(handle, "GetAudioTypes3");
+        p.configVideo = lookUp<KmfConfig3Fn>(handle, "ConfigVideo3");
+        p.configAudio = lookUp<KmfConfig3Fn>(handle, "ConfigAudio3");
+        m_plugins.push_back(std::move(p));
+        ++loaded;
+    }
+    return loaded;
+}
+
+void CodecPluginSet::unload()
+{
+    while (!m_plugins.empty()) {
+        dlclose(m_plugins.back().handle);
+        m_plugins.pop_back();
+    }
+}
+
+std::unique_ptr<VideoCoder> CodecPluginSet::createVideoCoder(int width, int height,
+                                                             double frameRate,
+                                                             uint32_t sourceFormat,
+                                                             uint32_t* format,
+                                                             const char* configFile)
+{
+    if (*format == kFourCCRgb3 && sourceFormat == kFourCCRgba) {
+        if (auto coder = RgbPackCoder::create(width, height))
+            return coder;
+    }
+    return askPlugins<VideoCoder>(m_plugins, format, [&](const CodecPlugin& p, uint32_t* asked) {
+        return p.createVideo ? p.createVideo(width, height, frameRate, sourceFormat, asked,
+                                             configFile)
+                             : nullptr;
+    });
+}
+
+std::unique_ptr<AudioCoder> CodecPluginSet::createAudioCoder(int channels, int sampleRate,
+                                                             int bitsPerSample,
+                                                             uint32_t sourceFormat,
+                                                             uint32_t* format,
+                                                             const char* configFile)
+{
+    if (*format == kFourCCPcm && sourceFormat == kFourCCPcm) {
+        if (auto coder = PcmCoder::create(channels, sampleRate, bitsPerSample))
+            return coder;
+    }
+    return askPlugins<AudioCoder>(m_plugins, format, [&](const CodecPlugin& p, uint32_t* asked) {
+        return p.createAudio ? p.createAudio(channels, sampleRate, bitsPerSample, sourceFormat,
+                                             asked, configFile)
+                             : nullptr;
+    });
+}
+
+std::vector<CodecType> CodecPluginSet::videoTypes(bool withBuiltIns) const
+{
+    return collectTypes(m_plugins, true, withBuiltIns);
+}
+
+std::vector<CodecType> CodecPluginSet::audioTypes(bool withBuiltIns) const
+{
+    return collectTypes(m_plugins, false, withBuiltIns);
+}
+
+QWidget* CodecPluginSet::configVideo(QWidget* parent, uint32_t format,
+                                     const char* profilePath) const
+{
+    return askPanel(m_plugins, &CodecPlugin::configVideo, parent, format, profilePath);
+}
+
+QWidget* CodecPluginSet::configAudio(QWidget* parent, uint32_t format,
+                                     const char* profilePath) const
+{
+    return askPanel(m_plugins, &CodecPlugin::configAudio, parent, format, profilePath);
+}
+
+std::string executableFolder()
+{
+    std::error_code ec;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return {};
+    return exe.parent_path().string();
+}
+
+namespace {
+
+// The program's own set: loaded by the first job, asked by every job, freed
+// at shut-down. The lock makes the first load safe from any thread.
+std::mutex g_processLock;
+bool g_processLoaded = false;
+
+CodecPluginSet& processSet()
+{
+    static CodecPluginSet set;
+    return set;
+}
+
+} // namespace
+
+void loadCodecPlugins()
+{
+    std::lock_guard lock(g_processLock);
+    if (g_processLoaded)
+        return;
+    g_processLoaded = true;
+    std::string folder = executableFolder();
+    if (folder.empty()) {
+        std::fprintf(stderr, "codec plug-ins: cannot find the program folder\n");
+        return;
+    }
+    processSet().load(folder);
+}
+
+void unloadCodecPlugins()
+{
+    std::lock_guard lock(g_processLock);
+    processSet().unload();
+    g_processLoaded = false;
+}
+
+std::unique_ptr<VideoCoder> createVideoCoder(int width, int height, double frameRate,
+                                             uint32_t sourceFormat, uint32_t* format,
+                                             const char* configFile)
+{
+    std::lock_guard lock(g_processLock);
+    return processSet().createVideoCoder(width, height, frameRate, sourceFormat, format,
+                                         configFile);
+}
+
+std::unique_ptr<AudioCoder> createAudioCoder(int channels, int sampleRate, int bitsPerSample,
+                                             uint32_t sourceFormat, uint32_t* format,
+                                             const char* configFile)
+{
+    std::lock_guard lock(g_processLock);
+    return processSet().createAudioCoder(channels, sampleRate, bitsPerSample, sourceFormat,
+                                         format, configFile);
+}
+
+std::vector<CodecType> videoCodecTypes()
+{
+    std::lock_guard lock(g_processLock);
+    return processSet().videoTypes(true);
+}
+
+std::vector<CodecType> audioCodecTypes()
+{
+    std::lock_guard lock(g_processLock);
+    return processSet().audioTypes(true);
+}
+
+} // namespace moxel

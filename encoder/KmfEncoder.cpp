@@ -1,0 +1,418 @@
+#include "encoder/KmfEncoder.h"
+
+#include "container/FourCC.h"
+#include "encoder/CodecPlugins.h"
+#include "encoder/StreamOutput.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <new>
+
+namespace moxel {
+
+namespace {
+
+// Growable buffers grow to twice the new length when it passes the capacity.
+template <typename T>
+void reserveFor(std::vector<T>& v, size_t newLength)
+{
+    if (newLength > v.capacity())
+        v.reserve(newLength * 2);
+}
+
+// Writes all of bytes, at offset (pwrite) or at the file position (offset < 0).
+// Returns the number of bytes written, which is less than length on error.
+size_t writeAll(int fd, const uint8_t* bytes, size_t length, off_t offset)
+{
+    size_t done = 0;
+    while (done < length) {
+        ssize_t n = offset < 0 ? ::write(fd, bytes + done, length - done)
+                               : ::pwrite(fd, bytes + done, length - done, offset + off_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += size_t(n);
+    }
+    return done;
+}
+
+// Keeps the encoder's own copy of a profile path (null stays null).
+bool copyConfigFile(std::optional<std::string>& copy, const char* configFile)
+{
+    try {
+        copy.reset();
+        if (configFile)
+            copy.emplace(configFile);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+uint32_t truncatedMs(double ms)
+{
+    if (!std::isfinite(ms) || ms <= 0.0)
+        return 0;
+    return ms >= 4294967295.0 ? UINT32_MAX : uint32_t(ms);
+}
+
+} // namespace
+
+KmfEncoder::KmfEncoder() : m_audioFormat(kFourCCNone), m_videoFormat(kFourCCNone) {}
+
+KmfEncoder::~KmfEncoder() { close(); }
+
+void KmfEncoder::setError(const char* text)
+{
+    // The first failure is the one the user needs to see.
+    if (!m_errorText)
+        m_errorText = text;
+}
+
+void KmfEncoder::setVideo(uint32_t format, int width, int height, double frameRate,
+                          uint32_t sourceFormat, const char* configFile)
+{
+    m_videoFormat = format;
+    m_width = width;
+    m_height = height;
+    m_frameRate = frameRate;
+    m_videoSourceFormat = sourceFormat;
+    if (!copyConfigFile(m_videoConfigFile, configFile))
+        setError("setVideo: error calling strdup() for configfile");
+}
+
+void KmfEncoder::setAudio(uint32_t format, int sampleRate, int channels, int bitsPerSample,
+                          uint32_t sourceFormat, const char* configFile)
+{
+    m_audioFormat = format;
+    m_sampleRate = sampleRate;
+    m_channels = channels;
+    m_bitsPerSample = bitsPerSample;
+    m_audioSourceFormat = sourceFormat;
+    if (!copyConfigFile(m_audioConfigFile, configFile))
+        setError("setAudio: error calling strdup() for configfile");
+}
+
+int KmfEncoder::setHdrMetaData(const uint8_t* data, int length)
+{
+    m_header.metadata.clear();
+    m_header.metadata.shrink_to_fit();
+    if (!data || length <= 0)
+        return 0;
+    try {
+        m_header.metadata.assign(data, data + length);
+    } catch (const std::bad_alloc&) {
+        setError("setHdrMetaData: error calling malloc()");
+        return 1;
+    }
+    return 0;
+}
+
+void KmfEncoder::setHdrTocSize(int slots)
+{
+    m_header.tocSize = uint32_t(std::max(slots, 0));
+    if (slots > 0)
+        m_writeHeader = true;
+}
+
+bool KmfEncoder::openFile(const std::string& path)
+{
+    m_outputFile = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    m_filePosition = 0;
+    return m_outputFile >= 0;
+}
+
+KmfEncoder::FrameEmit KmfEncoder::emitFrame()
+{
+    // A file alone gets the frame with one gather write, so the picture is
+    // not copied once more; a stream needs the frame's bytes in one piece.
+    if (!m_stream) {
+        if (m_gather.build(m_frame) < 0)
+            return FrameEmit::InvalidFrame;
+        if (m_outputFile < 0)
+            return FrameEmit::Ok;
+        if (m_gather.writeTo(m_outputFile) < 0)
+            return FrameEmit::WriteFailed;
+        m_filePosition += m_gather.size();
+        return FrameEmit::Ok;
+    }
+    m_writer.clear();
+    if (m_frame.packet(m_writer) < 0)
+        return FrameEmit::InvalidFrame;
+    m_writer.finish();
+    if (m_outputFile >= 0 && !writeOutput(m_writer.data(), m_writer.length()))
+        return FrameEmit::WriteFailed;
+    m_stream->sendFrame(m_writer.data(), m_writer.length());
+    return FrameEmit::Ok;
+}
+
+bool KmfEncoder::writeOutput(const uint8_t* bytes, size_t length)
+{
+    size_t written = writeAll(m_outputFile, bytes, length, -1);
+    m_filePosition += written;
+    return written == length;
+}
+
+void KmfEncoder::openOutput(const char* destination)
+{
+    try {
+        if (!destination) {
+            setError("openOutput: error opening output file");
+            return;
+        }
+        if (isStreamDestination(destination)) {
+            m_stream = std::make_unique<StreamOutput>();
+            std::string copyFile;
+            if (const char* failure = m_stream->open(destination, copyFile)) {
+                setError(failure);
+                return;
+            }
+            // The copy is optional: when it cannot be opened there is none.
+            if (!copyFile.empty() && !openFile(copyFile))
+                std::fprintf(stderr, "stream copy: cannot open %s\n", copyFile.c_str());
+        } else if (!openFile(destination)) {
+            setError("openOutput: error opening output file");
+            return;
+        }
+        if (!m_coderFactory)
+            loadCodecPlugins();
+
+        if (m_audioFormat == 0) {
+            setError("error: no output audio codec selected");
+            return;
+        }
+        if (m_videoFormat == 0) {
+            setError("error: no output video codec selected");
+            return;
+        }
+
+        const char* audioConfig = m_audioConfigFile ? m_audioConfigFile->c_str() : nullptr;
+        const char* videoConfig = m_videoConfigFile ? m_videoConfigFile->c_str() : nullptr;
+        m_frame.audioFormat = kFourCCNone;
+        if (m_audioFormat != kFourCCNone) {
+            uint32_t format = m_audioFormat;
+            m_audioCoder =
+                m_coderFactory
+                    ? m_coderFactory->createAudioCoder(m_channels, m_sampleRate, m_bitsPerSample,
+                                                       m_audioSourceFormat, &format, audioConfig)
+                    : createAudioCoder(m_channels, m_sampleRate, m_bitsPerSample,
+                                       m_audioSourceFormat, &format, audioConfig);
+            if (!m_audioCoder) {
+                setError("openOutput: error creating audio compressor");
+                return;
+            }
+            m_frame.audioFormat = format;
+        }
+        uint32_t videoFormat = kFourCCNone;
+        if (m_videoFormat != kFourCCNone) {
+            videoFormat = m_videoFormat;
+            m_vidcoder = m_coderFactory
+                             ? m_coderFactory->createVideoCoder(m_width, m_height, m_frameRate,
+                                                                m_videoSourceFormat, &videoFormat,
+                                                                videoConfig)
+                             : createVideoCoder(m_width, m_height, m_frameRate,
+                                                m_videoSourceFormat, &videoFormat, videoConfig);
+            if (!m_vidcoder) {
+                setError("openOutput: error creating video compressor");
+                return;
+            }
+        }
+        m_frame.setInfo(videoFormat, m_width, m_height, m_frameRate);
+
+        if (m_outputFile >= 0 && m_writeHeader) {
+            m_header.fileSize = 0;
+            m_header.lengthMs = 0;
+            m_header.toc.clear();
+            m_writer.clear();
+            m_header.serialise(m_writer, 0);
+            m_writer.finish();
+            if (!writeOutput(m_writer.data(), m_writer.length())) {
+                setError("openOutput: error writing output file");
+                return;
+            }
+            m_placeholderWritten = true;
+        }
+    } catch (const std::bad_alloc&) {
+        setError("openOutput: error calling strdup()");
+    }
+}
+
+int KmfEncoder::bytesPerSecond() const { return (m_bitsPerSample / 8) * m_sampleRate * m_channels; }
+
+double KmfEncoder::audioSeconds(uint64_t bytes) const
+{
+    return double(bytes) / double(bytesPerSecond());
+}
+
+void KmfEncoder::addAudioData(const uint8_t* data, int length)
+{
+    if (!data || length <= 0)
+        return;
+    // Nothing would ever take audio of a stream without audio; count it as
+    // taken so the caller's pacing by audioNeeded stays the same.
+    if (m_audioFormat == kFourCCNone) {
+        m_audioBytesConsumed += uint64_t(length);
+        return;
+    }
+    try {
+        reserveFor(m_audioQueue, m_audioQueue.size() + size_t(length));
+        m_audioQueue.insert(m_audioQueue.end(), data, data + length);
+    } catch (const std::bad_alloc&) {
+        setError("addAudioData: out of memory");
+    }
+}
+
+int KmfEncoder::audioNeeded() const
+{
+    // Without a byte rate there is no audio time to reach.
+    if (bytesPerSecond() <= 0)
+        return 0;
+    double available = audioSeconds(m_audioBytesConsumed + m_audioQueue.size());
+    double wanted = double(m_videoFrameCount + 1) / m_frameRate + m_audioSendAheadMs * 0.001;
+    if (wanted <= available)
+        return 0;
+    return m_audioQueue.empty() ? 2 : 1;
+}
+
+int KmfEncoder::drainAudio()
+{
+    double targetSeconds = double(m_videoFrameCount) / m_frameRate + m_audioSendAheadMs * 0.001;
+    int produced = 0;
+    int idleCalls = 0;
+    for (int callIndex = 0;;) {
+        int queued = int(std::min<size_t>(m_audioQueue.size(), INT_MAX));
+        int room = kEncoderAudioOutRoom - produced;
+        int consumed = 0;
+        int r = m_audioCoder->Encode(callIndex, m_audioQueue.data(), queued, &consumed,
+                                     m_audioOut.data() + produced, room);
+        ++callIndex;
+        consumed = std::clamp(consumed, 0, queued);
+        if (consumed > 0) {
+            m_audioBytesConsumed += uint64_t(consumed);
+            m_audioQueue.erase(m_audioQueue.begin(), m_audioQueue.begin() + consumed);
+        }
+        if (r > 0)
+            produced += std::min(r, room);
+        if (r == 0 && (consumed == 0 || m_audioQueue.empty()))
+            break;
+        if (r > room || bytesPerSecond() <= 0)
+            break;
+        if (audioSeconds(m_audioBytesConsumed) >= targetSeconds)
+            break;
+        // A coder that keeps failing without taking input would hold the frame forever.
+        idleCalls = (r <= 0 && consumed == 0) ? idleCalls + 1 : 0;
+        if (idleCalls >= kEncoderMaxIdleAudioCalls)
+            break;
+        if (produced + produced / callIndex > kEncoderAudioBudget)
+            break;
+    }
+    return produced;
+}
+
+void KmfEncoder::addVideoFrame(const void* picture)
+{
+    try {
+        int keyFlag = 0;
+        int videoLength = 0;
+        if (picture && m_vidcoder) {
+            int r = m_vidcoder->Encode(picture, m_videoOut.data(), &keyFlag);
+            if (r < 0) {
+                setError("addVideoFrame: vidcoder->Encode() returned error");
+                return;
+            }
+            videoLength = r;
+        }
+        ++m_videoFrameCount;
+        int produced = 0;
+        if (m_audioFormat != kFourCCNone && m_audioCoder)
+            produced = drainAudio();
+
+        bool recordPosition = m_outputFile >= 0 && m_writeHeader;
+        if (recordPosition) {
+            reserveFor(m_framePositions, m_framePositions.size() + 1);
+            m_framePositions.push_back(uint32_t(m_filePosition - m_header.headerSize));
+        }
+        ++m_framesWritten;
+
+        m_frame.videoData = m_videoOut.data();
+        m_frame.videoLength = videoLength;
+        m_frame.audioData = m_audioOut.data();
+        m_frame.audioLength = produced;
+
+        ++m_framesSinceSync;
+        m_frame.isSync = (keyFlag != 0 && m_framesSinceSync > m_minSync) ||
+                         m_framesSinceSync > m_maxSync;
+        if (m_frame.isSync)
+            m_framesSinceSync = 0;
+
+        if (FrameEmit result = emitFrame(); result != FrameEmit::Ok) {
+            if (result == FrameEmit::InvalidFrame) {
+                setError("addVideoFrame: packet() returned < 0 (error in parms)");
+                return;
+            }
+            // The table of contents must not point at a frame that is not there.
+            if (recordPosition)
+                m_framePositions.pop_back();
+            setError("addVideoFrame: error writing output file");
+            return;
+        }
+
+        if (m_audioFormat != kFourCCNone && m_videoFormat != kFourCCNone &&
+            bytesPerSecond() > 0) {
+            double offsetMs = (audioSeconds(m_audioBytesConsumed) -
+                               double(m_videoFrameCount) / m_frameRate) *
+                              1000.0;
+            if (std::isfinite(offsetMs))
+                m_frame.syncOffset = int(std::clamp(offsetMs, double(INT_MIN), double(INT_MAX)));
+        }
+        m_frame.auxCount = 0;
+    } catch (const std::bad_alloc&) {
+        setError("addVideoFrame: out of memory");
+    }
+}
+
+bool KmfEncoder::writeFinalHeader()
+{
+    m_header.fileSize = int32_t(uint32_t(m_filePosition - m_header.headerSize));
+    m_header.lengthMs = truncatedMs(1000.0 / m_frameRate * double(m_framesWritten));
+    if (m_header.tocSize != 0)
+        m_header.toc = buildToc(m_framePositions, m_header.tocSize);
+    m_writer.clear();
+    m_header.serialise(m_writer, 0);
+    m_writer.finish();
+    m_header.toc.clear();
+    return writeAll(m_outputFile, m_writer.data(), m_writer.length(), 0) == m_writer.length();
+}
+
+bool KmfEncoder::close()
+{
+    bool ok = true;
+    if (m_outputFile >= 0) {
+        if (m_writeHeader && m_placeholderWritten) {
+            try {
+                ok = writeFinalHeader();
+            } catch (const std::bad_alloc&) {
+                ok = false;
+            }
+        }
+        if (::close(m_outputFile) != 0)
+            ok = false;
+        m_outputFile = -1;
+        m_placeholderWritten = false;
+    }
+    m_stream.reset();
+    m_vidcoder.reset();
+    m_audioCoder.reset();
+    if (!ok)
+        setError("close: error writing output file");
+    return ok;
+}
+
+} // namespace moxel

@@ -1,0 +1,53 @@
+// The one interface through which a job's worker reads its source. Every
+// concrete source carries its own copy of the job's profile and applies all
+// of its processing itself: what it hands out are output-sized pictures
+// (outWidth x outHeight, 4 bytes per pixel, blue, green, red, unused, rows
+// bottom-up) and PCM in the profile's output format (interleaved signed
+// 16-bit little-endian at out_srate with out_channels channels).
+//
+// Used by SourceHolder on the job's worker thread only.
+#pragma once
+
+#include "profiles/EncodingProfile.h"
+
+#include <cstdint>
+#include <string>
+
+namespace moxel {
+
+class MediaSource {
+public:
+    virtual ~MediaSource() = default;
+
+    // Loads the profile, then opens the source. 1 on success; on failure the
+    // source has closed itself, any message has been shown, and 0 is returned.
+    virtual int open(const std::string& sourcePath, const std::string& profilePath) = 0;
+    // Sets *picture to null first. 1 with *picture set to the source's output
+    // picture (valid until the next call); 0 without video or at its end.
+    virtual int getVideoFrame(const uint8_t** picture) = 0;
+    // Sets *length to 0 first. 1 with up to maxBytes of PCM copied and
+    // *length set; 0 when no audio can be delivered.
+    virtual int getAudio(uint8_t* buffer, int maxBytes, int* length) = 0;
+    // Stops decoding and frees everything. 1 (the capture kind returns 0).
+    virtual int close() = 0;
+    // "ignore_drops" (int) and "fr_or" (double); 0 when the name is known.
+    virtual int setOption(const char* name, int value) = 0;
+    virtual int setOption(const char* name, double value) = 0;
+
+    // Read by the holder and the driver after a successful open.
+    EncodingProfile profile;     // out_srate and out_channels are the output audio format
+    int hasAudio = 0;
+    int hasVideo = 0;
+    int inRate = 44100;
+    int inChannels = 2;
+    int inBits = 16;
+    int inWidth = 0;
+    int inHeight = 0;
+    double inFrameRate = 0.0;
+    double frameRate = 0.0;      // outfror when outfruse is set, else inFrameRate
+    int outWidth = 0;
+    int outHeight = 0;
+    double durationSeconds = 0.0; // length of the source when known, else 0 (for progress)
+};
+
+} // namespace moxel
