@@ -1,7 +1,7 @@
-// The plug-in's audio coders, loaded with dlopen and driven the way the
-// encoder's audio drain drives them: the tone comes back at its frequency and
-// level, input is taken without overrunning what was offered, and the output
-// room is never exceeded, however small.
+// The plug-in's audio coders, loaded as the program loads it, driven the way
+// the encoder's audio drain drives them: the tone comes back at its frequency
+// and level, input is taken without overrunning what was offered, and the
+// output room is never exceeded, however small.
 #include "AvPlugin.h"
 #include "AvTestMedia.h"
 
@@ -109,7 +109,7 @@ TEST_P(AudioCoderTest, ToneComesBackAtItsFrequencyAndLevel)
         profile = dir.file("surround.pf");
         writeFileText(profile, "[kmf_coder_av]\r\naudio_bitrate=320\r\n");
     }
-    auto coder = AvPlugin::get().audio(fourCC(c.fourCC), c.channels, c.sampleRate, profile);
+    auto coder = AvPlugin::audio(fourCC(c.fourCC), c.channels, c.sampleRate, profile);
     ASSERT_NE(coder, nullptr);
     const double seconds = 2.0;
     const std::vector<uint8_t> stream =
@@ -137,8 +137,8 @@ TEST_P(AudioCoderTest, SmallRoomDelaysPacketsButLosesNone)
 {
     const AudioCase& c = GetParam();
     const std::vector<uint8_t> pcm = tone(c, 1.0);
-    auto ample = AvPlugin::get().audio(fourCC(c.fourCC), c.channels, c.sampleRate);
-    auto tight = AvPlugin::get().audio(fourCC(c.fourCC), c.channels, c.sampleRate);
+    auto ample = AvPlugin::audio(fourCC(c.fourCC), c.channels, c.sampleRate);
+    auto tight = AvPlugin::audio(fourCC(c.fourCC), c.channels, c.sampleRate);
     ASSERT_NE(ample, nullptr);
     ASSERT_NE(tight, nullptr);
     const std::vector<uint8_t> whole = encodeLikeTheEncoder(*ample, pcm, c.channels, kFrameRoom);
@@ -150,7 +150,7 @@ TEST_P(AudioCoderTest, SmallRoomDelaysPacketsButLosesNone)
 TEST_P(AudioCoderTest, ShortRemainderStaysWithTheCaller)
 {
     const AudioCase& c = GetParam();
-    auto coder = AvPlugin::get().audio(fourCC(c.fourCC), c.channels, c.sampleRate);
+    auto coder = AvPlugin::audio(fourCC(c.fourCC), c.channels, c.sampleRate);
     ASSERT_NE(coder, nullptr);
     const std::vector<uint8_t> pcm = tone(c, 0.5);
     std::vector<uint8_t> out(kFrameRoom);
@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, AudioCoderTest,
                                            AudioCase{"Mp3Mono22k", "MP3 ", "mp3float", 22050, 1},
                                            AudioCase{"AacStereo48k", "AAC ", "aac", 48000, 2},
                                            AudioCase{"AacMono44k", "AAC ", "aac", 44100, 1},
-                      AudioCase{"Aac51At48k", "AAC ", "aac", 48000, 6}),
+                                           AudioCase{"Aac51At48k", "AAC ", "aac", 48000, 6}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AudioCoder, RefusesWhatItCannotEncode)
@@ -189,7 +189,7 @@ TEST(AudioCoder, RefusesWhatItCannotEncode)
         {"not PCM", "AAC ", 2, 44100, 16, fourCC("MP3 ")},
         {"video format", "VP80", 2, 44100, 16, fourCC("PCM ")},
     };
-    const AvPlugin& plugin = AvPlugin::get();
+    const CodecPlugin& plugin = AvPlugin::get();
     for (const Case& c : cases) {
         uint32_t format = fourCC(c.fourCC);
         AudioCoder* coder =
@@ -207,7 +207,7 @@ TEST(AudioCoder, BitRateFromTheProfileSetsTheSize)
     auto size = [&](const char* kbps) {
         const std::string path = dir.file(std::string(kbps) + ".pf");
         writeFileText(path, std::string("[kmf_coder_av]\r\naudio_bitrate=") + kbps + "\r\n");
-        auto coder = AvPlugin::get().audio(fourCC(c.fourCC), c.channels, c.sampleRate, path);
+        auto coder = AvPlugin::audio(fourCC(c.fourCC), c.channels, c.sampleRate, path);
         return coder ? encodeLikeTheEncoder(*coder, pcm, c.channels, kFrameRoom).size() : 0;
     };
     const size_t low = size("64");

@@ -48,8 +48,7 @@ TEST_P(AvEncoderJobTest, SyncFramesLandOnKeyPictures)
     encoder.setCoderFactory(&plugins);
     encoder.setMinSync(c.minSync);
     encoder.setMaxSync(c.maxSync);
-    encoder.setVideo(fourCC(c.videoFormat), kWidth, kHeight, kFps, fourCC("RGBA"),
-                     profile.c_str());
+    encoder.setVideo(fourCC(c.videoFormat), kWidth, kHeight, kFps, fourCC("RGBA"), profile.c_str());
     encoder.setAudio(fourCC("MP3 "), kSampleRate, 2, 16, fourCC("PCM "), profile.c_str());
     encoder.openOutput(dir.file("job.kmf").c_str());
     ASSERT_EQ(encoder.errorText(), nullptr);

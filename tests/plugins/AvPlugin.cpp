@@ -1,58 +1,59 @@
 #include "AvPlugin.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace moxel::test {
 namespace {
 
-template <typename Fn> Fn entry(void* handle, const char* name)
+const CodecPlugin* findPlugin()
 {
-    return reinterpret_cast<Fn>(dlsym(handle, name));
+    // Never unloaded: coders made by the library may outlive a test.
+    static CodecPluginSet* set = [] {
+        auto* s = new CodecPluginSet;
+        s->load(std::filesystem::path(KMF_CODER_AV_PATH).parent_path().string());
+        return s;
+    }();
+    for (const CodecPlugin& p : set->plugins())
+        if (std::filesystem::path(p.path).filename() == "kmf_coder_av.so")
+            return &p;
+    return nullptr;
 }
 
-AvPlugin load()
+const char* profileArg(const std::string& profile)
 {
-    AvPlugin p;
-    p.handle = dlopen(KMF_CODER_AV_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (p.handle == nullptr)
-        return p;
-    p.createVideo = entry<KmfCreateVideo3Fn>(p.handle, "CreateVideo3");
-    p.createAudio = entry<KmfCreateAudio3Fn>(p.handle, "CreateAudio3");
-    p.videoTypes = entry<KmfGetTypes3Fn>(p.handle, "GetVideoTypes3");
-    p.audioTypes = entry<KmfGetTypes3Fn>(p.handle, "GetAudioTypes3");
-    p.configVideo = entry<KmfConfig3Fn>(p.handle, "ConfigVideo3");
-    p.configAudio = entry<KmfConfig3Fn>(p.handle, "ConfigAudio3");
-    return p;
+    return profile.empty() ? nullptr : profile.c_str();
 }
 
 } // namespace
 
-const AvPlugin& AvPlugin::get()
+const CodecPlugin& AvPlugin::get()
 {
-    // Never unloaded: coders made by the library may outlive a test.
-    static const AvPlugin plugin = load();
-    EXPECT_NE(plugin.handle, nullptr) << dlerror();
-    return plugin;
+    static const CodecPlugin none;
+    const CodecPlugin* p = findPlugin();
+    EXPECT_NE(p, nullptr) << "kmf_coder_av.so did not load";
+    return p != nullptr ? *p : none;
 }
 
 std::unique_ptr<VideoCoder> AvPlugin::video(uint32_t format, int width, int height, double fps,
-                                            const std::string& profile) const
+                                            const std::string& profile)
 {
-    if (createVideo == nullptr)
+    const CodecPlugin& p = get();
+    if (p.createVideo == nullptr)
         return nullptr;
-    return std::unique_ptr<VideoCoder>(createVideo(width, height, fps, fourCC("RGBA"), &format,
-                                                   profile.empty() ? nullptr : profile.c_str()));
+    return std::unique_ptr<VideoCoder>(
+        p.createVideo(width, height, fps, fourCC("RGBA"), &format, profileArg(profile)));
 }
 
 std::unique_ptr<AudioCoder> AvPlugin::audio(uint32_t format, int channels, int sampleRate,
-                                            const std::string& profile) const
+                                            const std::string& profile)
 {
-    if (createAudio == nullptr)
+    const CodecPlugin& p = get();
+    if (p.createAudio == nullptr)
         return nullptr;
-    return std::unique_ptr<AudioCoder>(createAudio(channels, sampleRate, 16, fourCC("PCM "),
-                                                   &format,
-                                                   profile.empty() ? nullptr : profile.c_str()));
+    return std::unique_ptr<AudioCoder>(
+        p.createAudio(channels, sampleRate, 16, fourCC("PCM "), &format, profileArg(profile)));
 }
 
 } // namespace moxel::test

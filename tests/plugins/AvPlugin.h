@@ -1,7 +1,9 @@
-// Loads the built kmf_coder_av.so with dlopen, as the program does, and
-// resolves its six entries. Tests that drive the plug-in go through this.
+// kmf_coder_av.so as the program sees it: loaded by a CodecPluginSet from the
+// program folder, its six entries looked up by name. Tests that drive the
+// plug-in go through this.
 #pragma once
 
+#include "encoder/CodecPlugins.h"
 #include "encoder/KmfCoderPlugin.h"
 
 #include <cstdint>
@@ -11,21 +13,15 @@
 namespace moxel::test {
 
 struct AvPlugin {
-    void* handle = nullptr;
-    KmfCreateVideo3Fn createVideo = nullptr;
-    KmfCreateAudio3Fn createAudio = nullptr;
-    KmfGetTypes3Fn videoTypes = nullptr;
-    KmfGetTypes3Fn audioTypes = nullptr;
-    KmfConfig3Fn configVideo = nullptr;
-    KmfConfig3Fn configAudio = nullptr;
+    // The plug-in's entry in the process-wide set; fails the calling test
+    // when it did not load.
+    static const CodecPlugin& get();
 
-    // The process-wide loaded plug-in; fails the calling test when it cannot load.
-    static const AvPlugin& get();
-
-    std::unique_ptr<VideoCoder> video(uint32_t format, int width, int height, double fps,
-                                      const std::string& profile = {}) const;
-    std::unique_ptr<AudioCoder> audio(uint32_t format, int channels, int sampleRate,
-                                      const std::string& profile = {}) const;
+    // A coder from the plug-in, with the profile file when one is named.
+    static std::unique_ptr<VideoCoder> video(uint32_t format, int width, int height, double fps,
+                                             const std::string& profile = {});
+    static std::unique_ptr<AudioCoder> audio(uint32_t format, int channels, int sampleRate,
+                                             const std::string& profile = {});
 };
 
 constexpr uint32_t fourCC(const char* s) // four characters

@@ -31,11 +31,11 @@ std::vector<std::pair<uint32_t, std::string>> listTypes(KmfGetTypes3Fn types)
 
 TEST(AvPlugin, ListsItsFormatsWithNames)
 {
-    const AvPlugin& p = AvPlugin::get();
-    ASSERT_NE(p.videoTypes, nullptr);
-    ASSERT_NE(p.audioTypes, nullptr);
-    const auto video = listTypes(p.videoTypes);
-    const auto audio = listTypes(p.audioTypes);
+    const CodecPlugin& p = AvPlugin::get();
+    ASSERT_NE(p.getVideoTypes, nullptr);
+    ASSERT_NE(p.getAudioTypes, nullptr);
+    const auto video = listTypes(p.getVideoTypes);
+    const auto audio = listTypes(p.getAudioTypes);
     ASSERT_EQ(video.size(), 3u);
     EXPECT_EQ(video[0].first, fourCC("VP80"));
     EXPECT_EQ(video[1].first, fourCC("H264"));
@@ -48,13 +48,13 @@ TEST(AvPlugin, ListsItsFormatsWithNames)
     for (const auto& [code, name] : audio)
         EXPECT_FALSE(name.empty());
     char name[kCoderTypeNameSize] = "";
-    EXPECT_EQ(p.videoTypes(-1, name), 0u);
-    EXPECT_EQ(p.audioTypes(99, name), 0u);
+    EXPECT_EQ(p.getVideoTypes(-1, name), 0u);
+    EXPECT_EQ(p.getAudioTypes(99, name), 0u);
 }
 
 TEST(AvPlugin, HasNoSettingsPanelYet)
 {
-    const AvPlugin& p = AvPlugin::get();
+    const CodecPlugin& p = AvPlugin::get();
     ASSERT_NE(p.configVideo, nullptr);
     ASSERT_NE(p.configAudio, nullptr);
     EXPECT_EQ(p.configVideo(nullptr, p.handle, fourCC("VP80"), "x.pf"), nullptr);

@@ -1,7 +1,7 @@
-// The plug-in's video coders, loaded with dlopen: each picture's bytes come
-// back in the same call, decode to a close copy of the picture, and carry the
-// key flag exactly where the decoder sees a key picture; a decoder can start
-// at any key picture, as a viewer joining a live stream does.
+// The plug-in's video coders, loaded as the program loads them: each picture's
+// bytes come back in the same call, decode to a close copy of the picture, and
+// carry the key flag exactly where the decoder sees a key picture; a decoder
+// can start at any key picture, as a viewer joining a live stream does.
 #include "AvPlugin.h"
 #include "AvTestMedia.h"
 
@@ -53,8 +53,8 @@ TEST_P(VideoCoderTest, PicturesDecodeAtOnceAndKeyPicturesAreEntryPoints)
 {
     TempDir dir;
     const int keyint = 10;
-    auto coder = AvPlugin::get().video(fourCC(GetParam().fourCC), kWidth, kHeight, 25.0,
-                                       profileWith(dir, "keyint=10\r\n"));
+    auto coder = AvPlugin::video(fourCC(GetParam().fourCC), kWidth, kHeight, 25.0,
+                                 profileWith(dir, "keyint=10\r\n"));
     ASSERT_NE(coder, nullptr);
     VideoDecoder fromStart(GetParam().decoder);
     // A viewer joining the stream at a later key picture, with nothing before it.
@@ -86,7 +86,7 @@ TEST_P(VideoCoderTest, BitRateFromTheProfileSetsTheSize)
 {
     TempDir dir;
     auto total = [&](const char* bitrate) {
-        auto coder = AvPlugin::get().video(
+        auto coder = AvPlugin::video(
             fourCC(GetParam().fourCC), kWidth, kHeight, 25.0,
             profileWith(dir, std::string("video_bitrate=") + bitrate + "\r\nkeyint=25\r\n"));
         std::vector<int> sizes = coder ? encodePattern(*coder, 25) : std::vector<int>{};
@@ -125,7 +125,7 @@ TEST(VideoCoder, RefusesWhatItCannotEncode)
         {"not ours", "RGB3", 160, 120, 25, fourCC("RGBA")},
         {"audio format", "MP3 ", 160, 120, 25, fourCC("RGBA")},
     };
-    const AvPlugin& plugin = AvPlugin::get();
+    const CodecPlugin& plugin = AvPlugin::get();
     for (const Case& c : cases) {
         uint32_t format = fourCC(c.fourCC);
         VideoCoder* coder =
@@ -138,7 +138,7 @@ TEST(VideoCoder, RefusesWhatItCannotEncode)
 
 TEST(VideoCoder, NoPictureIsAnError)
 {
-    auto coder = AvPlugin::get().video(fourCC("VP80"), kWidth, kHeight, 25.0);
+    auto coder = AvPlugin::video(fourCC("VP80"), kWidth, kHeight, 25.0);
     ASSERT_NE(coder, nullptr);
     std::vector<uint8_t> out(kCoderVideoOutRoom);
     int key = 7;
@@ -153,8 +153,8 @@ TEST(VideoCoder, PictureLargerThanTheRoomIsAnError)
 {
     TempDir dir;
     const int width = 4096, height = 2304;
-    auto coder = AvPlugin::get().video(fourCC("XVID"), width, height, 25.0,
-                                       profileWith(dir, "video_bitrate=20000\r\nkeyint=1\r\n"));
+    auto coder = AvPlugin::video(fourCC("XVID"), width, height, 25.0,
+                                 profileWith(dir, "video_bitrate=20000\r\nkeyint=1\r\n"));
     ASSERT_NE(coder, nullptr);
     std::vector<uint8_t> picture(size_t(width) * height * 4);
     uint32_t seed = 1;
