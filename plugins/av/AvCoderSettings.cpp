@@ -42,12 +42,4 @@ AvCoderSettings AvCoderSettings::load(const char* profilePath)
     return s;
 }
 
-bool AvCoderSettings::save(const std::string& profilePath) const
-{
-    IniFile ini = IniFile::load(profilePath);
-    for (const SettingKey& k : kKeys)
-        ini.setUInt(kSettingsSection, k.key, uint32_t(this->*k.field));
-    return ini.save();
-}
-
 } // namespace moxel::av

@@ -1,12 +1,10 @@
 // The plug-in's own settings, kept in the profile (.pf) file in section
 // "kmf_coder_av". CreateVideo3/CreateAudio3 read them once for each coder
-// (the settings panel will write them with save); an absent file,
-// section or key gives the default, and a value out of range is brought to
+// (the settings panel will write them); an absent file, section or key
+// gives the default, and a value out of range is brought to
 // the nearest limit (with a diagnostic), so creation never fails on them.
 // The defaults aim at live streaming at sizes up to about 640x360.
 #pragma once
-
-#include <string>
 
 namespace moxel::av {
 
@@ -20,8 +18,6 @@ struct AvCoderSettings {
 
     // Reads the section from the profile file; a null or empty path gives the defaults.
     static AvCoderSettings load(const char* profilePath);
-    // Writes all four keys into the section; other sections stay as they are.
-    bool save(const std::string& profilePath) const;
 };
 
 } // namespace moxel::av

@@ -64,19 +64,6 @@ TEST(AvCoderSettings, ReadFromTheProfileWithDefaultsAndLimits)
     EXPECT_TRUE(same(AvCoderSettings::load(""), defaults));
 }
 
-TEST(AvCoderSettings, SaveKeepsTheRestOfTheFile)
-{
-    TempDir dir;
-    const std::string path = dir.file("p.pf");
-    const std::string before =
-        "[kmfencpp]\r\nfriendly_name=keep me\r\n[kmfconfig]\r\nmaxsync=7\r\n";
-    writeFileText(path, before);
-    const AvCoderSettings written{2000, 48, 3, 192};
-    ASSERT_TRUE(written.save(path));
-    EXPECT_TRUE(same(AvCoderSettings::load(path.c_str()), written));
-    EXPECT_EQ(readFileText(path).substr(0, before.size()), before);
-}
-
 // The sample profile names formats of this plug-in, at a size its coders take.
 TEST(AvCoderSettings, SampleStreamingProfileIsUsable)
 {

@@ -136,16 +136,6 @@ TEST(VideoCoder, RefusesWhatItCannotEncode)
     }
 }
 
-TEST(VideoCoder, NoPictureIsAnError)
-{
-    auto coder = AvPlugin::video(fourCC("VP80"), kWidth, kHeight, 25.0);
-    ASSERT_NE(coder, nullptr);
-    std::vector<uint8_t> out(kCoderVideoOutRoom);
-    int key = 7;
-    EXPECT_LT(coder->Encode(nullptr, out.data(), &key), 0);
-    EXPECT_EQ(key, 0);
-}
-
 // Noise at the largest size, every picture a key picture at the highest rate:
 // MPEG-4 cannot get such a picture into the room, and must say so rather
 // than write past it.
