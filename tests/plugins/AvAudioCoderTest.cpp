@@ -91,7 +91,10 @@ bool adtsFramesChain(const std::vector<uint8_t>& s)
     while (at + 7 <= s.size()) {
         if (s[at] != 0xFF || (s[at + 1] & 0xF6) != 0xF0)
             return false;
-        at += size_t((s[at + 3] & 3) << 11 | s[at + 4] << 3 | s[at + 5] >> 5);
+        const size_t length = size_t((s[at + 3] & 3) << 11 | s[at + 4] << 3 | s[at + 5] >> 5);
+        if (length < 7)
+            return false;
+        at += length;
     }
     return at == s.size();
 }
