@@ -1,0 +1,82 @@
+// The six entries of kmf_coder_av.so, the only symbols the library exports.
+// The program and the profile editor call them after dlopen; everything else
+// in the library is hidden.
+//
+// ConfigVideo3/ConfigAudio3 return null for now: the settings panel comes
+// with the desktop program. Until then the settings are edited in the
+// profile file's "kmf_coder_av" section (see AvCoderSettings.h).
+#include "encoder/KmfCoderPlugin.h"
+
+#include "plugins/av/AvAudioCoder.h"
+#include "plugins/av/AvCoderSettings.h"
+#include "plugins/av/AvDiagnostic.h"
+#include "plugins/av/AvFormats.h"
+#include "plugins/av/AvVideoCoder.h"
+
+#include <cstdio>
+
+#define KMF_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+uint32_t describe(const moxel::av::AvFormat* format, char* nameOut)
+{
+    if (format == nullptr)
+        return 0;
+    if (nameOut != nullptr)
+        std::snprintf(nameOut, moxel::kCoderTypeNameSize, "%s", format->displayName);
+    return format->fourCC;
+}
+
+} // namespace
+
+KMF_EXPORT moxel::VideoCoder* CreateVideo3(int width, int height, double frameRate,
+                                           uint32_t srcFormat, uint32_t* format,
+                                           const char* configFile)
+{
+    using namespace moxel::av;
+    const AvFormat* f = format != nullptr ? findVideoFormat(*format) : nullptr;
+    if (f == nullptr)
+        return nullptr;
+    if (srcFormat != kFourCCRgba) {
+        diagnostic("%s takes RGBA pictures only", f->shortName);
+        return nullptr;
+    }
+    return AvVideoCoder::create(*f, width, height, frameRate, AvCoderSettings::load(configFile));
+}
+
+KMF_EXPORT moxel::AudioCoder* CreateAudio3(int channels, int sampleRate, int bitsPerSample,
+                                           uint32_t srcFormat, uint32_t* format,
+                                           const char* configFile)
+{
+    using namespace moxel::av;
+    const AvFormat* f = format != nullptr ? findAudioFormat(*format) : nullptr;
+    if (f == nullptr)
+        return nullptr;
+    if (srcFormat != kFourCCPcm) {
+        diagnostic("%s takes PCM audio only", f->shortName);
+        return nullptr;
+    }
+    return AvAudioCoder::create(*f, channels, sampleRate, bitsPerSample,
+                                AvCoderSettings::load(configFile));
+}
+
+KMF_EXPORT uint32_t GetVideoTypes3(int index, char* nameOut)
+{
+    return describe(moxel::av::videoFormatAt(index), nameOut);
+}
+
+KMF_EXPORT uint32_t GetAudioTypes3(int index, char* nameOut)
+{
+    return describe(moxel::av::audioFormatAt(index), nameOut);
+}
+
+KMF_EXPORT QWidget* ConfigVideo3(QWidget*, void*, uint32_t, const char*)
+{
+    return nullptr;
+}
+
+KMF_EXPORT QWidget* ConfigAudio3(QWidget*, void*, uint32_t, const char*)
+{
+    return nullptr;
+}
