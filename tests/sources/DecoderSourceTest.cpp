@@ -23,6 +23,14 @@ using test::ClipSpec;
 
 using DecoderSourceTest = test::ClipTest;
 
+std::vector<int> counting(int from, int to)
+{
+    std::vector<int> numbers;
+    for (int i = from; i <= to; ++i)
+        numbers.push_back(i);
+    return numbers;
+}
+
 struct ClipCase {
     const char* name;
     ClipSpec spec;
@@ -154,6 +162,54 @@ TEST_F(DecoderSourceTest, NtscRatesMakeNoPicturesUp)
         DecoderSource source;
         ASSERT_EQ(source.open(clip(name, makeSpec("mpeg4", "", 64, 48, num, 1001, 300)), ""), 1);
         EXPECT_EQ(test::drainSource(source).frameNumbers.size(), 300u);
+    }
+}
+
+TEST_F(DecoderSourceTest, PicturesStoredOutOfOrderComeOutInOrder)
+{
+    for (const char* codec : {"h264", "mpeg4"}) {
+        SCOPED_TRACE(codec);
+        ClipSpec spec = makeSpec(codec, "aac", 160, 120, 25, 1, 30);
+        spec.bFrames = 2;
+        DecoderSource source;
+        ASSERT_EQ(source.open(clip(std::string("reordered_") + codec + ".mp4", spec), ""), 1);
+        EXPECT_EQ(test::drainSource(source).frameNumbers, counting(0, 29));
+    }
+}
+
+TEST_F(DecoderSourceTest, TheProfileShapesThePictures)
+{
+    const std::string path = clip("shape.avi", makeSpec("mpeg4", "", 160, 120, 25, 1, 5));
+    const struct {
+        std::vector<std::pair<std::string, std::string>> keys;
+        int width, height;
+    } cases[] = {
+        {{{"doresize", "1"}, {"resizew", "80"}, {"resizeh", "60"}, {"sizefix", "0"}}, 80, 60},
+        {{{"doresize", "1"}, {"resizew", "321"}, {"resizeh", "241"}, {"sizefix", "0"}, {"filteringresize", "0"}},
+         321, 241},
+        {{{"deinterlace", "1"}, {"sizefix", "0"}}, 160, 120},
+        {{{"deinterlace", "2"}, {"doresize", "1"}, {"resizew", "100"}, {"resizeh", "100"}}, 112, 112},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        DecoderSource source;
+        ASSERT_EQ(source.open(path, profile(c.keys)), 1);
+        EXPECT_EQ(source.outWidth, c.width);
+        EXPECT_EQ(source.outHeight, c.height);
+        EXPECT_EQ(test::drainSource(source).frameNumbers, counting(0, 4));
+    }
+}
+
+TEST_F(DecoderSourceTest, AProfileThatCannotBeProcessedIsRefused)
+{
+    const std::string path = clip("refuse.avi", makeSpec("mpeg4", "pcm_s16le", 160, 120, 25, 1, 2));
+    for (const auto& keys : std::vector<std::vector<std::pair<std::string, std::string>>>{
+             {{"crop_l", "100"}, {"crop_r", "60"}}, {{"crop_t", "-4"}}, {{"out_channels", "6"}}}) {
+        test::RecordingPrompt prompt;
+        SourceHolder holder(&prompt);
+        EXPECT_EQ(holder.open(path, profile(keys)), 0);
+        ASSERT_EQ(prompt.messages.size(), 1u);
+        EXPECT_NE(prompt.messages[0].text.find("profile"), std::string::npos) << prompt.messages[0].text;
     }
 }
 

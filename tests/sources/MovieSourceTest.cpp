@@ -52,6 +52,17 @@ TEST_F(MovieSourceTest, SteppingAtTheMovieRateYieldsEverySampleAfterTimeZero)
     EXPECT_EQ(source.close(), 1);
 }
 
+TEST_F(MovieSourceTest, SamplesStoredOutOfOrderAreSteppedInTimeOrder)
+{
+    ClipSpec spec = movieSpec(25, 20, "aac");
+    spec.videoCodec = "h264";
+    spec.bFrames = 2;
+    MovieSource source;
+    ASSERT_EQ(source.open(clip("reordered.mov", spec), ""), 1);
+    EXPECT_NEAR(source.inFrameRate, 25.0, 1e-9);
+    EXPECT_EQ(test::drainSource(source).frameNumbers, counting(1, 19));
+}
+
 TEST_F(MovieSourceTest, OutputRateSkipsOrRepeatsSamples)
 {
     const std::string path = clip("thirty.mov", movieSpec(30, 9));

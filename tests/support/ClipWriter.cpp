@@ -100,7 +100,8 @@ bool Writer::addVideo()
                  : m_spec.videoCodec == "rawvideo" ? AV_PIX_FMT_BGR24
                                                    : AV_PIX_FMT_YUV420P;
     if (m_spec.videoCodec == "h264")
-        av_opt_set(c->priv_data, "preset", "ultrafast", 0);
+        av_opt_set(c->priv_data, "preset", m_spec.bFrames > 0 ? "veryfast" : "ultrafast", 0);
+    c->max_b_frames = m_spec.bFrames;
     if (m_spec.videoCodec == "mpeg4" || m_spec.videoCodec == "mjpeg")
         c->bit_rate = 2000000;
     if (m_format->oformat->flags & AVFMT_GLOBALHEADER)

@@ -25,6 +25,7 @@ struct ClipSpec {
     int fpsNum = 25;  // frame rate as a fraction, e.g. 30000/1001
     int fpsDen = 1;
     int frameCount = 25;
+    int bFrames = 0;  // B-frames between reference pictures (h264, mpeg4): pictures are stored out of order
     // false keeps the frame rate out of the container's stream header
     // (with one mjpeg frame in .mkv, nothing then tells the rate).
     bool declareFrameRate = true;
