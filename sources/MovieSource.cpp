@@ -48,13 +48,19 @@ int MovieSource::open(const std::string& sourcePath, const std::string& profileP
         m_timeScale = base.den > 0 ? base.den : 1;
         m_timeNumerator = base.num > 0 ? base.num : 1;
     } else {
-        // A movie without (decodable) video: its first getVideoFrame ends the job.
+        // A movie of sound only converts like any sound file (to its end),
+        // rather than ending the job at the first picture asked for.
         m_video.reset();
+        hasVideo = 0;
         m_timeScale = 600;
         m_timeNumerator = 1;
     }
 
     openSound(sourcePath);
+    if (!hasVideo && !hasAudio) {
+        std::printf("QT: Error opening movie! No pictures and no sound in it\n");
+        return fail();
+    }
     if (m_video)
         durationSeconds = m_video->durationSeconds();
     else if (m_audio)
@@ -78,10 +84,11 @@ int MovieSource::open(const std::string& sourcePath, const std::string& profileP
         }
     }
 
-    // The frame rate from the first sample after time 0.
-    double rate = 0.0;
+    // The frame rate from the first sample after time 0 (15 without pictures,
+    // as for any sound file).
+    double rate = hasVideo ? 0.0 : 15.0;
     int64_t first = 0;
-    if (nextVideoSampleAfter(0, first) && first > 0)
+    if (hasVideo && nextVideoSampleAfter(0, first) && first > 0)
         rate = double(m_timeScale) / double(first);
     if (rate < 0.0001) {
         rate = assumedFrameRate();
@@ -92,7 +99,6 @@ int MovieSource::open(const std::string& sourcePath, const std::string& profileP
             return fail();
         }
     }
-    hasVideo = 1;
     inFrameRate = rate;
     frameRate = profile.outfruse ? profile.outfror : inFrameRate;
     // A step below one unit would never move the output clock.
@@ -210,18 +216,19 @@ void MovieSource::rebuildAudioChain()
     m_chain.rebuild(m_audioFrames.rate(), m_audioFrames.chainChannels(), m_audioFrames.chainBits(), profile);
 }
 
-bool MovieSource::readSoundChunk()
+MovieSource::ChunkResult MovieSource::readSoundChunk()
 {
     m_chunk = nullptr;
     m_chunkBytes = 0;
     if (m_chunkRestBytes == 0) {
         if (!m_audio || !m_audio->next(m_soundFrame.get()))
-            return false;
+            return ChunkResult::End;
         const AudioFormatKey format = audioFormatOf(m_soundFrame.get());
         if (!(format == m_audioFrames.format())) {
             if (!m_audioFrames.setFormat(format)) {
                 std::printf("QT: error calling SCCB\n");
-                return false;
+                av_frame_unref(m_soundFrame.get());
+                return ChunkResult::Skipped;
             }
             rebuildAudioChain();
         }
@@ -229,7 +236,7 @@ bool MovieSource::readSoundChunk()
         av_frame_unref(m_soundFrame.get());
         if (m_chunkRestBytes == 0) {
             std::printf("QT: error calling SCCB\n");
-            return false;
+            return ChunkResult::Skipped;
         }
     }
     // At most kMaxChunkBytes at a time, in whole sample frames.
@@ -241,7 +248,7 @@ bool MovieSource::readSoundChunk()
     m_chunkBytes = part;
     m_chunkRest += part;
     m_chunkRestBytes -= part;
-    return true;
+    return ChunkResult::Data;
 }
 
 int MovieSource::getAudio(uint8_t* buffer, int maxBytes, int* length)
@@ -252,12 +259,14 @@ int MovieSource::getAudio(uint8_t* buffer, int maxBytes, int* length)
         return 0;
     const size_t frameBytes = size_t(profile.outChannels) * 2;
     const size_t maximum = size_t(maxBytes) - size_t(maxBytes) % frameBytes;
-    if (m_pendingBytes == 0) {
-        if (!readSoundChunk() || m_chunkBytes == 0)
+    // Chunks that cannot be converted, or convert to nothing (a short one
+    // while downsampling), are passed over, so that 0 means the end.
+    while (m_pendingBytes == 0) {
+        const ChunkResult chunk = readSoundChunk();
+        if (chunk == ChunkResult::End)
             return 0;
-        m_pendingBytes = m_chain.process(m_chunk, m_chunkBytes, m_pending);
-        if (m_pendingBytes == 0)
-            return 0;
+        if (chunk == ChunkResult::Data)
+            m_pendingBytes = m_chain.process(m_chunk, m_chunkBytes, m_pending);
     }
     const size_t take = std::min(maximum, m_pendingBytes);
     if (take == 0)

@@ -4,7 +4,9 @@
 // repeating or skipping samples to reach the output frame rate, and renders
 // the sample due into a bottom-up 32-bit picture for the picture stage.
 // getAudio decodes the sound track chunk by chunk (one decoded frame, in
-// parts of at most 262,144 bytes of PCM) and runs the audio chain on it.
+// parts of at most 262,144 bytes of PCM) and runs the audio chain on it; it
+// returns 0 only at the end of the track. A movie without pictures opens
+// with hasVideo = 0 and converts like a sound file.
 //
 // The video and the sound are read by two demuxers of their own on the file,
 // so their positions advance independently; nothing seeks back. Diagnostics
@@ -44,7 +46,10 @@ private:
     // The start of the first video sample after time (movie units); false
     // when there is none.
     bool nextVideoSampleAfter(int64_t time, int64_t& sampleTime);
-    bool readSoundChunk(); // fills m_chunk and m_chunkBytes; false without data
+    enum class ChunkResult { Data, Skipped, End };
+    // Data: m_chunk and m_chunkBytes hold the next part; Skipped: a chunk
+    // that could not be converted; End: the sound track is over.
+    ChunkResult readSoundChunk();
     void rebuildAudioChain();
 
     std::unique_ptr<StreamDecoder> m_video, m_audio;

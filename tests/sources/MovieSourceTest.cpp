@@ -116,9 +116,9 @@ TEST_F(MovieSourceTest, MoviesWithoutOneTrack)
     soundOnly.channels = 6; // downmixed on the way
     MovieSource sound;
     ASSERT_EQ(sound.open(clip("sound.mov", soundOnly), ""), 1);
-    EXPECT_EQ(sound.hasVideo, 1);
+    EXPECT_EQ(sound.hasVideo, 0); // converted to its end, like a sound file
     EXPECT_EQ(sound.hasAudio, 1);
-    EXPECT_DOUBLE_EQ(sound.inFrameRate, 30.0); // assumed
+    EXPECT_DOUBLE_EQ(sound.inFrameRate, 15.0);
     const uint8_t* picture = nullptr;
     EXPECT_EQ(sound.getVideoFrame(&picture), 0);
     EXPECT_EQ(picture, nullptr);
