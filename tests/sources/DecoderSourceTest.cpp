@@ -20,16 +20,9 @@ namespace moxel {
 namespace {
 
 using test::ClipSpec;
+using test::counting;
 
 using DecoderSourceTest = test::ClipTest;
-
-std::vector<int> counting(int from, int to)
-{
-    std::vector<int> numbers;
-    for (int i = from; i <= to; ++i)
-        numbers.push_back(i);
-    return numbers;
-}
 
 struct ClipCase {
     const char* name;

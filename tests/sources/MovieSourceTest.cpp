@@ -14,6 +14,7 @@ namespace moxel {
 namespace {
 
 using test::ClipSpec;
+using test::counting;
 
 using MovieSourceTest = test::ClipTest;
 
@@ -25,14 +26,6 @@ ClipSpec movieSpec(int fps, int frames, const char* audio = "")
     spec.frameCount = frames;
     spec.audioCodec = audio;
     return spec;
-}
-
-std::vector<int> counting(int from, int to)
-{
-    std::vector<int> numbers;
-    for (int i = from; i <= to; ++i)
-        numbers.push_back(i);
-    return numbers;
 }
 
 TEST_F(MovieSourceTest, SteppingAtTheMovieRateYieldsEverySampleAfterTimeZero)

@@ -11,6 +11,14 @@ extern "C" {
 
 namespace moxel::test {
 
+std::vector<int> counting(int from, int to)
+{
+    std::vector<int> numbers;
+    for (int i = from; i <= to; ++i)
+        numbers.push_back(i);
+    return numbers;
+}
+
 std::string writeProfile(const std::string& path, const std::vector<std::pair<std::string, std::string>>& keys)
 {
     std::string text = "[kmfencpp]\nfriendly_name=test\n";

@@ -29,6 +29,9 @@ public:
     std::vector<Message> messages;
 };
 
+// from, from + 1, ..., to: the frame numbers of pictures handed out in order.
+std::vector<int> counting(int from, int to);
+
 // Writes a profile file with the given "kmfencpp" keys; returns its path.
 std::string writeProfile(const std::string& path, const std::vector<std::pair<std::string, std::string>>& keys);
 
