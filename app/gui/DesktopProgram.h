@@ -1,0 +1,15 @@
+// Start-up and shut-down of the desktop program, in this order: the video
+// tables; the application object; the program folders and settings; the main
+// window, which loads the profile store; the event loop; then, once the main
+// window has closed, the settings and the profile index are written last.
+#pragma once
+
+#include <string>
+
+namespace moxel::gui {
+
+// The whole program. programFile is the program file the folders are found
+// from; empty means the running program's own file.
+int runDesktopProgram(int& argc, char** argv, const std::string& programFile = {});
+
+} // namespace moxel::gui

@@ -1,0 +1,217 @@
+#include "app/gui/MainWindow.h"
+
+#include "app/ProgramFolders.h"
+#include "app/gui/BatchListWidget.h"
+#include "app/gui/GuiPrompt.h"
+#include "app/gui/MessageBoxes.h"
+#include "app/gui/PreferencesDialog.h"
+#include "app/gui/ProfileManagerHook.h"
+#include "app/gui/ToolIcons.h"
+#include "encoder/CodecPlugins.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <string>
+
+namespace moxel::gui {
+
+namespace {
+
+constexpr std::array<int, BatchListWidget::kColumns> kDefaultColumnWidths{200, 200, 120, 100, 200};
+
+struct ButtonSpec {
+    CommandId id;
+    ToolIcon icon;
+    const char* tip;
+    bool gapBefore; // the buttons come in pairs
+};
+
+const ButtonSpec kButtons[] = {
+    {CommandId::AddSourcesButton, ToolIcon::AddSources, "Add Source Files", false},
+    {CommandId::RemoveSelectedButton, ToolIcon::RemoveSelected, "Remove Selected", false},
+    {CommandId::EncodeSelectedButton, ToolIcon::EncodeSelected, "Encode Selected", true},
+    {CommandId::AbortSelectedButton, ToolIcon::AbortSelected, "Abort Selected", false},
+    {CommandId::ProfileManagerButton, ToolIcon::ProfileManager, "Profile Manager", true},
+    {CommandId::PreferencesButton, ToolIcon::Preferences, "Preferences", false},
+};
+
+std::string columnKey(int column)
+{
+    return "main_col" + std::to_string(column + 1);
+}
+
+} // namespace
+
+MainWindow::MainWindow(ProgramFolders& folders, QWidget* parent)
+    : QMainWindow(parent), m_folders(folders), m_prompt(std::make_unique<GuiPrompt>(this)),
+      m_placement("m", {20, 20, 750, 400})
+{
+    setObjectName("Moxel_Main");
+    setWindowIcon(toolIcon(ToolIcon::Program));
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
+    resize(670, 460);
+
+    auto* central = new QWidget;
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(4);
+    auto* buttonRow = new QWidget;
+    buildButtons(buttonRow);
+    layout->addWidget(buttonRow);
+    m_list = new BatchListWidget;
+    layout->addWidget(m_list, 1);
+    setCentralWidget(central);
+
+    m_menu = buildMainMenu(*this, [this](CommandId id) { runCommand(id); });
+    connect(m_list, &BatchListWidget::contextMenuRequested, this,
+            [this](const QPoint& at) { m_menu.selectionMenu->popup(at); });
+
+    m_placement.restore(*this, *m_folders.settings);
+    setWindowTitle("Moxel");
+    restoreColumns();
+
+    m_timer.setInterval(kTimerMs);
+    connect(&m_timer, &QTimer::timeout, this, &MainWindow::tick);
+    m_timer.start();
+    m_placementLive = true;
+}
+
+MainWindow::~MainWindow()
+{
+    m_timer.stop();
+    m_prompt->shutDown();
+}
+
+void MainWindow::buildButtons(QWidget* row)
+{
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    for (size_t i = 0; i < std::size(kButtons); ++i) {
+        const ButtonSpec& spec = kButtons[i];
+        if (spec.gapBefore)
+            layout->addSpacing(8);
+        auto* button = new QToolButton;
+        button->setIcon(toolIcon(spec.icon));
+        button->setIconSize(QSize(16, 16));
+        button->setToolTip(spec.tip);
+        button->setAccessibleName(spec.tip);
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setFixedSize(28, 24);
+        const CommandId id = spec.id;
+        connect(button, &QToolButton::clicked, this, [this, id] { runCommand(id); });
+        layout->addWidget(button);
+        m_buttons[i] = button;
+    }
+    layout->addStretch(1);
+}
+
+QToolButton* MainWindow::button(CommandId id) const
+{
+    for (size_t i = 0; i < std::size(kButtons); ++i)
+        if (kButtons[i].id == id)
+            return m_buttons[i];
+    return nullptr;
+}
+
+void MainWindow::restoreColumns()
+{
+    std::array<int, BatchListWidget::kColumns> widths{};
+    for (int column = 0; column < BatchListWidget::kColumns; ++column)
+        widths[size_t(column)] =
+            m_folders.settings->getInt(columnKey(column), kDefaultColumnWidths[size_t(column)]);
+    m_list->setColumnWidths(widths);
+}
+
+void MainWindow::saveColumns()
+{
+    const auto widths = m_list->columnWidths();
+    for (int column = 0; column < BatchListWidget::kColumns; ++column)
+        m_folders.settings->setInt(columnKey(column), widths[size_t(column)]);
+}
+
+void MainWindow::runCommand(CommandId id)
+{
+    using C = CommandId;
+    switch (id) {
+    case C::Exit: close(); break;
+    case C::About: showAbout(this); break;
+    case C::Preferences:
+    case C::PreferencesButton: openPreferences(); break;
+    case C::ProfileManager:
+    case C::ProfileManagerButton: openProfileManager(); break;
+    case C::LoadBatch:
+    case C::ImportBatch:
+    case C::ExportSelected:
+    default: break;
+    }
+    emit listChanged();
+}
+
+void MainWindow::tick()
+{
+    emit listChanged();
+}
+
+void MainWindow::openPreferences()
+{
+    PreferencesDialog dialog(m_folders, this);
+    dialog.exec();
+}
+
+void MainWindow::openProfileManager()
+{
+    if (ProfileManagerOpener open = profileManagerOpener())
+        open(this);
+}
+
+void MainWindow::shutDown()
+{
+    m_prompt->shutDown();
+    saveColumns();
+    unloadCodecPlugins();
+    m_timer.stop();
+    m_shutDown = true;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_shutDown) {
+        event->accept();
+        return;
+    }
+    if (m_folders.settings->getInt("confirmquit", 1) != 0 && !confirmClose(this)) {
+        event->ignore();
+        return;
+    }
+    shutDown();
+    event->accept();
+    emit closed();
+}
+
+void MainWindow::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    if (m_placementLive && isVisible())
+        m_placement.recordMove(*this, *m_folders.settings);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (m_placementLive && isVisible())
+        m_placement.recordSize(*this, *m_folders.settings);
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && m_placementLive && isVisible())
+        m_placement.recordSize(*this, *m_folders.settings);
+}
+
+} // namespace moxel::gui

@@ -1,0 +1,85 @@
+// The main window "Moxel": six tool buttons above the batch list, the menu
+// bar with its shortcuts, the Selection menu on a right-click in the list,
+// and the 100 ms timer that lets the batch list start its next job.
+//
+// Closing (close box, File > Exit, Ctrl+Q) asks first when "confirmquit" is
+// set, aborts every job and waits up to 3000 ms for the workers, keeps the
+// column widths and unloads the codec plug-ins; then closed() is emitted and
+// start-up ends the event loop.
+#pragma once
+
+#include "app/gui/CommandId.h"
+#include "app/gui/MainMenu.h"
+#include "app/gui/WindowPlacement.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <array>
+#include <memory>
+
+class QLabel;
+class QToolButton;
+
+namespace moxel {
+struct ProgramFolders;
+}
+
+namespace moxel::gui {
+
+class BatchListWidget;
+class GuiPrompt;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit MainWindow(ProgramFolders& folders, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    void runCommand(CommandId id);
+
+    BatchListWidget* list() const { return m_list; }
+    const MainMenu& menu() const { return m_menu; }
+    QToolButton* button(CommandId id) const;
+    GuiPrompt& prompt() const { return *m_prompt; }
+    QTimer& timer() { return m_timer; }
+    // True once closing has run its course.
+    bool hasShutDown() const { return m_shutDown; }
+
+    static constexpr int kTimerMs = 100;
+    static constexpr int kSettleWaitMs = 3000;
+    static constexpr int kMinimumWidth = 400;
+    static constexpr int kMinimumHeight = 300;
+
+  signals:
+    void closed();
+    // After every command and timer tick that may have changed the list.
+    void listChanged();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+  private:
+    void buildButtons(QWidget* row);
+    void restoreColumns();
+    void saveColumns();
+    void tick();
+    void shutDown();
+    void openPreferences();
+    void openProfileManager();
+
+    ProgramFolders& m_folders;
+    std::unique_ptr<GuiPrompt> m_prompt;
+    BatchListWidget* m_list = nullptr;
+    MainMenu m_menu;
+    std::array<QToolButton*, 6> m_buttons{};
+    QTimer m_timer;
+    WindowPlacement m_placement;
+    bool m_placementLive = false;
+    bool m_shutDown = false;
+};
+
+} // namespace moxel::gui

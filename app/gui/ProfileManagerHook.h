@@ -1,0 +1,16 @@
+// Where the profile manager plugs into the main window. The manager lives
+// in a part of the program of its own; until it registers here, Profile
+// Manager and Edit Profiles have nothing to open.
+#pragma once
+
+class QWidget;
+
+namespace moxel::gui {
+
+// Opens the profile manager modal to owner and returns when it is closed.
+using ProfileManagerOpener = void (*)(QWidget* owner);
+
+void setProfileManagerOpener(ProfileManagerOpener opener);
+ProfileManagerOpener profileManagerOpener();
+
+} // namespace moxel::gui
