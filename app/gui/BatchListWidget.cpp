@@ -43,7 +43,7 @@ void BatchListWidget::setColumnWidths(const std::array<int, kColumns>& widths)
 {
     for (int column = 0; column < kColumns; ++column) {
         int width = widths[size_t(column)];
-        if (column <= DestColumn)
+        if (column <= int(BatchColumn::Dest))
             width = std::max(width, kMinimumPathColumnWidth);
         setColumnWidth(column, std::max(width, 0));
     }
@@ -57,59 +57,60 @@ std::array<int, BatchListWidget::kColumns> BatchListWidget::columnWidths() const
     return widths;
 }
 
-void BatchListWidget::removeAllRows()
+void BatchListWidget::deleteAllRows()
 {
     clear();
 }
 
-void BatchListWidget::appendRow(const std::string& source, int jobIndex)
+void BatchListWidget::appendRow(const std::string& text, int64_t itemData)
 {
     auto* item = new QTreeWidgetItem(this);
-    item->setText(SourceColumn, QString::fromStdString(source));
-    item->setData(SourceColumn, kJobIndexRole, jobIndex);
-    item->setToolTip(SourceColumn, QString::fromStdString(source));
+    item->setText(0, QString::fromStdString(text));
+    item->setToolTip(0, item->text(0));
+    item->setData(0, kJobIndexRole, qint64(itemData));
 }
 
-void BatchListWidget::setCellText(int index, int column, const std::string& text)
-{
-    if (QTreeWidgetItem* item = row(index)) {
-        item->setText(column, QString::fromStdString(text));
-        if (column == DestColumn)
-            item->setToolTip(column, item->text(column));
-    }
-}
-
-std::string BatchListWidget::cellText(int index, int column) const
+int64_t BatchListWidget::itemData(int index) const
 {
     const QTreeWidgetItem* item = row(index);
-    return item ? item->text(column).toStdString() : std::string();
+    return item ? item->data(0, kJobIndexRole).toLongLong() : -1;
 }
 
-int BatchListWidget::rowJobIndex(int index) const
+std::string BatchListWidget::cellText(int index, BatchColumn column) const
 {
     const QTreeWidgetItem* item = row(index);
-    return item ? item->data(SourceColumn, kJobIndexRole).toInt() : -1;
+    return item ? item->text(int(column)).toStdString() : std::string();
 }
 
-bool BatchListWidget::isRowSelected(int index) const
+void BatchListWidget::setCellText(int index, BatchColumn column, const std::string& text)
+{
+    QTreeWidgetItem* item = row(index);
+    if (!item)
+        return;
+    item->setText(int(column), QString::fromStdString(text));
+    if (column == BatchColumn::Dest)
+        item->setToolTip(int(column), item->text(int(column)));
+}
+
+bool BatchListWidget::isSelected(int index) const
 {
     const QTreeWidgetItem* item = row(index);
     return item && item->isSelected();
 }
 
-void BatchListWidget::setRowSelected(int index, bool selected)
+void BatchListWidget::setSelected(int index, bool selected)
 {
     if (QTreeWidgetItem* item = row(index))
         item->setSelected(selected);
 }
 
-int BatchListWidget::focusedRow() const
+bool BatchListWidget::isFocused(int index) const
 {
-    const QTreeWidgetItem* item = currentItem();
-    return item ? indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(item)) : -1;
+    const QTreeWidgetItem* item = row(index);
+    return item && item == currentItem();
 }
 
-void BatchListWidget::setFocusedRow(int index)
+void BatchListWidget::setFocused(int index)
 {
     if (QTreeWidgetItem* item = row(index))
         setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
@@ -121,15 +122,10 @@ int BatchListWidget::firstVisibleRow() const
     return item ? indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(item)) : 0;
 }
 
-void BatchListWidget::scrollToFirstVisible(int index)
+void BatchListWidget::scrollToRow(int index)
 {
     if (QTreeWidgetItem* item = row(index))
         scrollToItem(item, QAbstractItemView::PositionAtTop);
-}
-
-int BatchListWidget::selectedRowCount() const
-{
-    return int(selectedItems().size());
 }
 
 void BatchListWidget::mousePressEvent(QMouseEvent* event)

@@ -8,6 +8,8 @@
 // then contextMenuRequested asks for the Selection menu at the cursor.
 #pragma once
 
+#include "app/BatchListView.h"
+
 #include <QTreeWidget>
 
 #include <array>
@@ -15,11 +17,10 @@
 
 namespace moxel::gui {
 
-class BatchListWidget : public QTreeWidget {
+class BatchListWidget : public QTreeWidget, public BatchListView {
     Q_OBJECT
   public:
-    enum Column { SourceColumn, DestColumn, ProfileColumn, StatusColumn, MetaColumn };
-    static constexpr int kColumns = 5;
+    static constexpr int kColumns = kBatchColumnCount;
     static constexpr int kJobIndexRole = Qt::UserRole;
 
     explicit BatchListWidget(QWidget* parent = nullptr);
@@ -29,22 +30,19 @@ class BatchListWidget : public QTreeWidget {
     void setColumnWidths(const std::array<int, kColumns>& widths);
     std::array<int, kColumns> columnWidths() const;
 
-    // Row operations the batch list works through.
-    int rowCount() const { return topLevelItemCount(); }
-    void removeAllRows();
-    void appendRow(const std::string& source, int jobIndex);
-    void setCellText(int row, int column, const std::string& text);
-    std::string cellText(int row, int column) const;
-    int rowJobIndex(int row) const;
-    bool isRowSelected(int row) const;
-    void setRowSelected(int row, bool selected);
-    // The focused (current) row, or -1.
-    int focusedRow() const;
-    void setFocusedRow(int row);
-    int firstVisibleRow() const;
-    // Makes row the first visible row, as far as the list can scroll.
-    void scrollToFirstVisible(int row);
-    int selectedRowCount() const;
+    // The batch list's view of the rows.
+    void deleteAllRows() override;
+    void appendRow(const std::string& text, int64_t itemData) override;
+    int rowCount() const override { return topLevelItemCount(); }
+    int64_t itemData(int row) const override;
+    std::string cellText(int row, BatchColumn column) const override;
+    void setCellText(int row, BatchColumn column, const std::string& text) override;
+    bool isSelected(int row) const override;
+    void setSelected(int row, bool selected) override;
+    bool isFocused(int row) const override;
+    void setFocused(int row) override;
+    int firstVisibleRow() const override;
+    void scrollToRow(int row) override;
 
   signals:
     void contextMenuRequested(const QPoint& globalPos);

@@ -31,7 +31,7 @@ int runDesktopProgram(int& argc, char** argv, const std::string& programFile)
 
     int code = 0;
     {
-        MainWindow window(programFolders());
+        MainWindow window;
         QObject::connect(&window, &MainWindow::closed, &application, [] { QApplication::exit(0); });
         window.show();
         code = QApplication::exec();

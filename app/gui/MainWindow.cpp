@@ -1,11 +1,16 @@
 #include "app/gui/MainWindow.h"
 
+#include "app/BatchCommands.h"
+#include "app/BatchList.h"
+#include "app/ProfileStore.h"
 #include "app/ProgramFolders.h"
 #include "app/gui/BatchListWidget.h"
+#include "app/gui/GuiBatchDialogs.h"
 #include "app/gui/GuiPrompt.h"
 #include "app/gui/MessageBoxes.h"
 #include "app/gui/PreferencesDialog.h"
 #include "app/gui/ProfileManagerHook.h"
+#include "app/gui/QueueFile.h"
 #include "app/gui/ToolIcons.h"
 #include "encoder/CodecPlugins.h"
 
@@ -46,8 +51,8 @@ std::string columnKey(int column)
 
 } // namespace
 
-MainWindow::MainWindow(ProgramFolders& folders, QWidget* parent)
-    : QMainWindow(parent), m_folders(folders), m_prompt(std::make_unique<GuiPrompt>(this)),
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), m_folders(programFolders()), m_prompt(std::make_unique<GuiPrompt>(this)),
       m_placement("m", {20, 20, 750, 400})
 {
     setObjectName("Moxel_Main");
@@ -73,6 +78,18 @@ MainWindow::MainWindow(ProgramFolders& folders, QWidget* parent)
     m_placement.restore(*this, *m_folders.settings);
     setWindowTitle("Moxel");
     restoreColumns();
+
+    SettingsFile& settings = *m_folders.settings;
+    m_profiles = std::make_unique<ProfileStore>();
+    m_batch = std::make_unique<BatchList>(*m_profiles, *m_prompt);
+    m_batch->setView(m_list);
+    m_dialogs = std::make_unique<GuiBatchDialogs>(this, *m_profiles, *m_batch, settings);
+    m_commands = std::make_unique<BatchCommands>(*m_batch, *m_profiles, settings, *m_dialogs,
+                                                 *m_prompt, m_folders.programFolder);
+    m_queue = std::make_unique<QueueFile>(m_folders.configFolder + "/" + QueueFile::kFileName,
+                                          *m_batch, *m_profiles);
+    m_profiles->loadAll(*m_prompt);
+    m_queue->load(*m_commands);
 
     m_timer.setInterval(kTimerMs);
     connect(&m_timer, &QTimer::timeout, this, &MainWindow::tick);
@@ -136,24 +153,53 @@ void MainWindow::saveColumns()
 
 void MainWindow::runCommand(CommandId id)
 {
+    emit commandRun(id);
+    BatchList& batch = *m_batch;
+    BatchCommands& commands = *m_commands;
     using C = CommandId;
     switch (id) {
-    case C::Exit: close(); break;
-    case C::About: showAbout(this); break;
-    case C::Preferences:
-    case C::PreferencesButton: openPreferences(); break;
+    case C::AddSources:
+    case C::AddSourcesButton: commands.addSourceFiles(); break;
+    case C::RemoveSelected:
+    case C::RemoveSelectedButton: batch.removeJobs(false); break;
+    case C::RemoveAll: batch.removeJobs(true); break;
+    case C::EncodeSelected:
+    case C::EncodeSelectedButton: batch.encodeJobs(false); break;
+    case C::EncodeAll: batch.encodeJobs(true); break;
+    case C::AbortSelected:
+    case C::AbortSelectedButton: batch.abortJobs(false); break;
+    case C::AbortAll: batch.abortJobs(true); break;
+    case C::PauseAll: batch.pauseAll(); break;
+    case C::UnpauseAll: batch.unpauseAll(); break;
+    case C::ResetSelected: batch.resetStatus(false); break;
+    case C::ResetAll: batch.resetStatus(true); break;
+    case C::ClearCompleted: batch.clearCompleted(); break;
+    case C::ChangeProfile: commands.changeProfile(); break;
+    case C::ChangeFilename: commands.changeOutputFilename(); break;
+    case C::ChangePath: commands.changeOutputPath(); break;
+    case C::SelectAll:
+    case C::SelectAllKey: batch.selectAll(); break;
+    case C::DeselectAll:
+    case C::DeselectAllKey: batch.deselectAll(); break;
+    case C::SaveBatch: commands.saveBatch(); break;
+    case C::LoadBatch: commands.loadBatch(); break;
+    case C::ImportBatch: commands.importBatch(); break;
+    case C::ExportSelected: commands.exportSelected(); break;
     case C::ProfileManager:
     case C::ProfileManagerButton: openProfileManager(); break;
-    case C::LoadBatch:
-    case C::ImportBatch:
-    case C::ExportSelected:
-    default: break;
+    case C::Preferences:
+    case C::PreferencesButton: openPreferences(); break;
+    case C::Exit: close(); return;
+    case C::About: showAbout(this); break;
     }
+    if (!m_shutDown)
+        m_queue->saveIfChanged();
     emit listChanged();
 }
 
 void MainWindow::tick()
 {
+    m_batch->scheduleNext();
     emit listChanged();
 }
 
@@ -166,12 +212,19 @@ void MainWindow::openPreferences()
 void MainWindow::openProfileManager()
 {
     if (ProfileManagerOpener open = profileManagerOpener())
-        open(this);
+        open(this, *m_profiles, *m_batch);
+    // Names and the jobs' profile positions may have changed.
+    m_batch->syncFromView();
+    m_batch->rebuildView();
 }
 
 void MainWindow::shutDown()
 {
+    m_batch->abortJobs(true);
+    // A worker waiting for an answer could not see its abort.
     m_prompt->shutDown();
+    m_batch->waitUntilSettled(kSettleWaitMs);
+    m_queue->saveIfChanged();
     saveColumns();
     unloadCodecPlugins();
     m_timer.stop();

@@ -22,23 +22,34 @@ class QLabel;
 class QToolButton;
 
 namespace moxel {
+class BatchCommands;
+class BatchList;
+class ProfileStore;
 struct ProgramFolders;
-}
+} // namespace moxel
 
 namespace moxel::gui {
 
 class BatchListWidget;
+class GuiBatchDialogs;
 class GuiPrompt;
+class QueueFile;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
-    explicit MainWindow(ProgramFolders& folders, QWidget* parent = nullptr);
+    // Uses programFolders(), which start-up has initialised. Loads the
+    // profile store and the kept queue.
+    explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
     void runCommand(CommandId id);
 
     BatchListWidget* list() const { return m_list; }
+    BatchList& batch() const { return *m_batch; }
+    ProfileStore& profiles() const { return *m_profiles; }
+    BatchCommands& commands() const { return *m_commands; }
+    QueueFile& queueFile() const { return *m_queue; }
     const MainMenu& menu() const { return m_menu; }
     QToolButton* button(CommandId id) const;
     GuiPrompt& prompt() const { return *m_prompt; }
@@ -52,6 +63,8 @@ class MainWindow : public QMainWindow {
     static constexpr int kMinimumHeight = 300;
 
   signals:
+    // Every command, before it runs.
+    void commandRun(CommandId id);
     void closed();
     // After every command and timer tick that may have changed the list.
     void listChanged();
@@ -74,6 +87,11 @@ class MainWindow : public QMainWindow {
     ProgramFolders& m_folders;
     std::unique_ptr<GuiPrompt> m_prompt;
     BatchListWidget* m_list = nullptr;
+    std::unique_ptr<ProfileStore> m_profiles;
+    std::unique_ptr<BatchList> m_batch;
+    std::unique_ptr<GuiBatchDialogs> m_dialogs;
+    std::unique_ptr<BatchCommands> m_commands;
+    std::unique_ptr<QueueFile> m_queue;
     MainMenu m_menu;
     std::array<QToolButton*, 6> m_buttons{};
     QTimer m_timer;

@@ -5,10 +5,17 @@
 
 class QWidget;
 
+namespace moxel {
+class BatchList;
+class ProfileStore;
+} // namespace moxel
+
 namespace moxel::gui {
 
 // Opens the profile manager modal to owner and returns when it is closed.
-using ProfileManagerOpener = void (*)(QWidget* owner);
+// It edits the store and renumbers the jobs' profile positions in list when
+// it deletes or moves profiles.
+using ProfileManagerOpener = void (*)(QWidget* owner, ProfileStore& profiles, BatchList& list);
 
 void setProfileManagerOpener(ProfileManagerOpener opener);
 ProfileManagerOpener profileManagerOpener();
