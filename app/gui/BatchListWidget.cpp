@@ -28,6 +28,7 @@ BatchListWidget::BatchListWidget(QWidget* parent) : QTreeWidget(parent)
     setTextElideMode(Qt::ElideMiddle);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     header()->setStretchLastSection(false);
+    header()->setMinimumSectionSize(kMinimumPathColumnWidth);
     header()->setSectionsMovable(false);
     // The right-click is handled below; no second menu from the platform.
     setContextMenuPolicy(Qt::PreventContextMenu);

@@ -15,6 +15,7 @@
 #include "encoder/CodecPlugins.h"
 
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QToolButton>
@@ -197,9 +198,18 @@ void MainWindow::runCommand(CommandId id)
     emit listChanged();
 }
 
+bool MainWindow::addSources(const std::vector<std::string>& paths)
+{
+    const bool added = m_commands->addSources(paths);
+    m_queue->saveIfChanged();
+    emit listChanged();
+    return added;
+}
+
 void MainWindow::tick()
 {
     m_batch->scheduleNext();
+    m_queue->saveIfChanged();
     emit listChanged();
 }
 
@@ -258,6 +268,15 @@ void MainWindow::resizeEvent(QResizeEvent* event)
     QMainWindow::resizeEvent(event);
     if (m_placementLive && isVisible())
         m_placement.recordSize(*this, *m_folders.settings);
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_placementLive && !event->spontaneous()) {
+        m_placement.recordMove(*this, *m_folders.settings);
+        m_placement.recordSize(*this, *m_folders.settings);
+    }
 }
 
 void MainWindow::changeEvent(QEvent* event)

@@ -17,6 +17,8 @@
 
 #include <array>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QLabel;
 class QToolButton;
@@ -44,6 +46,9 @@ class MainWindow : public QMainWindow {
     ~MainWindow() override;
 
     void runCommand(CommandId id);
+    // Add Source Files with these paths instead of the open-files dialog
+    // (files dropped on the list). False when Encoding Details was cancelled.
+    bool addSources(const std::vector<std::string>& paths);
 
     BatchListWidget* list() const { return m_list; }
     BatchList& batch() const { return *m_batch; }
@@ -74,6 +79,7 @@ class MainWindow : public QMainWindow {
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void buildButtons(QWidget* row);
