@@ -70,8 +70,9 @@ class BatchList {
     int focusRow() const { return m_focusRow; }
     int topRow() const { return m_topRow; }
 
-    // Adjusts the slots for n jobs: 2^ceil(log2 n), at least 32; unchanged
-    // when that equals the capacity or half of it. New slots get reset
+    // Adjusts the slots for n jobs: 2^ceil(log2 n), at least 32. Nothing
+    // changes when the power of two equals the capacity or half of it (64
+    // slots stay for 20 jobs and become 32 at 16). New slots get reset
     // records; dropped slots (all spare) are destroyed.
     void resizeStorage(int n);
     // Takes the next spare record (growing the storage when needed), resets
