@@ -453,6 +453,36 @@ bool BatchList::isFinished() const
     return true;
 }
 
+void BatchList::profileRemoved(int position)
+{
+    for (int i = 0; i < m_count; ++i) {
+        int& index = job(i).profileIndex;
+        if (index > position)
+            --index;
+        else if (index == position)
+            index = 0;
+    }
+}
+
+void BatchList::profilesSwapped(int a, int b)
+{
+    for (int i = 0; i < m_count; ++i) {
+        int& index = job(i).profileIndex;
+        if (index == a)
+            index = b;
+        else if (index == b)
+            index = a;
+    }
+}
+
+int BatchList::jobsUsingProfile(int position) const
+{
+    int n = 0;
+    for (int i = 0; i < m_count; ++i)
+        n += job(i).profileIndex == position ? 1 : 0;
+    return n;
+}
+
 int BatchList::selectedCount() const
 {
     int n = 0;

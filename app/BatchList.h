@@ -111,6 +111,15 @@ class BatchList {
     // The number of selected jobs (after a sync).
     int selectedCount() const;
 
+    // Keeping profileIndex in step with the profile store. After the profile
+    // at position was deleted: later positions move up by one and jobs on the
+    // deleted one go to the first profile.
+    void profileRemoved(int position);
+    // After two profiles swapped positions.
+    void profilesSwapped(int a, int b);
+    // The number of jobs bound to the profile at position.
+    int jobsUsingProfile(int position) const;
+
     // How waitUntilSettled waits one step; tests replace the sleep.
     void setSleeper(std::function<void(int ms)> sleeper) { m_sleep = std::move(sleeper); }
 

@@ -372,6 +372,24 @@ TEST(Settling, WaitsForAbortedWorkersAndGivesUpAtTheTimeOut)
     EXPECT_EQ(sleeps, 3);
 }
 
+TEST(ProfileBinding, FollowsDeletedAndMovedProfiles)
+{
+    ListFixture f(4);
+    for (int i = 0; i < 4; ++i)
+        f.list.job(i).profileIndex = i;
+    EXPECT_EQ(f.list.jobsUsingProfile(2), 1);
+    f.list.profileRemoved(1);
+    EXPECT_EQ(f.list.job(0).profileIndex, 0);
+    EXPECT_EQ(f.list.job(1).profileIndex, 0);
+    EXPECT_EQ(f.list.job(2).profileIndex, 1);
+    EXPECT_EQ(f.list.job(3).profileIndex, 2);
+    f.list.profilesSwapped(0, 2);
+    EXPECT_EQ(f.list.job(0).profileIndex, 2);
+    EXPECT_EQ(f.list.job(2).profileIndex, 1);
+    EXPECT_EQ(f.list.job(3).profileIndex, 0);
+    EXPECT_EQ(f.list.jobsUsingProfile(2), 2);
+}
+
 TEST(Lifetime, RecordsOfRunningJobsOutliveTheList)
 {
     std::atomic<bool> go{false};
