@@ -7,7 +7,6 @@
 #include "app/SettingsFile.h"
 #include "profiles/AtomicFile.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
