@@ -5,18 +5,23 @@
 #include "app/ProfileStore.h"
 #include "app/ProgramFolders.h"
 #include "app/gui/BatchListWidget.h"
+#include "app/gui/DesktopNotifier.h"
+#include "app/gui/DroppedFiles.h"
 #include "app/gui/GuiBatchDialogs.h"
 #include "app/gui/GuiPrompt.h"
 #include "app/gui/MessageBoxes.h"
 #include "app/gui/PreferencesDialog.h"
 #include "app/gui/ProfileManagerHook.h"
 #include "app/gui/QueueFile.h"
+#include "app/gui/QueueMonitor.h"
 #include "app/gui/ToolIcons.h"
 #include "encoder/CodecPlugins.h"
 
 #include <QCloseEvent>
 #include <QShowEvent>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QStatusBar>
 #include <QMenu>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -91,6 +96,23 @@ MainWindow::MainWindow(QWidget* parent)
                                           *m_batch, *m_profiles);
     m_profiles->loadAll(*m_prompt);
     m_queue->load(*m_commands);
+
+    m_statusLabel = new QLabel;
+    statusBar()->addWidget(m_statusLabel, 1);
+    statusBar()->setSizeGripEnabled(true);
+    m_monitor = new QueueMonitor(*m_batch, *m_list, this);
+    m_notifier = new DesktopNotifier(this);
+    connect(m_monitor, &QueueMonitor::summaryChanged, m_statusLabel, &QLabel::setText);
+    connect(m_monitor, &QueueMonitor::queueFinished, this, [this](const QString& outcome) {
+        m_notifier->notify("Moxel: the queue has finished", outcome);
+    });
+    connect(m_list, &BatchListWidget::pathsDropped, this,
+            [this](const std::vector<std::string>& dropped) {
+                std::vector<std::string> paths = expandDroppedPaths(dropped);
+                if (!paths.empty() && !m_shutDown)
+                    addSources(paths);
+            });
+    m_monitor->update();
 
     m_timer.setInterval(kTimerMs);
     connect(&m_timer, &QTimer::timeout, this, &MainWindow::tick);
@@ -193,8 +215,10 @@ void MainWindow::runCommand(CommandId id)
     case C::Exit: close(); return;
     case C::About: showAbout(this); break;
     }
-    if (!m_shutDown)
+    if (!m_shutDown) {
         m_queue->saveIfChanged();
+        m_monitor->update();
+    }
     emit listChanged();
 }
 
@@ -202,6 +226,7 @@ bool MainWindow::addSources(const std::vector<std::string>& paths)
 {
     const bool added = m_commands->addSources(paths);
     m_queue->saveIfChanged();
+    m_monitor->update();
     emit listChanged();
     return added;
 }
@@ -210,6 +235,7 @@ void MainWindow::tick()
 {
     m_batch->scheduleNext();
     m_queue->saveIfChanged();
+    m_monitor->update();
     emit listChanged();
 }
 

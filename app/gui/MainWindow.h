@@ -33,9 +33,11 @@ struct ProgramFolders;
 namespace moxel::gui {
 
 class BatchListWidget;
+class DesktopNotifier;
 class GuiBatchDialogs;
 class GuiPrompt;
 class QueueFile;
+class QueueMonitor;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -55,6 +57,8 @@ class MainWindow : public QMainWindow {
     ProfileStore& profiles() const { return *m_profiles; }
     BatchCommands& commands() const { return *m_commands; }
     QueueFile& queueFile() const { return *m_queue; }
+    QueueMonitor& monitor() const { return *m_monitor; }
+    QLabel* statusLabel() const { return m_statusLabel; }
     const MainMenu& menu() const { return m_menu; }
     QToolButton* button(CommandId id) const;
     GuiPrompt& prompt() const { return *m_prompt; }
@@ -98,6 +102,9 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<GuiBatchDialogs> m_dialogs;
     std::unique_ptr<BatchCommands> m_commands;
     std::unique_ptr<QueueFile> m_queue;
+    QueueMonitor* m_monitor = nullptr;
+    DesktopNotifier* m_notifier = nullptr;
+    QLabel* m_statusLabel = nullptr;
     MainMenu m_menu;
     std::array<QToolButton*, 6> m_buttons{};
     QTimer m_timer;
