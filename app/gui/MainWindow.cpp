@@ -5,6 +5,7 @@
 #include "app/ProfileStore.h"
 #include "app/ProgramFolders.h"
 #include "app/gui/BatchListWidget.h"
+#include "app/gui/BundledProfiles.h"
 #include "app/gui/DesktopNotifier.h"
 #include "app/gui/DroppedFiles.h"
 #include "app/gui/GuiBatchDialogs.h"
@@ -26,6 +27,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <filesystem>
 #include <string>
 
 namespace moxel::gui {
@@ -94,7 +96,12 @@ MainWindow::MainWindow(QWidget* parent)
                                                  *m_prompt, m_folders.programFolder);
     m_queue = std::make_unique<QueueFile>(m_folders.configFolder + "/" + QueueFile::kFileName,
                                           *m_batch, *m_profiles);
+    std::error_code noIndex;
+    const bool newProfileFolder =
+        !std::filesystem::exists(m_folders.profilesFolder + "/index.txt", noIndex);
     m_profiles->loadAll(*m_prompt);
+    if (newProfileFolder)
+        addBundledProfiles(*m_profiles, bundledProfilesFolder(m_folders.programFolder));
     m_queue->load(*m_commands);
 
     m_statusLabel = new QLabel;
