@@ -316,7 +316,10 @@ int runConversion(JobWorkerBlock* block)
 
     SourceHolder& source = *block->source;
     const std::string profilePath = block->config ? block->config->filePath() : std::string();
-    const bool opened = source.open(block->sourceCopy, profilePath) != 0;
+    // The job start leaves the holder empty, so the kind follows the name; a
+    // source put in the holder beforehand (other kinds, tests) is opened as it is.
+    const int kind = source.source() ? -1 : int(SourceKind::ByName);
+    const bool opened = source.open(block->sourceCopy, profilePath, kind) != 0;
     if (!opened)
         setStatus(block, JobStatus::Error); // the source has said why, where it can
     block->audioBytesPerSecond.store(source.outSampleRate() * source.outChannels() * 2,
