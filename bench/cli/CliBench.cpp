@@ -2,7 +2,10 @@
 // doing the same work on the same clip, a generated 1280x720 H.264 + AAC
 // clip of S seconds (20) at 30 fps:
 //   raw       RGB3 + PCM            vs  -f rawvideo -pix_fmt bgr0 (+ s16le PCM)
-//   resized   640x360, area average vs  scale=640:360:flags=area
+//   resized   area average          vs  scale=W:H:flags=area
+// A KMF frame holds at most 524288 bytes of picture, so an uncompressed
+// picture cannot be 1280x720 or 640x360: the two raw cases make 512x288
+// (the largest 16:9 size that fits), by nearest pixel and by area average.
 //   vp8       640x360 VP8 + MP3     vs  libvpx + libmp3lame, the plug-in's settings
 //   h264      640x360 H.264 + MP3   vs  libx264 + libmp3lame, the plug-in's settings
 // Raw outputs go to /dev/null on both sides, so the disk is not measured.
@@ -70,7 +73,7 @@ std::string profile(const std::string& path, const std::string& processing, cons
                     const char* audfmt)
 {
     writeText(path, "[kmfencpp]\nfriendly_name=bench\nout_srate=44100\nout_channels=2\n"
-                    "sizefix=0\ndeinterlace=0\nfilteringresize=1\noutfruse=0\nlowpass=1\n"
+                    "sizefix=0\ndeinterlace=0\noutfruse=0\nlowpass=1\n"
                     "audioscale=1.000\n" +
                         processing + "[kmfconfig]\naudfmt=" + audfmt + "\nvidfmt=" + vidfmt +
                         "\nminsync=0\nmaxsync=120\naudiosendahead=0\nhdrwrite=1\nhdrtoc=1024\n"
@@ -126,13 +129,14 @@ int main(int argc, char** argv)
     const char* vp80 = "808996950";
     const char* h264 = "875967048";
     const char* mp3 = "540233805";
-    const std::string raw = profile(dir + "/raw.pf", "doresize=0\n", rgb3, pcm);
+    const std::string raw = profile(
+        dir + "/raw.pf", "doresize=1\nresizew=512\nresizeh=288\nfilteringresize=0\n", rgb3, pcm);
     const std::string resized =
-        profile(dir + "/resized.pf", "doresize=1\nresizew=640\nresizeh=360\n", rgb3, pcm);
+        profile(dir + "/resized.pf", "doresize=1\nresizew=512\nresizeh=288\nfilteringresize=1\n", rgb3, pcm);
     const std::string vp8 =
-        profile(dir + "/vp8.pf", "doresize=1\nresizew=640\nresizeh=360\n", vp80, mp3);
+        profile(dir + "/vp8.pf", "doresize=1\nresizew=640\nresizeh=360\nfilteringresize=1\n", vp80, mp3);
     const std::string x264 =
-        profile(dir + "/h264.pf", "doresize=1\nresizew=640\nresizeh=360\n", h264, mp3);
+        profile(dir + "/h264.pf", "doresize=1\nresizew=640\nresizeh=360\nfilteringresize=1\n", h264, mp3);
 
     const std::vector<std::string> ff = {"ffmpeg", "-y", "-loglevel", "error", "-nostdin", "-i", clip};
     auto with = [](std::vector<std::string> a, const std::vector<std::string>& b) {
@@ -144,12 +148,14 @@ int main(int argc, char** argv)
     const std::vector<std::string> mp3Out = {"-c:a", "libmp3lame", "-b:a", "128k", "-ar", "44100",
                                              "-ac", "2"};
     const std::vector<Case> cases = {
-        {"raw RGB3 + PCM",
+        {"RGB3 + PCM 512x288",
          {MOXEL_CLI_PATH, "--overwrite", "-p", raw, "-o", "/dev/null", clip},
-         with(with(ff, {"-map", "0:v", "-f", "rawvideo", "-pix_fmt", "bgr0", "/dev/null"}), pcmOut)},
-        {"640x360 area average",
+         with(with(ff, {"-map", "0:v", "-vf", "scale=512:288:flags=neighbor", "-f", "rawvideo",
+                        "-pix_fmt", "bgr0", "/dev/null"}),
+              pcmOut)},
+        {"area average 512x288",
          {MOXEL_CLI_PATH, "--overwrite", "-p", resized, "-o", "/dev/null", clip},
-         with(with(ff, {"-map", "0:v", "-vf", "scale=640:360:flags=area", "-f", "rawvideo",
+         with(with(ff, {"-map", "0:v", "-vf", "scale=512:288:flags=area", "-f", "rawvideo",
                         "-pix_fmt", "bgr0", "/dev/null"}),
               pcmOut)},
         {"VP8 640x360 + MP3",

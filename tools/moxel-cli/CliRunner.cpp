@@ -57,6 +57,9 @@ JobStatus CliRunner::runJob(BatchJob& job, const std::string& profilePath, int i
     startJob(m_run, job, profilePath, m_prompt);
 
     Clock::time_point lastBlock = start;
+    Clock::time_point lastLine = start - std::chrono::hours(1);
+    const auto lineEvery = std::chrono::milliseconds(
+        m_console.isTerminal() ? kStatusEveryMs : kStatusEveryMsNoTerminal);
     bool abortSent = false;
     std::string shown;
     while (job.workerBlock.workerDone.load(std::memory_order_acquire) == 0) {
@@ -66,9 +69,10 @@ JobStatus CliRunner::runJob(BatchJob& job, const std::string& profilePath, int i
         }
         const JobProgress p = readProgress(job, secondsSince(start));
         const std::string line = statusLine(p, index, total, job.sourcePath);
-        if (line != shown) {
+        if (line != shown && Clock::now() - lastLine >= lineEvery) {
             m_console.status(line);
             shown = line;
+            lastLine = Clock::now();
         }
         if (Clock::now() - lastBlock >= std::chrono::milliseconds(kProgressEveryMs)) {
             m_progress.update(index, job.sourcePath, p);

@@ -43,6 +43,10 @@ public:
     // How often the loop looks at the job (the batch list's 100 ms).
     static constexpr int kPollMs = 50;
     static constexpr int kProgressEveryMs = 500;
+    // The status line changes at most this often: on a terminal, and where
+    // standard error goes to a file or a pipe.
+    static constexpr int kStatusEveryMs = 200;
+    static constexpr int kStatusEveryMsNoTerminal = 2000;
 
 private:
     std::string statusLine(const JobProgress& progress, int index, int total,

@@ -1,6 +1,10 @@
 #include "tools/moxel-cli/Console.h"
 
+#include <unistd.h>
+
 namespace moxel::cli {
+
+Console::Console(std::FILE* stream) : m_stream(stream), m_terminal(isatty(fileno(stream)) == 1) {}
 
 void Console::clearLocked()
 {

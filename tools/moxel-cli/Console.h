@@ -12,7 +12,10 @@ namespace moxel::cli {
 
 class Console {
 public:
-    explicit Console(std::FILE* stream = stderr) : m_stream(stream) {}
+    explicit Console(std::FILE* stream = stderr);
+
+    // The stream is a terminal, where the status line is rewritten in place.
+    bool isTerminal() const { return m_terminal; }
 
     // Replaces the status line with text (no line break in it).
     void status(const std::string& text);
@@ -25,6 +28,7 @@ private:
     void clearLocked();
 
     std::FILE* m_stream;
+    bool m_terminal = false;
     std::mutex m_mutex;
     size_t m_lineLength = 0; // of the status line on screen, 0 when there is none
 };
