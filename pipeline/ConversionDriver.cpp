@@ -209,8 +209,9 @@ void convertOneFrame(JobWorkerBlock* block, std::vector<uint8_t>& audio)
             setStatus(block, JobStatus::Complete); // queued audio stays unsent
             return;
         }
-        block->progressPtr->fetch_add(int32_t(20000.0 / source.frameRate()),
-                                      std::memory_order_relaxed);
+        if (source.frameRate() > 0)
+            block->progressPtr->fetch_add(int32_t(20000.0 / source.frameRate()),
+                                          std::memory_order_relaxed);
     } else if (encoder.audioNeeded() == 2) {
         setStatus(block, JobStatus::Complete); // the sound has run out: one last frame
     }
@@ -315,7 +316,7 @@ int runConversion(JobWorkerBlock* block)
     applyThreadPriority(priority);
 
     SourceHolder& source = *block->source;
-    const std::string profilePath = block->config ? block->config->filePath() : std::string();
+    const std::string profilePath = block->config->filePath();
     // The job start leaves the holder empty, so the kind follows the name; a
     // source put in the holder beforehand (other kinds, tests) is opened as it is.
     const int kind = source.source() ? -1 : int(SourceKind::ByName);
@@ -325,8 +326,9 @@ int runConversion(JobWorkerBlock* block)
     block->audioBytesPerSecond.store(source.outSampleRate() * source.outChannels() * 2,
                                      std::memory_order_relaxed);
     if (opened && source.source())
-        block->durationMs.store(int32_t(std::min(source.source()->durationSeconds * 1000.0, 2e9)),
-                                std::memory_order_relaxed);
+        block->durationMs.store(
+            int32_t(std::clamp(source.source()->durationSeconds * 1000.0, 0.0, 2e9)),
+            std::memory_order_relaxed);
 
     if (statusOf(block) != JobStatus::Error && !openEncoder(block))
         setStatus(block, JobStatus::Error);

@@ -31,7 +31,8 @@ void startJob(BatchRunState& run, BatchJob& job, const std::string& profilePath,
 // Starts the worker on a new detached thread and stores its id in the block.
 bool startWorkerThread(JobWorkerBlock* block);
 
-// The worker thread's body; returns 0. Its last act is workerDone = 1.
+// The worker thread's body, on a block that startJob filled; returns 0.
+// Its last act is workerDone = 1.
 int runConversion(JobWorkerBlock* block);
 
 // After showing that the output could not be opened, the worker waits this
