@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 namespace moxel::cli {
 namespace {
 
@@ -20,24 +18,6 @@ TEST(CliOptions, DefaultDestinationReplacesTheExtensionOfTheFileName)
     EXPECT_EQ(defaultDestination("/v/noext"), "/v/noext.kmf");
     EXPECT_EQ(defaultDestination("/v.d/noext"), "/v.d/noext.kmf");
     EXPECT_EQ(defaultDestination("clip.mov"), "clip.kmf");
-}
-
-TEST(CliOptions, ParsesTheFlagsAndRefusesAnEmptySource)
-{
-    const char* argv[] = {"moxel-cli", "--overwrite", "--mkdir", "-p", "x.pf", "--progress", "-",
-                          "a.avi", "b.avi"};
-    CliOptions options;
-    std::ostringstream out, err;
-    EXPECT_EQ(parseCliOptions(9, argv, options, out, err), -1) << err.str();
-    EXPECT_TRUE(options.overwrite);
-    EXPECT_TRUE(options.mkdir);
-    EXPECT_EQ(options.profile, "x.pf");
-    EXPECT_EQ(options.progress, "-");
-    EXPECT_EQ(options.sources, (std::vector<std::string>{"a.avi", "b.avi"}));
-
-    const char* empty[] = {"moxel-cli", ""};
-    CliOptions none;
-    EXPECT_EQ(parseCliOptions(2, empty, none, out, err), kExitUsage);
 }
 
 TEST(JobProgress, ElapsedTimeAndStatusTexts)
