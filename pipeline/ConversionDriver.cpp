@@ -121,13 +121,18 @@ bool checkDestination(BatchRunState& run, BatchJob& job, Prompt& prompt)
                          "\nalready exists.  Overwrite it?\n\nClick 'Cancel job' to abort "
                          "processing remaining files.";
         switch (prompt.askFileExists(run.promptText)) {
-        case FileExistsAnswer::Yes: break;
-        case FileExistsAnswer::OverwriteAll: run.overwriteMode = -1; break;
+        case FileExistsAnswer::Yes:
+            break;
+        case FileExistsAnswer::OverwriteAll:
+            run.overwriteMode = -1;
+            break;
         case FileExistsAnswer::CancelJob:
             run.overwriteMode = 0;
             job.setStatus(JobStatus::Skipped);
             return false;
-        case FileExistsAnswer::No: job.setStatus(JobStatus::Skipped); return false;
+        case FileExistsAnswer::No:
+            job.setStatus(JobStatus::Skipped);
+            return false;
         }
     }
     return true;

@@ -110,13 +110,21 @@ int main(int argc, char** argv)
     const std::string log = dir + "/commands.log";
     const std::string clip = dir + "/clip.mp4";
     std::printf("Generating a %d s 1280x720 H.264 + AAC clip at 30 fps...\n", seconds);
-    const Measure made = runCommand(
-        {"ffmpeg", "-y", "-loglevel", "error", "-f", "lavfi", "-i",
-         "testsrc2=size=1280x720:rate=30", "-f", "lavfi", "-i",
-         "sine=frequency=440:sample_rate=44100", "-t", std::to_string(seconds), "-c:v", "libx264",
-         "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac", "-ac", "2", "-b:a", "128k",
-         clip},
-        log);
+    const Measure made = runCommand({"ffmpeg",    "-y",
+                                     "-loglevel", "error",
+                                     "-f",        "lavfi",
+                                     "-i",        "testsrc2=size=1280x720:rate=30",
+                                     "-f",        "lavfi",
+                                     "-i",        "sine=frequency=440:sample_rate=44100",
+                                     "-t",        std::to_string(seconds),
+                                     "-c:v",      "libx264",
+                                     "-preset",   "veryfast",
+                                     "-pix_fmt",  "yuv420p",
+                                     "-c:a",      "aac",
+                                     "-ac",       "2",
+                                     "-b:a",      "128k",
+                                     clip},
+                                    log);
     if (!made.ok) {
         std::fprintf(stderr, "could not make the clip (is the ffmpeg command installed?); see %s\n",
                      log.c_str());
@@ -132,21 +140,23 @@ int main(int argc, char** argv)
     const std::string raw = profile(
         dir + "/raw.pf", "doresize=1\nresizew=512\nresizeh=288\nfilteringresize=0\n", rgb3, pcm);
     const std::string resized =
-        profile(dir + "/resized.pf", "doresize=1\nresizew=512\nresizeh=288\nfilteringresize=1\n", rgb3, pcm);
-    const std::string vp8 =
-        profile(dir + "/vp8.pf", "doresize=1\nresizew=640\nresizeh=360\nfilteringresize=1\n", vp80, mp3);
-    const std::string x264 =
-        profile(dir + "/h264.pf", "doresize=1\nresizew=640\nresizeh=360\nfilteringresize=1\n", h264, mp3);
+        profile(dir + "/resized.pf", "doresize=1\nresizew=512\nresizeh=288\nfilteringresize=1\n",
+                rgb3, pcm);
+    const std::string vp8 = profile(
+        dir + "/vp8.pf", "doresize=1\nresizew=640\nresizeh=360\nfilteringresize=1\n", vp80, mp3);
+    const std::string x264 = profile(
+        dir + "/h264.pf", "doresize=1\nresizew=640\nresizeh=360\nfilteringresize=1\n", h264, mp3);
 
-    const std::vector<std::string> ff = {"ffmpeg", "-y", "-loglevel", "error", "-nostdin", "-i", clip};
+    const std::vector<std::string> ff = {"ffmpeg",   "-y", "-loglevel", "error",
+                                         "-nostdin", "-i", clip};
     auto with = [](std::vector<std::string> a, const std::vector<std::string>& b) {
         a.insert(a.end(), b.begin(), b.end());
         return a;
     };
-    const std::vector<std::string> pcmOut = {"-map", "0:a", "-f", "s16le", "-ac", "2", "-ar",
-                                             "44100", "/dev/null"};
-    const std::vector<std::string> mp3Out = {"-c:a", "libmp3lame", "-b:a", "128k", "-ar", "44100",
-                                             "-ac", "2"};
+    const std::vector<std::string> pcmOut = {"-map", "0:a", "-f",    "s16le",    "-ac",
+                                             "2",    "-ar", "44100", "/dev/null"};
+    const std::vector<std::string> mp3Out = {"-c:a", "libmp3lame", "-b:a", "128k",
+                                             "-ar",  "44100",      "-ac",  "2"};
     const std::vector<Case> cases = {
         {"RGB3 + PCM 512x288",
          {MOXEL_CLI_PATH, "--overwrite", "-p", raw, "-o", "/dev/null", clip},
@@ -160,17 +170,44 @@ int main(int argc, char** argv)
               pcmOut)},
         {"VP8 640x360 + MP3",
          {MOXEL_CLI_PATH, "--overwrite", "-p", vp8, "-o", dir + "/vp8.kmf", clip},
-         with(with(ff, {"-vf", "scale=640:360:flags=area", "-c:v", "libvpx", "-deadline",
-                        "realtime", "-cpu-used", "9", "-lag-in-frames", "0", "-auto-alt-ref", "0",
-                        "-max-intra-rate", "900", "-b:v", "800k", "-maxrate", "1200k", "-bufsize",
-                        "800k", "-g", "60", "-threads", "0"}),
+         with(with(ff, {"-vf",
+                        "scale=640:360:flags=area",
+                        "-c:v",
+                        "libvpx",
+                        "-deadline",
+                        "realtime",
+                        "-cpu-used",
+                        "9",
+                        "-lag-in-frames",
+                        "0",
+                        "-auto-alt-ref",
+                        "0",
+                        "-max-intra-rate",
+                        "900",
+                        "-b:v",
+                        "800k",
+                        "-maxrate",
+                        "1200k",
+                        "-bufsize",
+                        "800k",
+                        "-g",
+                        "60",
+                        "-threads",
+                        "0"}),
               with(mp3Out, {"-f", "matroska", dir + "/vp8.mkv"}))},
         {"H.264 640x360 + MP3",
          {MOXEL_CLI_PATH, "--overwrite", "-p", x264, "-o", dir + "/h264.kmf", clip},
-         with(with(ff, {"-vf", "scale=640:360:flags=area", "-c:v", "libx264", "-preset", "faster",
-                        "-tune", "zerolatency", "-x264-params", "scenecut=0", "-b:v", "800k",
-                        "-maxrate", "1200k", "-bufsize", "800k", "-g", "60", "-bf", "0",
-                        "-threads", "0"}),
+         with(with(ff, {"-vf",          "scale=640:360:flags=area",
+                        "-c:v",         "libx264",
+                        "-preset",      "faster",
+                        "-tune",        "zerolatency",
+                        "-x264-params", "scenecut=0",
+                        "-b:v",         "800k",
+                        "-maxrate",     "1200k",
+                        "-bufsize",     "800k",
+                        "-g",           "60",
+                        "-bf",          "0",
+                        "-threads",     "0"}),
               with(mp3Out, {"-f", "matroska", dir + "/h264.mkv"}))},
     };
 

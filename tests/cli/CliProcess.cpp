@@ -26,8 +26,10 @@ CliProcess::CliProcess(const std::string& folder, const std::vector<std::string>
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     if (posix_spawn(&m_pid, pointers[0], &actions, nullptr, pointers.data(), environ) != 0)
         m_pid = -1;

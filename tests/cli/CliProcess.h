@@ -15,7 +15,7 @@ struct CliResult {
 };
 
 class CliProcess {
-public:
+  public:
     // Starts program (moxel-cli when empty) with args in folder.
     CliProcess(const std::string& folder, const std::vector<std::string>& args,
                const std::string& program = {});
@@ -25,7 +25,7 @@ public:
     // Waits for the child to end and reads what it wrote.
     CliResult finish();
 
-private:
+  private:
     std::string m_out, m_err;
     pid_t m_pid = -1;
 };

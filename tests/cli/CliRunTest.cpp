@@ -33,7 +33,7 @@ bool contains(const std::string& text, const std::string& part)
 }
 
 class CliRunTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { av_log_set_level(AV_LOG_ERROR); }
     // A clip in the test's folder; its path.
     std::string clip(const std::string& name, int frames = 25, const char* video = "h264",
@@ -67,7 +67,8 @@ std::string lastBlock(const std::string& progress)
 {
     const size_t end = progress.rfind("progress=");
     const size_t start = progress.rfind("progress=", end == 0 ? 0 : end - 1);
-    return progress.substr(start == std::string::npos || start == end ? 0 : progress.find('\n', start) + 1);
+    return progress.substr(
+        start == std::string::npos || start == end ? 0 : progress.find('\n', start) + 1);
 }
 
 TEST_F(CliRunTest, BadUsageExitsWithTwo)
@@ -83,16 +84,16 @@ TEST_F(CliRunTest, BadUsageExitsWithTwo)
 
     const CliResult help = runCli(folder(), {"--help"});
     EXPECT_EQ(help.exitStatus, 0);
-    for (const char* part : {"--profile", "-o", "--overwrite", "--mkdir", "--progress",
-                             "progress=end", "Exit status"})
+    for (const char* part :
+         {"--profile", "-o", "--overwrite", "--mkdir", "--progress", "progress=end", "Exit status"})
         EXPECT_TRUE(contains(help.out, part)) << part;
 }
 
 TEST_F(CliRunTest, ConvertsWithProgressBlocksThatEndTheRun)
 {
     const std::string source = clip("clip.mp4");
-    const CliResult r = runCli(folder(), {"--profile", uncompressed(), "--progress",
-                                          file("progress.txt"), "clip.mp4"});
+    const CliResult r = runCli(
+        folder(), {"--profile", uncompressed(), "--progress", file("progress.txt"), "clip.mp4"});
     ASSERT_EQ(r.exitStatus, 0) << r.err;
     EXPECT_TRUE(contains(r.err, "complete [")) << r.err;
 
@@ -237,7 +238,8 @@ TEST_F(CliRunTest, CtrlCAbortsTheRunningJobAndFinishesItsFile)
         const std::string progress = test::readFileText(file("progress.txt"));
         if (contains(progress, "status=encoding"))
             break;
-        ASSERT_FALSE(contains(progress, "progress=end")) << "the job ended before it was interrupted";
+        ASSERT_FALSE(contains(progress, "progress=end"))
+            << "the job ended before it was interrupted";
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     cli.signal(SIGINT);

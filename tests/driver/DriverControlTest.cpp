@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 
 // Blocks a thread at a point until the test lets it go on.
 class Gate {
-public:
+  public:
     void arriveAndWait()
     {
         std::unique_lock lock(m_mutex);
@@ -44,7 +44,7 @@ public:
         m_changed.notify_all();
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_arrived = false;
@@ -55,7 +55,7 @@ private:
 // picture `stopAt` it waits at the gate; at `throwAt` it throws. It notes
 // any call made while the job is paused.
 class ScriptedSource : public MediaSource {
-public:
+  public:
     ScriptedSource(const BatchJob& job, int pictures) : m_job(job), m_pictures(pictures) {}
 
     int open(const std::string&, const std::string& profilePath) override
@@ -97,7 +97,7 @@ public:
     Gate gate;
     std::atomic<int> callsWhilePaused{0};
 
-private:
+  private:
     const BatchJob& m_job;
     int m_pictures;
     int m_index = 0;
@@ -105,7 +105,7 @@ private:
 };
 
 class ScriptedJob {
-public:
+  public:
     ScriptedJob(test::DriverTest& test, const std::string& dest, int pictures)
         : job(std::make_unique<BatchJob>())
     {
@@ -139,7 +139,7 @@ public:
     std::unique_ptr<BatchJob> job;
     ScriptedSource* source = nullptr; // owned by the job's holder once started
 
-private:
+  private:
     std::unique_ptr<MediaSource> m_source;
 };
 
@@ -245,7 +245,8 @@ TEST_F(DriverControlTest, AMissingOutputFolderIsAskedForOrMadeByThePreference)
     auto entries = m_prompt.entries();
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].title, "Create new folder?");
-    EXPECT_EQ(entries[0].text, "The output path: " + folder + "\ndoes not exist.  Create a new folder?");
+    EXPECT_EQ(entries[0].text,
+              "The output path: " + folder + "\ndoes not exist.  Create a new folder?");
 
     m_prompt.yesNoAnswer = true;
     auto accepted = job(source, folder + "/b.kmf");
@@ -334,8 +335,8 @@ TEST_F(DriverControlTest, AStreamDestinationIsNoFileToAskAbout)
     preflight(server + "+" + file("copies/copy.kmf"));
     auto entries = m_prompt.entries();
     ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].text, "The output path: " + file("copies") +
-                                   "\ndoes not exist.  Create a new folder?");
+    EXPECT_EQ(entries[0].text,
+              "The output path: " + file("copies") + "\ndoes not exist.  Create a new folder?");
     test::writeFileText(file("copy.kmf"), "old");
     preflight(server + "+" + file("copy.kmf"));
     entries = m_prompt.entries();

@@ -55,13 +55,13 @@ std::vector<int> payloadNumbers(const std::string& path, int width, int height)
 struct JobCase {
     const char* name;
     ClipSpec clip;
-    test::Keys keys;      // besides the uncompressed defaults
+    test::Keys keys; // besides the uncompressed defaults
     int minFrames, maxFrames;
-    int width, height;    // of the output pictures
+    int width, height; // of the output pictures
     uint8_t rateCode;
-    double fps;           // output rate
+    double fps;            // output rate
     int pcmBytesPerSecond; // 0 without audio
-    int firstNumber;      // the counter on the first picture
+    int firstNumber;       // the counter on the first picture
 };
 
 void checkFile(const JobCase& c, const std::string& path)
@@ -130,19 +130,64 @@ TEST_F(DriverJobTest, EachKindOfClipConvertsToTheFileThePartsPredict)
 
     const JobCase cases[] = {
         {"h264_aac.mp4", spec("h264", "aac"), {}, 25, 25, 160, 120, 25, 25.0, stereo, 0},
-        {"mjpeg_u8.avi", mjpeg, {{"out_srate", "11025"}, {"out_channels", "1"}}, 25, 25, 160, 120,
-         25, 25.0, 11025 * 2, 0},
+        {"mjpeg_u8.avi",
+         mjpeg,
+         {{"out_srate", "11025"}, {"out_channels", "1"}},
+         25,
+         25,
+         160,
+         120,
+         25,
+         25.0,
+         11025 * 2,
+         0},
         {"vfr.mkv", vfr, {}, 25, 25, 160, 120, 25, 25.0, 0, 0},
         {"movie.mov", spec("mpeg4", "aac"), {}, 24, 24, 160, 120, 25, 25.0, stereo, 1},
-        {"video_only.avi", spec("mpeg4", "", 160, 120, 25, 1, 10), {}, 10, 10, 160, 120, 25, 25.0,
-         0, 0},
-        {"ntsc.mp4", spec("h264", "aac", 160, 120, 30000, 1001, 15), {}, 15, 15, 160, 120, 0x81,
-         30000.0 / 1001, stereo, 0},
-        {"film.avi", spec("mpeg4", "", 160, 120, 24000, 1001, 12), {}, 12, 13, 160, 120, 0x83,
-         24000.0 / 1001, 0, 0},
+        {"video_only.avi",
+         spec("mpeg4", "", 160, 120, 25, 1, 10),
+         {},
+         10,
+         10,
+         160,
+         120,
+         25,
+         25.0,
+         0,
+         0},
+        {"ntsc.mp4",
+         spec("h264", "aac", 160, 120, 30000, 1001, 15),
+         {},
+         15,
+         15,
+         160,
+         120,
+         0x81,
+         30000.0 / 1001,
+         stereo,
+         0},
+        {"film.avi",
+         spec("mpeg4", "", 160, 120, 24000, 1001, 12),
+         {},
+         12,
+         13,
+         160,
+         120,
+         0x83,
+         24000.0 / 1001,
+         0,
+         0},
         {"odd.avi", spec("rawvideo", "", 321, 120, 25, 1, 5), {}, 5, 5, 321, 120, 25, 25.0, 0, 0},
-        {"odd_fixed.avi", spec("rawvideo", "", 321, 120, 25, 1, 5), {{"sizefix", "1"}}, 5, 5, 336,
-         128, 25, 25.0, 0, 0},
+        {"odd_fixed.avi",
+         spec("rawvideo", "", 321, 120, 25, 1, 5),
+         {{"sizefix", "1"}},
+         5,
+         5,
+         336,
+         128,
+         25,
+         25.0,
+         0,
+         0},
         {"surround.mkv", surround, {}, 25, 25, 160, 120, 25, 25.0, stereo, 0},
     };
     for (const JobCase& c : cases) {
@@ -187,8 +232,9 @@ TEST_F(DriverJobTest, OutputFrameRateDropsAndRepeatsPictures)
     const std::string source = clip("twentyfive.avi", spec("mpeg4", "", 160, 120, 25, 1, 20));
     {
         auto job = this->job(source, file("half.kmf"));
-        ASSERT_EQ(run(*job, profile(test::uncompressedKeys({{"outfruse", "1"}, {"outfror", "12.5"}}))),
-                  JobStatus::Complete);
+        ASSERT_EQ(
+            run(*job, profile(test::uncompressedKeys({{"outfruse", "1"}, {"outfror", "12.5"}}))),
+            JobStatus::Complete);
         const KmfSummary s = test::summariseKmf(file("half.kmf"));
         EXPECT_EQ(s.frameRateCode, 0x86); // 25 / 2
         EXPECT_EQ(payloadNumbers(file("half.kmf"), 160, 120),
@@ -198,8 +244,9 @@ TEST_F(DriverJobTest, OutputFrameRateDropsAndRepeatsPictures)
     }
     {
         auto job = this->job(source, file("double.kmf"));
-        ASSERT_EQ(run(*job, profile(test::uncompressedKeys({{"outfruse", "1"}, {"outfror", "50"}}))),
-                  JobStatus::Complete);
+        ASSERT_EQ(
+            run(*job, profile(test::uncompressedKeys({{"outfruse", "1"}, {"outfror", "50"}}))),
+            JobStatus::Complete);
         const KmfSummary s = test::summariseKmf(file("double.kmf"));
         EXPECT_EQ(s.frameRateCode, 50);
         const std::vector<int> numbers = payloadNumbers(file("double.kmf"), 160, 120);
@@ -231,7 +278,8 @@ TEST_F(DriverJobTest, TheProfileKeepsTheDefaultsOfKeysItLacked)
 TEST_F(DriverJobTest, DamagedSourcesEndTheirJobWithoutACrashAndWithAFinishedFile)
 {
     const std::vector<uint8_t> mp4 = test::readFileBytes(clip("whole.mp4", spec("h264", "aac")));
-    const std::vector<uint8_t> mkv = test::readFileBytes(clip("whole.mkv", spec("mjpeg", "pcm_s16le")));
+    const std::vector<uint8_t> mkv =
+        test::readFileBytes(clip("whole.mkv", spec("mjpeg", "pcm_s16le")));
     struct Damaged {
         std::string name;
         std::vector<uint8_t> bytes;

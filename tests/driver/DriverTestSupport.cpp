@@ -50,8 +50,8 @@ size_t ScriptedPrompt::count(const std::string& kind) const
 
 Keys uncompressedKeys(const Keys& extra)
 {
-    Keys keys = {{"sizefix", "0"},       {"audfmt", "541934416"}, {"vidfmt", "859981650"},
-                 {"minsync", "0"},       {"maxsync", "120"},      {"hdrwrite", "1"},
+    Keys keys = {{"sizefix", "0"},  {"audfmt", "541934416"}, {"vidfmt", "859981650"},
+                 {"minsync", "0"},  {"maxsync", "120"},      {"hdrwrite", "1"},
                  {"hdrtoc", "1024"}};
     for (const auto& [key, value] : extra) {
         bool replaced = false;

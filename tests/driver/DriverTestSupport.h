@@ -21,7 +21,7 @@
 namespace moxel::test {
 
 class ScriptedPrompt : public Prompt {
-public:
+  public:
     struct Entry {
         std::string kind; // "message", "yesno", "exists"
         std::string title, text;
@@ -36,7 +36,7 @@ public:
     bool yesNoAnswer = true;
     FileExistsAnswer fileExistsAnswer = FileExistsAnswer::Yes;
 
-private:
+  private:
     mutable std::mutex m_mutex; // the worker shows messages from its thread
     std::vector<Entry> m_entries;
 };
@@ -48,7 +48,7 @@ using Keys = std::vector<std::pair<std::string, std::string>>;
 Keys uncompressedKeys(const Keys& extra = {});
 
 class DriverTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 

@@ -12,8 +12,8 @@
 namespace moxel::test {
 
 struct KmfSummary {
-    bool ok = false;         // the file opened and its frames ended cleanly
-    std::string error;       // the reader's text when not ok
+    bool ok = false;   // the file opened and its frames ended cleanly
+    std::string error; // the reader's text when not ok
     uint64_t fileBytes = 0;
     bool hasHeader = false;
     KmfFileHeaderInfo header;

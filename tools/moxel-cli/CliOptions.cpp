@@ -58,7 +58,8 @@ int parseCliOptions(int argc, const char* const* argv, CliOptions& options, std:
         out << app.help();
         return kExitAllComplete;
     } catch (const CLI::ParseError& e) {
-        err << "moxel-cli: " << e.what() << "\n" << "Run with --help for more information.\n";
+        err << "moxel-cli: " << e.what() << "\n"
+            << "Run with --help for more information.\n";
         return kExitUsage;
     }
     if (!options.output.empty() && options.sources.size() != 1) {

@@ -9,7 +9,7 @@
 namespace moxel::cli {
 
 class CliPrompt : public Prompt {
-public:
+  public:
     CliPrompt(Console& console, bool overwrite, bool mkdir)
         : m_console(console), m_overwrite(overwrite), m_mkdir(mkdir)
     {
@@ -19,7 +19,7 @@ public:
     bool askYesNo(const std::string& title, const std::string& text) override;
     FileExistsAnswer askFileExists(const std::string& text) override;
 
-private:
+  private:
     Console& m_console;
     bool m_overwrite;
     bool m_mkdir;

@@ -22,7 +22,7 @@ struct CliJob {
 };
 
 class CliRunner {
-public:
+  public:
     // interrupt is set (by the Ctrl-C handler) to abort the running job and
     // start no more. progress may be closed (no --progress).
     CliRunner(Console& console, Prompt& prompt, ProgressWriter& progress,
@@ -48,7 +48,7 @@ public:
     static constexpr int kStatusEveryMs = 200;
     static constexpr int kStatusEveryMsNoTerminal = 2000;
 
-private:
+  private:
     std::string statusLine(const JobProgress& progress, int index, int total,
                            const std::string& source) const;
 

@@ -11,7 +11,7 @@
 namespace moxel::cli {
 
 class Console {
-public:
+  public:
     explicit Console(std::FILE* stream = stderr);
 
     // The stream is a terminal, where the status line is rewritten in place.
@@ -24,7 +24,7 @@ public:
     // Clears the status line, prints text and a line break.
     void message(const std::string& text);
 
-private:
+  private:
     void clearLocked();
 
     std::FILE* m_stream;

@@ -34,15 +34,24 @@ std::string statusText(const JobProgress& progress)
         return "aborting";
     const std::string time = "[" + elapsedText(progress.mediaSeconds) + "]";
     switch (progress.status) {
-    case JobStatus::Idle: return "";
-    case JobStatus::Queued: return "queued";
-    case JobStatus::Initializing: return "initializing";
-    case JobStatus::Encoding: return "encoding " + time;
-    case JobStatus::Paused: return "paused " + time;
-    case JobStatus::Complete: return "complete " + time;
-    case JobStatus::Error: return "error";
-    case JobStatus::Aborted: return "aborted by user";
-    case JobStatus::Skipped: return "skipped";
+    case JobStatus::Idle:
+        return "";
+    case JobStatus::Queued:
+        return "queued";
+    case JobStatus::Initializing:
+        return "initializing";
+    case JobStatus::Encoding:
+        return "encoding " + time;
+    case JobStatus::Paused:
+        return "paused " + time;
+    case JobStatus::Complete:
+        return "complete " + time;
+    case JobStatus::Error:
+        return "error";
+    case JobStatus::Aborted:
+        return "aborted by user";
+    case JobStatus::Skipped:
+        return "skipped";
     }
     return "";
 }
@@ -50,15 +59,24 @@ std::string statusText(const JobProgress& progress)
 const char* statusWord(JobStatus status)
 {
     switch (status) {
-    case JobStatus::Idle: return "idle";
-    case JobStatus::Queued: return "queued";
-    case JobStatus::Initializing: return "initializing";
-    case JobStatus::Encoding: return "encoding";
-    case JobStatus::Paused: return "paused";
-    case JobStatus::Complete: return "complete";
-    case JobStatus::Error: return "error";
-    case JobStatus::Aborted: return "aborted";
-    case JobStatus::Skipped: return "skipped";
+    case JobStatus::Idle:
+        return "idle";
+    case JobStatus::Queued:
+        return "queued";
+    case JobStatus::Initializing:
+        return "initializing";
+    case JobStatus::Encoding:
+        return "encoding";
+    case JobStatus::Paused:
+        return "paused";
+    case JobStatus::Complete:
+        return "complete";
+    case JobStatus::Error:
+        return "error";
+    case JobStatus::Aborted:
+        return "aborted";
+    case JobStatus::Skipped:
+        return "skipped";
     }
     return "unknown";
 }

@@ -11,13 +11,13 @@ namespace moxel::cli {
 
 struct JobProgress {
     JobStatus status = JobStatus::Idle;
-    bool aborting = false;   // abort asked for, worker not finished
-    double mediaSeconds = 0; // converted so far
-    uint32_t frames = 0;     // frames built so far
-    double fps = 0;          // frames per second of wall time
+    bool aborting = false;      // abort asked for, worker not finished
+    double mediaSeconds = 0;    // converted so far
+    uint32_t frames = 0;        // frames built so far
+    double fps = 0;             // frames per second of wall time
     double durationSeconds = 0; // of the source, 0 while unknown
-    double percent = -1;     // -1 while the duration is unknown
-    double secondsLeft = -1; // -1 while it cannot be estimated
+    double percent = -1;        // -1 while the duration is unknown
+    double secondsLeft = -1;    // -1 while it cannot be estimated
 };
 
 // The media time a progress value counts: 1/20000 s units when positive,

@@ -17,8 +17,9 @@ std::string chooseProfile(const std::string& requested, const std::string& progr
     std::error_code code;
     if (std::filesystem::is_regular_file(path, code))
         return path;
-    error = requested.empty() ? "the bundled profile " + path + " is missing; name one with --profile"
-                              : "no profile file named " + path;
+    error = requested.empty()
+                ? "the bundled profile " + path + " is missing; name one with --profile"
+                : "no profile file named " + path;
     return {};
 }
 

@@ -6,7 +6,10 @@
 
 namespace moxel::cli {
 
-ProgressWriter::~ProgressWriter() { finish(); }
+ProgressWriter::~ProgressWriter()
+{
+    finish();
+}
 
 bool ProgressWriter::open(const std::string& target)
 {
@@ -36,9 +39,8 @@ std::string ProgressWriter::block(int job, const std::string& source,
     if (progress.percent >= 0)
         std::snprintf(percent, sizeof percent, "%.1f", progress.percent);
     std::snprintf(text, sizeof text,
-                  "job=%d\nframe=%u\nfps=%.2f\nout_time_us=%" PRId64
-                  "\nout_time=%02" PRId64 ":%02" PRId64 ":%02" PRId64 ".%06" PRId64
-                  "\npercent=%s\nstatus=%s\n",
+                  "job=%d\nframe=%u\nfps=%.2f\nout_time_us=%" PRId64 "\nout_time=%02" PRId64
+                  ":%02" PRId64 ":%02" PRId64 ".%06" PRId64 "\npercent=%s\nstatus=%s\n",
                   job, progress.frames, progress.fps, micros, seconds / 3600, seconds / 60 % 60,
                   seconds % 60, micros % 1000000, percent, statusWord(progress.status));
     // The source name may be long, so it goes in outside the fixed buffer;

@@ -13,7 +13,7 @@
 namespace moxel::cli {
 
 class ProgressWriter {
-public:
+  public:
     ProgressWriter() = default;
     ~ProgressWriter(); // finish()
     ProgressWriter(const ProgressWriter&) = delete;
@@ -32,7 +32,7 @@ public:
     // Writes the held-back block with progress=end and closes the file.
     void finish();
 
-private:
+  private:
     std::string block(int job, const std::string& source, const JobProgress& progress) const;
     void flushPending(const char* progressValue);
 

@@ -51,7 +51,8 @@ int main(int argc, char** argv)
         std::cerr << "moxel-cli: " << error << "\n";
         return kExitSomeFailed;
     }
-    const std::string profile = chooseProfile(options.profile, programFolders().programFolder, error);
+    const std::string profile =
+        chooseProfile(options.profile, programFolders().programFolder, error);
     if (profile.empty()) {
         std::cerr << "moxel-cli: " << error << "\n";
         releaseSettings();
@@ -81,7 +82,8 @@ int main(int argc, char** argv)
 
     std::vector<CliJob> jobs;
     for (const std::string& source : options.sources)
-        jobs.push_back({source, options.output.empty() ? defaultDestination(source) : options.output,
+        jobs.push_back({source,
+                        options.output.empty() ? defaultDestination(source) : options.output,
                         profile});
 
     Console console;
