@@ -32,6 +32,9 @@ void catchInterrupt()
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A reader of --progress - that goes away must not end the program in
+    // the middle of a file; the writes then just fail.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 } // namespace
