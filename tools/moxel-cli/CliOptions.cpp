@@ -29,6 +29,11 @@ const char* const kFooter =
     "--progress - the blocks have standard output to themselves: the decoders' diagnostic\n"
     "lines then go to standard error.\n"
     "\n"
+    "--batch runs a file written by the desktop program's Save Batch: one job per line,\n"
+    "source, destination and profile name separated by tabs. The profiles are those of\n"
+    "the profile store (--list-profiles); lines that cannot be used are reported with\n"
+    "their line numbers and skipped.\n"
+    "\n"
     "Exit status: 0 when every job completes, 1 when any does not, 2 for bad usage.";
 
 } // namespace
@@ -50,7 +55,13 @@ int parseCliOptions(int argc, const char* const* argv, CliOptions& options, std:
     app.add_option("--progress", options.progress,
                    "Write progress blocks to FILE ('-' for standard output)")
         ->type_name("FILE");
-    app.add_option("SOURCE", options.sources, "Media files to convert")->required();
+    app.add_option("--batch", options.batch,
+                   "Run a saved batch file (source, destination and profile name per line) "
+                   "with the profiles of the profile store")
+        ->type_name("FILE");
+    app.add_flag("--list-profiles", options.listProfiles,
+                 "List the profile store: position and name of each profile");
+    app.add_option("SOURCE", options.sources, "Media files to convert");
 
     try {
         app.parse(argc, argv);
@@ -59,6 +70,19 @@ int parseCliOptions(int argc, const char* const* argv, CliOptions& options, std:
         return kExitAllComplete;
     } catch (const CLI::ParseError& e) {
         err << "moxel-cli: " << e.what() << "\n"
+            << "Run with --help for more information.\n";
+        return kExitUsage;
+    }
+    const bool storeRun = !options.batch.empty() || options.listProfiles;
+    if (storeRun &&
+        (!options.sources.empty() || !options.output.empty() || !options.profile.empty() ||
+         (!options.batch.empty() && options.listProfiles))) {
+        err << "moxel-cli: --batch and --list-profiles take no sources, -o or --profile, and "
+               "not each other\n";
+        return kExitUsage;
+    }
+    if (!storeRun && options.sources.empty()) {
+        err << "moxel-cli: SOURCE is required\n"
             << "Run with --help for more information.\n";
         return kExitUsage;
     }

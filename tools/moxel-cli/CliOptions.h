@@ -12,11 +12,13 @@ inline constexpr int kExitSomeFailed = 1;
 inline constexpr int kExitUsage = 2;
 
 struct CliOptions {
-    std::string profile;    // --profile: a .pf file; empty for the bundled default
-    std::string output;     // -o: the one source's destination (file or stream)
-    bool overwrite = false; // --overwrite: answer "File Exists" with Yes
-    bool mkdir = false;     // --mkdir: answer "Create new folder?" with Yes
-    std::string progress;   // --progress: key=value blocks to this file, "-" for stdout
+    std::string profile;       // --profile: a .pf file; empty for the bundled default
+    std::string output;        // -o: the one source's destination (file or stream)
+    bool overwrite = false;    // --overwrite: answer "File Exists" with Yes
+    bool mkdir = false;        // --mkdir: answer "Create new folder?" with Yes
+    std::string progress;      // --progress: key=value blocks to this file, "-" for stdout
+    std::string batch;         // --batch: a saved batch file to run
+    bool listProfiles = false; // --list-profiles: print the profile store
     std::vector<std::string> sources;
 };
 

@@ -1,8 +1,10 @@
 // moxel-cli: the headless twin of the desktop program; see --help.
+#include "app/ProfileStore.h"
 #include "app/ProgramFolders.h"
 #include "encoder/CodecPlugins.h"
 #include "pipeline/ConversionDriver.h"
 #include "pipeline/VideoTables.h"
+#include "tools/moxel-cli/BatchRun.h"
 #include "tools/moxel-cli/CliOptions.h"
 #include "tools/moxel-cli/CliRunner.h"
 #include "tools/moxel-cli/ProfileChoice.h"
@@ -54,12 +56,23 @@ int main(int argc, char** argv)
         std::cerr << "moxel-cli: " << error << "\n";
         return kExitSomeFailed;
     }
-    const std::string profile =
-        chooseProfile(options.profile, programFolders().programFolder, error);
-    if (profile.empty()) {
-        std::cerr << "moxel-cli: " << error << "\n";
+    if (options.listProfiles) {
+        Console console;
+        CliPrompt prompt(console, false, false);
+        ProfileStore store;
+        store.loadAll(prompt);
+        const int status = listProfiles(store, std::cout);
         releaseSettings();
-        return kExitUsage;
+        return status;
+    }
+    std::string profile; // a batch file names the profiles of its jobs
+    if (options.batch.empty()) {
+        profile = chooseProfile(options.profile, programFolders().programFolder, error);
+        if (profile.empty()) {
+            std::cerr << "moxel-cli: " << error << "\n";
+            releaseSettings();
+            return kExitUsage;
+        }
     }
 
     ProgressWriter progress;
@@ -92,7 +105,14 @@ int main(int argc, char** argv)
     Console console;
     CliPrompt prompt(console, options.overwrite, options.mkdir);
     CliRunner runner(console, prompt, progress, g_interrupted);
-    const int status = runner.run(jobs);
+    int status = 0;
+    if (!options.batch.empty()) {
+        ProfileStore store;
+        store.loadAll(prompt);
+        status = runBatchFile(options.batch, store, runner, prompt, console);
+    } else {
+        status = runner.run(jobs);
+    }
 
     unloadCodecPlugins();
     releaseSettings();
