@@ -3,12 +3,12 @@
 # folder, <libdir>/moxel, with links to the programs in <bindir>. An
 # installed program cannot write there and keeps its settings, profiles and
 # queue under $XDG_CONFIG_HOME/moxel instead. The bundled profiles go to
-# <datadir>/moxel/profiles and are copied into a new profile folder on the
-# first start.
+# samples/ in that folder, where moxel-cli takes its default and from where
+# the desktop program fills a new profile folder on its first start.
 include(GNUInstallDirs)
 
 set(MOXEL_INSTALL_PKGDIR ${CMAKE_INSTALL_LIBDIR}/moxel)
-set(MOXEL_INSTALL_PROFILEDIR ${CMAKE_INSTALL_DATADIR}/moxel/profiles)
+set(MOXEL_INSTALL_PROFILEDIR ${MOXEL_INSTALL_PKGDIR}/samples)
 
 # Every target of kind type made in folder dir and the folders below it,
 # leaving out the tests and benchmarks.
