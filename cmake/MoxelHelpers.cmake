@@ -20,18 +20,11 @@ function(moxel_engine_library name)
   target_link_libraries(${name} PUBLIC Threads::Threads)
 endfunction()
 
-# moxel_test(NAME SOURCES... LIBS libs... [ENVIRONMENT "VAR=value"]): a
-# GoogleTest executable whose cases are registered with CTest one by one. A
-# suite with a main() of its own keeps it (gtest_main is a static library).
-# ENVIRONMENT sets one variable for every case.
+# moxel_test(NAME SOURCES... LIBS libs...): a GoogleTest executable whose
+# cases are registered with CTest one by one.
 function(moxel_test name)
-  cmake_parse_arguments(T "" "ENVIRONMENT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} moxel_testsupport GTest::gtest GTest::gtest_main GTest::gmock)
-  if(T_ENVIRONMENT)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-                         PROPERTIES TIMEOUT 300 ENVIRONMENT "${T_ENVIRONMENT}")
-  else()
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
-  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()

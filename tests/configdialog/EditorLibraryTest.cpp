@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 using namespace moxel;
 using namespace moxel::test;
@@ -72,6 +73,19 @@ TEST_F(EditorLibrary, AnEmptyPathReturnsAtOnce)
 {
     EXPECT_FALSE(m_entry(nullptr, nullptr));
     EXPECT_FALSE(m_entry(nullptr, ""));
+}
+
+TEST_F(EditorLibrary, RefusesACallFromAnotherThread)
+{
+    TempDir dir;
+    std::string path = dir.file("Stream.pf");
+    writeProfile(path, "[kmfencpp]\nfriendly_name=Stream\n");
+    std::string before = readFileText(path);
+    bool result = true;
+    std::thread other([&] { result = m_entry(nullptr, path.c_str()); });
+    other.join();
+    EXPECT_FALSE(result);
+    EXPECT_EQ(readFileText(path), before);
 }
 
 TEST_F(EditorLibrary, EditsWithTheCodecPluginsBesideIt)
