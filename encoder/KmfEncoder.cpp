@@ -168,7 +168,8 @@ void KmfEncoder::openOutput(const char* destination)
             return;
         }
         if (isStreamDestination(destination)) {
-            m_stream = std::make_unique<StreamOutput>();
+            m_stream = std::make_unique<StreamOutput>(*m_clock, m_streamLog,
+                                                      std::move(m_streamResolver));
             std::string copyFile;
             if (const char* failure = m_stream->open(destination, copyFile)) {
                 setError(failure);
