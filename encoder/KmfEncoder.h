@@ -145,8 +145,8 @@ private:
     uint32_t m_framesWritten = 0;
     std::vector<uint32_t> m_framePositions;
     int m_framesSinceSync = kEncoderDefaultMaxSync + 1;
-    KmfBitWriter m_writer; // one writer, cleared per frame
-    KmfFrameGather m_gather; // file-only output: the frame as ranges for one writev
+    KmfBitWriter m_writer;   // the file header
+    KmfFrameGather m_gather; // each frame as ranges, for one writev and for the stream
     CoderFactory* m_coderFactory = nullptr;
     Clock* m_clock = &steadyClock();
     std::function<void(const std::string&)> m_streamLog;

@@ -156,9 +156,17 @@ const char* StreamOutput::readHeaderFile(const std::string& path)
 
 void StreamOutput::queueBroxMessage(uint16_t field, const void* payload, size_t length)
 {
+    // Queued piece by piece, and only whole: a message cut short would
+    // garble everything after it.
+    if (length > kBroxMaxPayload || size_t(m_connection->sendFree()) < length + kBroxOverhead)
+        return;
     m_message.clear();
-    appendBroxMessage(m_message, field, payload, length);
-    m_connection->send(m_message.data(), int(m_message.size()));
+    appendBroxMessage(m_message, field, nullptr, 0); // header with length 0, then the trailer
+    m_message[4] = uint8_t(length >> 8);
+    m_message[5] = uint8_t(length);
+    m_connection->send(m_message.data(), int(kBroxHeaderSize));
+    m_connection->send(payload, int(length));
+    m_connection->send(m_message.data() + kBroxHeaderSize, 1);
 }
 
 void StreamOutput::queueBroxHeaderLine(size_t index)
@@ -185,24 +193,52 @@ void StreamOutput::queueStoredHeader()
     queueBroxMessage(kBroxHeaderEnd, nullptr, 0);
 }
 
+void StreamOutput::appendToQueue(const uint8_t* bytes, size_t length)
+{
+    if (length == 0)
+        return;
+    if (m_sendOffset > 0 && m_sendOffset >= m_sendQueue.size() / 2) {
+        m_sendQueue.erase(m_sendQueue.begin(), m_sendQueue.begin() + std::ptrdiff_t(m_sendOffset));
+        m_sendOffset = 0;
+    }
+    size_t newLength = m_sendQueue.size() + length;
+    if (newLength > m_sendQueue.capacity())
+        m_sendQueue.reserve(newLength * 2);
+    m_sendQueue.insert(m_sendQueue.end(), bytes, bytes + length);
+}
+
 void StreamOutput::sendFrame(const uint8_t* bytes, size_t length)
+{
+    KmfByteRange range{bytes, length};
+    sendFrame(&range, 1);
+}
+
+void StreamOutput::sendFrame(const KmfByteRange* ranges, size_t count)
 {
     if (!m_connection)
         return;
     if (unsentBytes() >= kStreamBacklogLimit) {
         ++m_framesDropped; // the stream loses it; the copy file still has it
-    } else {
-        if (m_sendOffset > 0 && m_sendOffset >= m_sendQueue.size() / 2) {
-            m_sendQueue.erase(m_sendQueue.begin(), m_sendQueue.begin() + std::ptrdiff_t(m_sendOffset));
-            m_sendOffset = 0;
-        }
-        size_t newLength = m_sendQueue.size() + length;
-        if (newLength > m_sendQueue.capacity())
-            m_sendQueue.reserve(newLength * 2);
-        m_sendQueue.insert(m_sendQueue.end(), bytes, bytes + length);
+        m_sendOffset += pump(m_sendQueue.data() + m_sendOffset, unsentBytes());
+    } else if (unsentBytes() == 0 && m_protocol == StreamProtocol::Qz) {
+        // Nothing waits: the frame goes to the connection straight away and
+        // only what it cannot take yet is queued (the same bytes in the same
+        // order as queueing the frame first, without copying it there).
         ++m_framesQueued;
+        m_sendQueue.clear();
+        m_sendOffset = 0;
+        bool queueRest = false;
+        for (size_t i = 0; i < count; ++i) {
+            size_t handed = queueRest ? 0 : pump(ranges[i].data, ranges[i].length);
+            appendToQueue(ranges[i].data + handed, ranges[i].length - handed);
+            queueRest = queueRest || handed < ranges[i].length;
+        }
+    } else {
+        ++m_framesQueued;
+        for (size_t i = 0; i < count; ++i)
+            appendToQueue(ranges[i].data, ranges[i].length);
+        m_sendOffset += pump(m_sendQueue.data() + m_sendOffset, unsentBytes());
     }
-    pump();
     reconnectWhenDue();
     readServerMessages();
     if (m_sendOffset == m_sendQueue.size()) {
@@ -211,25 +247,28 @@ void StreamOutput::sendFrame(const uint8_t* bytes, size_t length)
     }
 }
 
-void StreamOutput::pump()
+size_t StreamOutput::pump(const uint8_t* bytes, size_t length)
 {
-    while (unsentBytes() > 0) {
+    size_t handed = 0;
+    while (handed < length) {
         m_connection->run(-1, -1);
-        const uint8_t* next = m_sendQueue.data() + m_sendOffset;
+        const uint8_t* next = bytes + handed;
+        size_t left = length - handed;
         if (m_protocol == StreamProtocol::Brox) {
             if (m_connection->sendFree() - int(kBroxOverhead) < int(kBroxDataSize) ||
-                unsentBytes() < kBroxDataSize)
+                left < kBroxDataSize)
                 break;
             queueBroxMessage(kBroxData, next, kBroxDataSize);
-            m_sendOffset += kBroxDataSize;
+            handed += kBroxDataSize;
         } else {
-            size_t n = std::min(size_t(m_connection->sendFree()), unsentBytes());
+            size_t n = std::min(size_t(m_connection->sendFree()), left);
             if (n == 0)
                 break;
             m_connection->send(next, int(n));
-            m_sendOffset += n;
+            handed += n;
         }
     }
+    return handed;
 }
 
 void StreamOutput::reconnectWhenDue()

@@ -12,6 +12,7 @@
 // diagnostic log and in the counters below.
 #pragma once
 
+#include "container/KmfFrameGather.h"
 #include "net/Clock.h"
 #include "net/NetConnection.h"
 
@@ -56,6 +57,8 @@ public:
     // Hands one serialised frame to the server without ever waiting: queue,
     // pump, reconnect, read server messages.
     void sendFrame(const uint8_t* bytes, size_t length);
+    // The same for a frame given as ranges (KmfFrameGather), in order.
+    void sendFrame(const KmfByteRange* ranges, size_t count);
 
     StreamProtocol protocol() const { return m_protocol; }
     const std::string& serverHost() const { return m_serverHost; }
@@ -73,7 +76,10 @@ private:
     void queueStoredHeader();
     void queueBroxHeaderLine(size_t index);
     void queueBroxMessage(uint16_t field, const void* payload, size_t length);
-    void pump();
+    void appendToQueue(const uint8_t* bytes, size_t length);
+    // Hands bytes to the connection as far as it has room, running it before
+    // each piece; returns how many were handed over. Never waits.
+    size_t pump(const uint8_t* bytes, size_t length);
     void reconnectWhenDue();
     void readServerMessages();
     void log(const std::string& text) const;
@@ -91,7 +97,7 @@ private:
     uint64_t m_lastConnectMs = 0;
     std::vector<uint8_t> m_sendQueue;      // frames; the unsent part starts at m_sendOffset
     size_t m_sendOffset = 0;
-    std::vector<uint8_t> m_message;        // one brox message being composed
+    std::vector<uint8_t> m_message;        // header and trailer of one brox message
     uint64_t m_framesQueued = 0;
     uint64_t m_framesDropped = 0;
     uint64_t m_reconnects = 0;

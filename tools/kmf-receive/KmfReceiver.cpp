@@ -254,7 +254,6 @@ bool KmfReceiver::readClient(Client& client)
     if (n == 0)
         return false;
     m_totalBytes.fetch_add(size_t(n));
-    client.pending.insert(client.pending.end(), buffer, buffer + n);
     bool keepGoing = true;
     {
         std::lock_guard lock(m_lock);
@@ -262,7 +261,13 @@ bool KmfReceiver::readClient(Client& client)
         s.bytesReceived += size_t(n);
         if (m_options.keepBytes)
             s.raw.insert(s.raw.end(), buffer, buffer + n);
-        takeApart(client, s);
+        // Past a qz header everything is frame bytes: no need to collect them first.
+        if (m_options.protocol == ReceiveProtocol::Qz && s.headerComplete && client.pending.empty()) {
+            appendData(s, buffer, size_t(n));
+        } else {
+            client.pending.insert(client.pending.end(), buffer, buffer + n);
+            takeApart(client, s);
+        }
         if (client.dropAfter > 0 && s.bytesReceived >= client.dropAfter)
             keepGoing = false;
     }
