@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 using namespace moxel;
 using namespace moxel::test;
 
@@ -80,4 +82,34 @@ TEST(StreamReconnect, AfterTheIntervalWithTheHeaderAgain)
         EXPECT_EQ(job.stream().framesDropped(), 0u);
         EXPECT_EQ(job.encoder.errorText(), nullptr);
     }
+}
+
+TEST(StreamReconnect, ServerThatWasGoneIsFoundAgainOnALaterAttempt)
+{
+    auto server = std::make_unique<KmfReceiver>();
+    ASSERT_TRUE(server->start(receiverOptions(ReceiveProtocol::Qz)));
+    int port = server->port();
+    StreamJob job(16, 16);
+    job.open(job.destination("qz", port, job.headerFile("icy-name:back\n")));
+    ASSERT_TRUE(job.framesUntil([&] { return server->stream(0).dataBytes > 0; }));
+
+    server->stop(); // the server goes away altogether
+    ASSERT_TRUE(job.framesUntil([&] { return job.state() == NetState::Closed; }));
+    job.clock.advance(10001);
+    job.frame();
+    ASSERT_TRUE(job.framesUntil([&] { return job.state() == NetState::Error; }));
+    EXPECT_STREQ(job.stream().connection()->errorText(), "connecting to host");
+
+    ReceiverOptions again = receiverOptions(ReceiveProtocol::Qz);
+    again.port = port;
+    server = std::make_unique<KmfReceiver>();
+    ASSERT_TRUE(server->start(again));
+    for (int i = 0; i < 10; ++i)
+        job.frame();
+    EXPECT_EQ(server->connectionCount(), 0u); // not before the interval has passed again
+    job.clock.advance(10001);
+    ASSERT_TRUE(job.framesUntil([&] { return server->stream(0).dataBytes > 1000; }));
+    EXPECT_EQ(job.stream().reconnects(), 2u);
+    EXPECT_EQ(server->stream(0).headerLines, std::vector<std::string>{"icy-name:back"});
+    EXPECT_TRUE(contains(readFileBytes(job.copyPath()), server->stream(0).data));
 }
