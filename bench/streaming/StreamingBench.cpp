@@ -4,7 +4,7 @@
 // encoder: the pump never waits, and a server that falls behind loses frames
 // instead. Prints frames per second and each stream's ratio to the file rate.
 //
-//   bench_streaming [frames] [rounds]
+//   bench_streaming [frames] [rounds] [width height]
 #include "container/FourCC.h"
 #include "encoder/KmfEncoder.h"
 #include "encoder/StreamOutput.h"
@@ -25,8 +25,8 @@ using namespace moxel;
 
 namespace {
 
-constexpr int kWidth = 320;
-constexpr int kHeight = 240;
+int kWidth = 320;
+int kHeight = 240;
 
 struct Result {
     double fps = 0;    // by the wall clock
@@ -73,6 +73,10 @@ int main(int argc, char** argv)
 {
     int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1500;
     int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    if (argc > 4) {
+        kWidth = std::max(1, std::atoi(argv[3]));
+        kHeight = std::max(1, std::atoi(argv[4]));
+    }
     std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("moxel-bench-streaming-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
