@@ -48,10 +48,10 @@ inline void runEntry(const Target& target, std::string_view bytes)
 
 } // namespace moxel::fuzz
 
-#define MOXEL_FUZZ_CHECK(condition)                                                            \
+#define MOXEL_FUZZ_CHECK(condition)                                                                \
     ((condition) ? void(0) : ::moxel::fuzz::checkFailed(#condition, __FILE__, __LINE__))
 
 // MOXEL_FUZZ_TARGET_NAME is defined by fuzz/CMakeLists.txt for each file in fuzz/targets.
-#define MOXEL_FUZZ_TARGET(entry, seeds)                                                        \
-    static const ::moxel::fuzz::Registration moxelFuzzRegistration(MOXEL_FUZZ_TARGET_NAME,     \
-                                                                   entry, seeds)
+#define MOXEL_FUZZ_TARGET(entry, seeds)                                                            \
+    static const ::moxel::fuzz::Registration moxelFuzzRegistration(MOXEL_FUZZ_TARGET_NAME, entry,  \
+                                                                   seeds)

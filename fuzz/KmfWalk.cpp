@@ -36,8 +36,7 @@ void checkFailure(const KmfReader& reader, std::string& out)
     out += "error " + reader.errorText() + "\n";
 }
 
-void walkFrame(KmfReader& reader, const KmfFrameInfo& f, uint64_t expectedOffset,
-               std::string& out)
+void walkFrame(KmfReader& reader, const KmfFrameInfo& f, uint64_t expectedOffset, std::string& out)
 {
     const uint64_t size = reader.sourceSize();
     MOXEL_FUZZ_CHECK(f.offset == expectedOffset);
@@ -173,8 +172,11 @@ std::string stream(const std::vector<FrameSpec>& specs, bool withHeader, bool cl
 
 std::vector<std::string> kmfSeeds(bool withLargeFrame)
 {
-    const std::vector<FrameSpec> small = {
-        {true, 2, 24, 10}, {false, 0, 24, 8}, {false, 0, 0, 0}, {true, 0, 12, 12}, {false, 1, 5, 0}};
+    const std::vector<FrameSpec> small = {{true, 2, 24, 10},
+                                          {false, 0, 24, 8},
+                                          {false, 0, 0, 0},
+                                          {true, 0, 12, 12},
+                                          {false, 1, 5, 0}};
     std::vector<std::string> seeds = {
         stream(small, false, false),
         stream(small, true, true),
@@ -182,8 +184,8 @@ std::vector<std::string> kmfSeeds(bool withLargeFrame)
         stream({{true, 0, 4, 4}}, true, true),
     };
     if (withLargeFrame) // past the file source's read-ahead buffer
-        seeds.push_back(stream({{true, 3, 70000, 3000}, {false, 0, 40000, 2000}, {true, 0, 8, 8}},
-                               true, true));
+        seeds.push_back(
+            stream({{true, 3, 70000, 3000}, {false, 0, 40000, 2000}, {true, 0, 8, 8}}, true, true));
     return seeds;
 }
 

@@ -13,7 +13,7 @@ namespace moxel::fuzz {
 namespace {
 
 class Folder {
-public:
+  public:
     Folder()
     {
         // Memory-backed where there is one: the parsers' saves sync every file.
@@ -35,7 +35,7 @@ public:
     }
     const std::string& path() const { return m_path; }
 
-private:
+  private:
     std::string m_path;
 };
 

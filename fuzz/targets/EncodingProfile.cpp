@@ -1,9 +1,9 @@
 // An encoding profile loaded from any .pf file: the loader's ranges hold,
 // and saving then loading again gives the same record (up to the decimals
 // the file keeps).
+#include "profiles/EncodingProfile.h"
 #include "fuzz/FuzzTarget.h"
 #include "fuzz/ScratchFolder.h"
-#include "profiles/EncodingProfile.h"
 #include "profiles/TextNumbers.h"
 
 #include <cmath>
@@ -22,11 +22,10 @@ void checkRanges(const EncodingProfile& p)
 
 bool sameInts(const EncodingProfile& a, const EncodingProfile& b)
 {
-    return a.outSrate == b.outSrate && a.outChannels == b.outChannels &&
-           a.sizefix == b.sizefix && a.deinterlace == b.deinterlace &&
-           a.filteringresize == b.filteringresize && a.doresize == b.doresize &&
-           a.resizew == b.resizew && a.resizeh == b.resizeh && a.cropL == b.cropL &&
-           a.cropT == b.cropT && a.cropR == b.cropR && a.cropB == b.cropB &&
+    return a.outSrate == b.outSrate && a.outChannels == b.outChannels && a.sizefix == b.sizefix &&
+           a.deinterlace == b.deinterlace && a.filteringresize == b.filteringresize &&
+           a.doresize == b.doresize && a.resizew == b.resizew && a.resizeh == b.resizeh &&
+           a.cropL == b.cropL && a.cropT == b.cropT && a.cropR == b.cropR && a.cropB == b.cropB &&
            a.outfruse == b.outfruse && a.lowpass == b.lowpass;
 }
 
@@ -37,7 +36,8 @@ bool closeAfterSave(double before, double after, int decimals)
 {
     if (std::fabs(before) >= 1e100)
         return true;
-    return std::fabs(before - after) <= 0.5000001 * std::pow(10.0, -decimals) * (1 + std::fabs(before) * 1e-12);
+    return std::fabs(before - after) <=
+           0.5000001 * std::pow(10.0, -decimals) * (1 + std::fabs(before) * 1e-12);
 }
 
 EncodingProfile loaded(const std::string& path)

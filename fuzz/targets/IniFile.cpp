@@ -1,8 +1,8 @@
 // The INI module over any text: it gives back the bytes it read unchanged,
 // a key it sets reads back, setting one key leaves every other key's value
 // as it was, and what it writes parses to the same values again.
-#include "fuzz/FuzzTarget.h"
 #include "profiles/IniFile.h"
+#include "fuzz/FuzzTarget.h"
 
 #include <string_view>
 #include <utility>

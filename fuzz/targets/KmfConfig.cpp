@@ -1,9 +1,9 @@
 // A profile's codec and container options loaded from any .pf file: the
 // metadata limit holds, and releasing (which writes the section) then
 // loading again gives the same options.
+#include "profiles/KmfConfig.h"
 #include "fuzz/FuzzTarget.h"
 #include "fuzz/ScratchFolder.h"
-#include "profiles/KmfConfig.h"
 
 namespace {
 

@@ -44,7 +44,10 @@ void entry(const uint8_t* data, size_t size)
     compareReads(data, size, file);
 }
 
-std::vector<std::string> seeds() { return moxel::fuzz::kmfSeeds(true); }
+std::vector<std::string> seeds()
+{
+    return moxel::fuzz::kmfSeeds(true);
+}
 
 } // namespace
 

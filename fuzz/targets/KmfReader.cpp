@@ -12,7 +12,10 @@ void entry(const uint8_t* data, size_t size)
     moxel::fuzz::walkKmf(reader);
 }
 
-std::vector<std::string> seeds() { return moxel::fuzz::kmfSeeds(false); }
+std::vector<std::string> seeds()
+{
+    return moxel::fuzz::kmfSeeds(false);
+}
 
 } // namespace
 

@@ -49,7 +49,8 @@ void entry(const uint8_t* data, size_t size)
             std::string value = settings.getString(key, "\n(absent)");
             int number = settings.getInt(key, -7);
             bool absent = value == "\n(absent)";
-            MOXEL_FUZZ_CHECK(number == (absent || value.empty() ? -7 : moxel::parseLeadingInt32(value)));
+            MOXEL_FUZZ_CHECK(number ==
+                             (absent || value.empty() ? -7 : moxel::parseLeadingInt32(value)));
             values.push_back(absent ? value : oneLine(value));
         }
         settings.setInt("fuzz_key", int(size));
@@ -69,7 +70,8 @@ std::vector<std::string> seeds()
 {
     return {
         "[config]\nprefs_priority=2\nlast_output_dir=/home/user/videos\nconfirmquit=1\n",
-        "[config]\r\nverylongkeynamethatiscut=1\r\n=empty key\r\nk=a=b\r\n[ignored]\r\nnoequals\r\n",
+        "[config]\r\nverylongkeynamethatiscut=1\r\n=empty "
+        "key\r\nk=a=b\r\n[ignored]\r\nnoequals\r\n",
         std::string(5000, 'x') + "=long\nafter=1",
     };
 }
