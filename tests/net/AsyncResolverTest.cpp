@@ -225,10 +225,12 @@ TEST(AsyncResolver, DestroyWaitsForTheRunningLookup)
         uint32_t address = 0;
         ASSERT_EQ(r.resolve("a.example", &address), 1);
         ASSERT_EQ(r.resolve("b.example", &address), 1);
-        // Open the lookup only once destruction may already be waiting.
+        // The lookup thread is inside the held lookup before destruction
+        // starts; it is let go only once destruction may already be waiting.
+        while (lookup.totalCalls() == 0)
+            std::this_thread::yield();
         opener = std::thread([&lookup] {
-            while (lookup.totalCalls() == 0)
-                std::this_thread::yield();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
             lookup.open();
         });
     }
