@@ -33,7 +33,7 @@ endfunction()
 
 # Programs, with a relative link in <bindir> for each.
 file(RELATIVE_PATH _moxel_bin_to_pkg /p/${CMAKE_INSTALL_BINDIR} /p/${MOXEL_INSTALL_PKGDIR})
-foreach(program moxel moxel-cli kmfinfo)
+foreach(program moxel moxel-cli kmfinfo kmf-receive)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${MOXEL_INSTALL_PKGDIR} COMPONENT moxel)
     install(CODE "

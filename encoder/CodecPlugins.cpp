@@ -2,6 +2,7 @@
 
 #include "container/FourCC.h"
 #include "encoder/PcmCoder.h"
+#include "encoder/PluginProbe.h"
 #include "encoder/RgbPackCoder.h"
 
 #include <dlfcn.h>
@@ -18,8 +19,6 @@ namespace {
 
 constexpr const char* kPluginPrefix = "kmf_coder_";
 constexpr const char* kPluginSuffix = ".so";
-// A plug-in that answers every index would never end a format list.
-constexpr int kMaxTypesPerPlugin = 0xFFFF;
 
 bool isPluginFileName(const std::string& name)
 {
@@ -29,8 +28,7 @@ bool isPluginFileName(const std::string& name)
            name.compare(name.size() - suffix, suffix, kPluginSuffix) == 0;
 }
 
-template <typename Fn>
-Fn lookUp(void* handle, const char* name)
+template <typename Fn> Fn lookUp(void* handle, const char* name)
 {
     return reinterpret_cast<Fn>(dlsym(handle, name));
 }
@@ -96,20 +94,31 @@ std::vector<CodecType> collectTypes(const std::vector<CodecPlugin>& plugins, boo
 
 } // namespace
 
-CodecPluginSet::~CodecPluginSet() { unload(); }
+CodecPluginSet::~CodecPluginSet()
+{
+    unload();
+}
 
 int CodecPluginSet::load(const std::string& folder, int maxPlugins)
 {
-    std::vector<std::string> names;
+    // Only the folder asked for: an empty or relative path would let the
+    // dynamic loader search the current folder and LD_LIBRARY_PATH.
     std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-         it.increment(ec)) {
+    std::filesystem::path dir;
+    if (!folder.empty())
+        dir = std::filesystem::absolute(folder, ec);
+    if (dir.empty() || ec) {
+        std::fprintf(stderr, "codec plug-ins: no folder to load from\n");
+        return 0;
+    }
+    std::vector<std::string> names;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         std::string name = it->path().filename().string();
         if (isPluginFileName(name) && it->is_regular_file(ec))
             names.push_back(name);
     }
     if (ec)
-        std::fprintf(stderr, "codec plug-ins: cannot list %s: %s\n", folder.c_str(),
+        std::fprintf(stderr, "codec plug-ins: cannot list %s: %s\n", dir.c_str(),
                      ec.message().c_str());
     std::sort(names.begin(), names.end());
 
@@ -117,27 +126,50 @@ int CodecPluginSet::load(const std::string& folder, int maxPlugins)
     for (const std::string& name : names) {
         if (int(m_plugins.size()) >= maxPlugins)
             break;
-        std::string path = (std::filesystem::path(folder) / name).string();
-        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle) {
-            const char* why = dlerror();
-            std::fprintf(stderr, "codec plug-ins: skipping %s: %s\n", path.c_str(),
-                         why ? why : "cannot load");
-            continue;
-        }
-        CodecPlugin p;
-        p.path = path;
-        p.handle = handle;
-        p.createVideo = lookUp<KmfCreateVideo3Fn>(handle, "CreateVideo3");
-        p.createAudio = lookUp<KmfCreateAudio3Fn>(handle, "CreateAudio3");
-        p.getVideoTypes = lookUp<KmfGetTypes3Fn>(handle, "GetVideoTypes3");
-        p.getAudioTypes = lookUp<KmfGetTypes3Fn>(handle, "GetAudioTypes3");
-        p.configVideo = lookUp<KmfConfig3Fn>(handle, "ConfigVideo3");
-        p.configAudio = lookUp<KmfConfig3Fn>(handle, "ConfigAudio3");
-        m_plugins.push_back(std::move(p));
-        ++loaded;
+        std::string path = (dir / name).string();
+        if (addPlugin(path))
+            ++loaded;
     }
     return loaded;
+}
+
+bool CodecPluginSet::addPlugin(const std::string& path)
+{
+    // A library's constructor runs on load: try it in a child process first,
+    // so one that crashes or ends the process cannot take the program down.
+    PluginProbeResult probe = probeCodecPlugin(path);
+    if (!probe.ok) {
+        std::fprintf(stderr, "codec plug-ins: skipping %s: %s\n", path.c_str(),
+                     probe.reason.c_str());
+        return false;
+    }
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* why = dlerror();
+        std::fprintf(stderr, "codec plug-ins: skipping %s: %s\n", path.c_str(),
+                     why ? why : "cannot load");
+        return false;
+    }
+    CodecPlugin p;
+    p.path = path;
+    p.handle = handle;
+    p.createVideo = lookUp<KmfCreateVideo3Fn>(handle, "CreateVideo3");
+    p.createAudio = lookUp<KmfCreateAudio3Fn>(handle, "CreateAudio3");
+    p.getVideoTypes = lookUp<KmfGetTypes3Fn>(handle, "GetVideoTypes3");
+    p.getAudioTypes = lookUp<KmfGetTypes3Fn>(handle, "GetAudioTypes3");
+    p.configVideo = lookUp<KmfConfig3Fn>(handle, "ConfigVideo3");
+    p.configAudio = lookUp<KmfConfig3Fn>(handle, "ConfigAudio3");
+    if (!p.createVideo && !p.createAudio && !p.getVideoTypes && !p.getAudioTypes &&
+        !p.configVideo && !p.configAudio) {
+        // Changed since the trial load: it is no plug-in now.
+        std::fprintf(stderr,
+                     "codec plug-ins: skipping %s: it exports none of the codec plug-in entries\n",
+                     path.c_str());
+        dlclose(handle);
+        return false;
+    }
+    m_plugins.push_back(std::move(p));
+    return true;
 }
 
 void CodecPluginSet::unload()
@@ -148,28 +180,24 @@ void CodecPluginSet::unload()
     }
 }
 
-std::unique_ptr<VideoCoder> CodecPluginSet::createVideoCoder(int width, int height,
-                                                             double frameRate,
-                                                             uint32_t sourceFormat,
-                                                             uint32_t* format,
-                                                             const char* configFile)
+std::unique_ptr<VideoCoder>
+CodecPluginSet::createVideoCoder(int width, int height, double frameRate, uint32_t sourceFormat,
+                                 uint32_t* format, const char* configFile)
 {
     if (*format == kFourCCRgb3 && sourceFormat == kFourCCRgba) {
         if (auto coder = RgbPackCoder::create(width, height))
             return coder;
     }
     return askPlugins<VideoCoder>(m_plugins, format, [&](const CodecPlugin& p, uint32_t* asked) {
-        return p.createVideo ? p.createVideo(width, height, frameRate, sourceFormat, asked,
-                                             configFile)
-                             : nullptr;
+        return p.createVideo
+                   ? p.createVideo(width, height, frameRate, sourceFormat, asked, configFile)
+                   : nullptr;
     });
 }
 
-std::unique_ptr<AudioCoder> CodecPluginSet::createAudioCoder(int channels, int sampleRate,
-                                                             int bitsPerSample,
-                                                             uint32_t sourceFormat,
-                                                             uint32_t* format,
-                                                             const char* configFile)
+std::unique_ptr<AudioCoder>
+CodecPluginSet::createAudioCoder(int channels, int sampleRate, int bitsPerSample,
+                                 uint32_t sourceFormat, uint32_t* format, const char* configFile)
 {
     if (*format == kFourCCPcm && sourceFormat == kFourCCPcm) {
         if (auto coder = PcmCoder::create(channels, sampleRate, bitsPerSample))
@@ -242,6 +270,15 @@ void loadCodecPlugins()
     processSet().load(folder);
 }
 
+std::vector<std::string> codecPluginPaths()
+{
+    std::lock_guard lock(g_processLock);
+    std::vector<std::string> paths;
+    for (const CodecPlugin& p : processSet().plugins())
+        paths.push_back(p.path);
+    return paths;
+}
+
 void unloadCodecPlugins()
 {
     std::lock_guard lock(g_processLock);
@@ -263,8 +300,8 @@ std::unique_ptr<AudioCoder> createAudioCoder(int channels, int sampleRate, int b
                                              const char* configFile)
 {
     std::lock_guard lock(g_processLock);
-    return processSet().createAudioCoder(channels, sampleRate, bitsPerSample, sourceFormat,
-                                         format, configFile);
+    return processSet().createAudioCoder(channels, sampleRate, bitsPerSample, sourceFormat, format,
+                                         configFile);
 }
 
 std::vector<CodecType> videoCodecTypes()

@@ -1,9 +1,12 @@
 // Codec plug-in discovery and the coder look-up built on it.
 //
 // A CodecPluginSet loads the "kmf_coder_*.so" files of one folder, in file
-// name order, at most kMaxCodecPlugins of them; a file that fails to load is
-// skipped with one diagnostic line on stderr, and each export is looked up by
-// name (a missing export is skipped for that export only). The set frees its
+// name order, at most kMaxCodecPlugins of them, always by absolute path (the
+// dynamic loader never searches for them). Each file is first tried in a
+// child process (PluginProbe.h); a file that fails that trial or the real
+// load, or that exports none of the six entries, is skipped with one
+// diagnostic line on stderr. Each export is looked up by name (a missing
+// export is skipped for that export only). The set frees its
 // libraries in reverse load order. Coders it created must be destroyed before
 // the set is unloaded.
 //
@@ -48,7 +51,7 @@ struct CodecType {
 };
 
 class CodecPluginSet : public CoderFactory {
-public:
+  public:
     CodecPluginSet() = default;
     ~CodecPluginSet() override; // unloads
     CodecPluginSet(const CodecPluginSet&) = delete;
@@ -81,7 +84,10 @@ public:
     QWidget* configVideo(QWidget* parent, uint32_t format, const char* profilePath) const;
     QWidget* configAudio(QWidget* parent, uint32_t format, const char* profilePath) const;
 
-private:
+  private:
+    // Tries, loads and adds one library; false (with a diagnostic) when skipped.
+    bool addPlugin(const std::string& path);
+
     std::vector<CodecPlugin> m_plugins;
 };
 
@@ -91,6 +97,8 @@ std::string executableFolder();
 // The process-wide set of the plug-ins beside the program.
 void loadCodecPlugins();
 void unloadCodecPlugins();
+// The files of the process-wide set, in load order.
+std::vector<std::string> codecPluginPaths();
 std::unique_ptr<VideoCoder> createVideoCoder(int width, int height, double frameRate,
                                              uint32_t sourceFormat, uint32_t* format,
                                              const char* configFile);

@@ -131,25 +131,18 @@ bool KmfEncoder::openFile(const std::string& path)
 
 KmfEncoder::FrameEmit KmfEncoder::emitFrame()
 {
-    // A file alone gets the frame with one gather write, so the picture is
-    // not copied once more; a stream needs the frame's bytes in one piece.
-    if (!m_stream) {
-        if (m_gather.build(m_frame) < 0)
-            return FrameEmit::InvalidFrame;
-        if (m_outputFile < 0)
-            return FrameEmit::Ok;
+    // The frame as ranges: the file gets it with one gather write and the
+    // stream copies the picture only into the connection, never into a
+    // serialised frame first.
+    if (m_gather.build(m_frame) < 0)
+        return FrameEmit::InvalidFrame;
+    if (m_outputFile >= 0) {
         if (m_gather.writeTo(m_outputFile) < 0)
             return FrameEmit::WriteFailed;
         m_filePosition += m_gather.size();
-        return FrameEmit::Ok;
     }
-    m_writer.clear();
-    if (m_frame.packet(m_writer) < 0)
-        return FrameEmit::InvalidFrame;
-    m_writer.finish();
-    if (m_outputFile >= 0 && !writeOutput(m_writer.data(), m_writer.length()))
-        return FrameEmit::WriteFailed;
-    m_stream->sendFrame(m_writer.data(), m_writer.length());
+    if (m_stream)
+        m_stream->sendFrame(m_gather.ranges().data(), m_gather.ranges().size());
     return FrameEmit::Ok;
 }
 
@@ -168,7 +161,8 @@ void KmfEncoder::openOutput(const char* destination)
             return;
         }
         if (isStreamDestination(destination)) {
-            m_stream = std::make_unique<StreamOutput>();
+            m_stream = std::make_unique<StreamOutput>(*m_clock, m_streamLog,
+                                                      std::move(m_streamResolver));
             std::string copyFile;
             if (const char* failure = m_stream->open(destination, copyFile)) {
                 setError(failure);

@@ -20,9 +20,12 @@
 #include "container/KmfFrameGather.h"
 #include "encoder/CoderFactory.h"
 #include "encoder/KmfCoderPlugin.h"
+#include "net/AsyncResolver.h"
+#include "net/Clock.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -55,6 +58,16 @@ public:
     // Coders come from factory instead of the built-ins and the program's
     // plug-ins. Not owned; must outlive the encoder. Set before openOutput.
     void setCoderFactory(CoderFactory* factory) { m_coderFactory = factory; }
+    // Stream destinations: the clock that paces reconnects (default: the
+    // steady clock; not owned, must outlive the encoder), where the "[qz]" /
+    // "[brox]" diagnostics go (default: standard output), and the resolver
+    // the connection uses (default: its own). Set before openOutput.
+    void setClock(Clock* clock) { m_clock = clock ? clock : &steadyClock(); }
+    void setStreamLog(std::function<void(const std::string&)> log) { m_streamLog = std::move(log); }
+    void setStreamResolver(std::unique_ptr<AsyncResolver> resolver)
+    {
+        m_streamResolver = std::move(resolver);
+    }
 
     void setVideo(uint32_t format, int width, int height, double frameRate, uint32_t sourceFormat,
                   const char* configFile);
@@ -84,6 +97,8 @@ public:
     size_t audioQueued() const { return m_audioQueue.size(); }
     const std::vector<uint32_t>& framePositions() const { return m_framePositions; }
     const KmfFrame& frame() const { return m_frame; }
+    // The stream of a stream destination, null otherwise.
+    const StreamOutput* streamOutput() const { return m_stream.get(); }
 
 private:
     double audioSeconds(uint64_t bytes) const;
@@ -130,9 +145,12 @@ private:
     uint32_t m_framesWritten = 0;
     std::vector<uint32_t> m_framePositions;
     int m_framesSinceSync = kEncoderDefaultMaxSync + 1;
-    KmfBitWriter m_writer; // one writer, cleared per frame
-    KmfFrameGather m_gather; // file-only output: the frame as ranges for one writev
+    KmfBitWriter m_writer;   // the file header
+    KmfFrameGather m_gather; // each frame as ranges, for one writev and for the stream
     CoderFactory* m_coderFactory = nullptr;
+    Clock* m_clock = &steadyClock();
+    std::function<void(const std::string&)> m_streamLog;
+    std::unique_ptr<AsyncResolver> m_streamResolver;
 };
 
 } // namespace moxel

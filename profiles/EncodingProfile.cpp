@@ -3,6 +3,7 @@
 #include "profiles/IniFile.h"
 #include "profiles/TextNumbers.h"
 
+#include <cmath>
 #include <limits>
 
 namespace moxel {
@@ -82,7 +83,11 @@ void EncodingProfile::load()
         double value =
             parseLeadingDouble(file.getString(kSection, key.name, key.defaultText, kRealMaxChars));
         // Written as "not at least" so that a NaN can never pass the minimum.
-        this->*key.field = !(value >= key.minimum) ? key.defaultValue : value;
+        // A number too large for a double reads as the default: an infinite
+        // rate or volume would reach the processing and could not be saved
+        // (it would be written as "inf", which reads back as 0).
+        bool usable = value >= key.minimum && std::isfinite(value);
+        this->*key.field = usable ? value : key.defaultValue;
     }
     if (hasZeroEssential(*this))
         resetToDefaults();

@@ -131,6 +131,21 @@ TEST(EncodingProfileLoad, AudioscaleBelowMinimumIsOne)
     }
 }
 
+// An infinite value could not reach the processing sensibly nor be saved
+// and read back: it reads as that key's default, the other keys as written.
+TEST(EncodingProfileLoad, NumbersTooLargeForADoubleReadAsTheDefault)
+{
+    test::TempDir dir;
+    EncodingProfile p = loadFrom(dir, "[kmfencpp]\nfriendly_name=n\ncrop_l=8\naudioscale=1e999\n"
+                                      "outfror=-1e900\n");
+    EXPECT_EQ(p.audioscale, 1.0);
+    EXPECT_EQ(p.outfror, 30.0);
+    EXPECT_EQ(p.cropL, 8);
+    p = loadFrom(dir, "[kmfencpp]\noutfror=1e300\naudioscale=-1e999\n");
+    EXPECT_EQ(p.outfror, 1e300) << "large but finite stays";
+    EXPECT_EQ(p.audioscale, 1.0);
+}
+
 TEST(EncodingProfileLoad, ZeroEssentialResetsAllButName)
 {
     const char* zeroes[] = {"outfror=0", "outfror=abc", "out_srate=0", "out_channels=0",
