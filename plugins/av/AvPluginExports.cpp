@@ -2,15 +2,17 @@
 // The program and the profile editor call them after dlopen; everything else
 // in the library is hidden.
 //
-// ConfigVideo3/ConfigAudio3 return null for now: the settings panel comes
-// with the desktop program. Until then the settings are edited in the
-// profile file's "kmf_coder_av" section (see AvCoderSettings.h).
+// ConfigVideo3/ConfigAudio3 hand out the Qt settings panels (AvPanelFactory.h)
+// when the plug-in is built with Qt; without it they return null and the
+// settings are edited in the profile file's "kmf_coder_av" section (see
+// AvCoderSettings.h).
 #include "encoder/KmfCoderPlugin.h"
 
 #include "plugins/av/AvAudioCoder.h"
 #include "plugins/av/AvCoderSettings.h"
 #include "plugins/av/AvDiagnostic.h"
 #include "plugins/av/AvFormats.h"
+#include "plugins/av/AvPanelFactory.h"
 #include "plugins/av/AvVideoCoder.h"
 
 #include <cstdio>
@@ -71,12 +73,24 @@ KMF_EXPORT uint32_t GetAudioTypes3(int index, char* nameOut)
     return describe(moxel::av::audioFormatAt(index), nameOut);
 }
 
-KMF_EXPORT QWidget* ConfigVideo3(QWidget*, void*, uint32_t, const char*)
+KMF_EXPORT QWidget* ConfigVideo3(QWidget* parent, void*, uint32_t format, const char* profilePath)
 {
+#ifdef KMF_CODER_AV_PANELS
+    if (const moxel::av::AvFormat* f = moxel::av::findVideoFormat(format))
+        return moxel::av::createVideoPanel(parent, *f, profilePath);
+#else
+    (void)parent, (void)format, (void)profilePath;
+#endif
     return nullptr;
 }
 
-KMF_EXPORT QWidget* ConfigAudio3(QWidget*, void*, uint32_t, const char*)
+KMF_EXPORT QWidget* ConfigAudio3(QWidget* parent, void*, uint32_t format, const char* profilePath)
 {
+#ifdef KMF_CODER_AV_PANELS
+    if (const moxel::av::AvFormat* f = moxel::av::findAudioFormat(format))
+        return moxel::av::createAudioPanel(parent, *f, profilePath);
+#else
+    (void)parent, (void)format, (void)profilePath;
+#endif
     return nullptr;
 }

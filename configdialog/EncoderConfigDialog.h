@@ -1,0 +1,67 @@
+// "KMF Encoder Configuration": the container options and the audio and video
+// format of one profile (its "kmfconfig" section), with the settings panel of
+// the codec plug-in that owns each chosen format. Opened modally from the
+// profile edit dialog with a loaded KmfConfig. Every way of closing it (OK,
+// Escape, the close box) keeps the changes: the panels are destroyed first,
+// so the plug-ins have written their settings, then the KmfConfig takes the
+// fields and is saved.
+#pragma once
+
+#include "configdialog/CodecPanelSlot.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class QCheckBox;
+class QLineEdit;
+
+namespace moxel {
+
+class CodecPluginSet;
+class FormatListBox;
+class KmfConfig;
+
+class EncoderConfigDialog : public QDialog {
+  public:
+    // Larger numbers typed for the sync-frame intervals are replaced.
+    static constexpr int kMinSyncLimit = 100;   // above it: kMinSyncReplacement
+    static constexpr int kMinSyncReplacement = 2;
+    static constexpr int kMaxSyncLimit = 1000; // above it: kMaxSyncLimit
+
+    // Shows config's values and creates the two panels. plugins and config
+    // outlive the dialog.
+    EncoderConfigDialog(KmfConfig& config, const CodecPluginSet& plugins,
+                        QWidget* parent = nullptr);
+    ~EncoderConfigDialog() override;
+
+    void done(int result) override;
+
+    CodecPanelSlot& audioSlot() { return *m_audioSlot; }
+    CodecPanelSlot& videoSlot() { return *m_videoSlot; }
+
+  private:
+    QWidget* buildOptionsGroup();
+    QWidget* buildFormatGroup(const QString& title, const QString& label, FormatListBox*& list,
+                              std::unique_ptr<CodecPanelSlot>& slot, bool video);
+    void showValues();
+    void takeValues();
+    void listNotified(bool video);
+
+    KmfConfig& m_config;
+    const CodecPluginSet& m_plugins;
+    bool m_closing = false;
+
+    QLineEdit* m_sendAhead = nullptr;
+    QLineEdit* m_minSync = nullptr;
+    QLineEdit* m_maxSync = nullptr;
+    QCheckBox* m_header = nullptr;
+    QLineEdit* m_tocSize = nullptr;
+    QLineEdit* m_meta = nullptr;
+    FormatListBox* m_audioList = nullptr;
+    FormatListBox* m_videoList = nullptr;
+    std::unique_ptr<CodecPanelSlot> m_audioSlot;
+    std::unique_ptr<CodecPanelSlot> m_videoSlot;
+};
+
+} // namespace moxel

@@ -1,0 +1,44 @@
+#include "configdialog/FormatListBox.h"
+
+namespace moxel {
+
+FormatListBox::FormatListBox(QWidget* parent) : QComboBox(parent)
+{
+    setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    connect(this, &QComboBox::activated, this, [this](int) { notify(); });
+}
+
+void FormatListBox::addFormat(const std::string& displayName, uint32_t format)
+{
+    addItem(QString::fromStdString(displayName), QVariant::fromValue<uint>(format));
+}
+
+void FormatListBox::selectFormat(uint32_t format)
+{
+    int selected = -1;
+    for (int i = 0; i < count(); ++i)
+        if (itemData(i).toUInt() == format)
+            selected = i;
+    setCurrentIndex(selected);
+}
+
+std::optional<uint32_t> FormatListBox::selectedFormat() const
+{
+    if (currentIndex() < 0)
+        return std::nullopt;
+    return uint32_t(currentData().toUInt());
+}
+
+void FormatListBox::hidePopup()
+{
+    QComboBox::hidePopup();
+    notify();
+}
+
+void FormatListBox::notify()
+{
+    if (m_notify)
+        m_notify();
+}
+
+} // namespace moxel
