@@ -2,6 +2,7 @@
 
 #include "app/ProgramFolders.h"
 #include "app/gui/MainWindow.h"
+#include "app/gui/ScreenshotTour.h"
 #include "app/gui/ToolIcons.h"
 #include "pipeline/VideoTables.h"
 
@@ -10,7 +11,7 @@
 
 namespace moxel::gui {
 
-int runDesktopProgram(int& argc, char** argv, const std::string& programFile)
+int runDesktopProgram(int& argc, char** argv)
 {
     initVideoTables();
 
@@ -19,8 +20,11 @@ int runDesktopProgram(int& argc, char** argv, const std::string& programFile)
     QApplication::setApplicationDisplayName("Moxel");
     QApplication::setDesktopFileName("moxel");
     QApplication::setWindowIcon(toolIcon(ToolIcon::Program));
-    application.setQuitOnLastWindowClosed(false);
+    return runMainWindow();
+}
 
+int runMainWindow(const std::string& programFile)
+{
     std::string error;
     const bool ready = programFile.empty() ? initialiseSettings(&error)
                                            : initialiseSettings(programFile, &error);
@@ -29,13 +33,19 @@ int runDesktopProgram(int& argc, char** argv, const std::string& programFile)
         return 1;
     }
 
+    const bool quitOnLastWindow = QApplication::quitOnLastWindowClosed();
+    QApplication::setQuitOnLastWindowClosed(false);
     int code = 0;
     {
         MainWindow window;
-        QObject::connect(&window, &MainWindow::closed, &application, [] { QApplication::exit(0); });
+        QObject::connect(&window, &MainWindow::closed, qApp, [] { QApplication::exit(0); });
         window.show();
+        const QString tourFolder = qEnvironmentVariable("MOXEL_SCREENSHOTS");
+        if (!tourFolder.isEmpty())
+            startScreenshotTour(window, tourFolder);
         code = QApplication::exec();
     }
+    QApplication::setQuitOnLastWindowClosed(quitOnLastWindow);
     releaseSettings();
     return code;
 }

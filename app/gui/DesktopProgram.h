@@ -8,8 +8,12 @@
 
 namespace moxel::gui {
 
-// The whole program. programFile is the program file the folders are found
-// from; empty means the running program's own file.
-int runDesktopProgram(int& argc, char** argv, const std::string& programFile = {});
+// The whole program.
+int runDesktopProgram(int& argc, char** argv);
+
+// Everything after the application object exists: settings, main window,
+// event loop, settings written. programFile is the program file the folders
+// are found from; empty means the running program's own file.
+int runMainWindow(const std::string& programFile = {});
 
 } // namespace moxel::gui
