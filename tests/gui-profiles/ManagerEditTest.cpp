@@ -5,7 +5,10 @@
 #include "app/gui/ProfileListBox.h"
 #include "profiles/IniFile.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QPushButton>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -171,6 +174,49 @@ TEST_F(ManagerTest, AMissingOrIncompleteEditorLibraryIsNamedAndNothingChanges)
     EXPECT_EQ(m_prompt.messages[1].title, "corrupt file - reinstall KMF encoding tools!");
     EXPECT_EQ(m_prompt.messages[1].text, "DLL is corrupt: libKmfConfigDialog.so");
     EXPECT_EQ(readFileText(profileFile("Fast")), before);
+}
+
+TEST_F(ManagerTest, EnterInTheListEditsOnce)
+{
+    listProfile("Fast");
+    open();
+    select("Fast");
+    m_dialog->show();
+    m_dialog->list()->setFocus();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(m_dialog->list(), &press);
+    EXPECT_EQ(m_editor.calls, 1);
+    m_dialog->hide();
+}
+
+TEST_F(ManagerTest, TheProgramsEditorLibraryCancelledLeavesTheProfileAsItWas)
+{
+    listProfile("Fast");
+    IniFile file = IniFile::load(profileFile("Fast"));
+    file.setString("kmfconfig", "vidfmt", "859981650");
+    file.setString("kmfconfig", "audfmt", "541934416");
+    ASSERT_TRUE(file.save());
+    const std::vector<uint8_t> before = readFileBytes(profileFile("Fast"));
+    open(MANAGER_PLUGIN_DIR);
+    select("Fast");
+    // Closes the editor as its Escape key would, once it is up.
+    int closed = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+                dialog->reject();
+                ++closed;
+            }
+        }
+    });
+    closer.start(20);
+    m_dialog->editProfile();
+    closer.stop();
+    EXPECT_GE(closed, 1);
+    EXPECT_TRUE(m_prompt.messages.empty());
+    EXPECT_EQ(readFileBytes(profileFile("Fast")), before);
+    EXPECT_EQ(names(), (Names{"Fast"}));
 }
 
 } // namespace moxel::test
