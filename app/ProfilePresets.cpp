@@ -72,7 +72,8 @@ bool addPreset(ProfileStore& store, const ProfilePreset& preset)
         settings.keyint = preset.keyint;
         settings.speed = preset.speed;
         settings.audioBitrateKbps = preset.audioBitrateKbps;
-        written = written && settings.save(record.filePath.c_str(), av::AvCoderSettings::Part::Video) &&
+        written = written &&
+                  settings.save(record.filePath.c_str(), av::AvCoderSettings::Part::Video) &&
                   settings.save(record.filePath.c_str(), av::AvCoderSettings::Part::Audio);
     }
     if (!written) {

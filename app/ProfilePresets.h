@@ -17,12 +17,12 @@ class ProfileStore;
 
 struct ProfilePreset {
     const char* name;
-    uint32_t video;         // FourCC
-    uint32_t audio;         // FourCC
-    int resizeWidth;        // 0: keep the source size
+    uint32_t video;  // FourCC
+    uint32_t audio;  // FourCC
+    int resizeWidth; // 0: keep the source size
     int resizeHeight;
     bool needsAvPlugin;
-    int videoBitrateKbps;   // the plug-in's settings; unused without it
+    int videoBitrateKbps; // the plug-in's settings; unused without it
     int keyint;
     int speed;
     int audioBitrateKbps;

@@ -191,7 +191,8 @@ void ProfileManagerDialog::makeCopy()
     rememberSelection();
     const int source = selected();
     if (source < 0) {
-        m_prompt->showMessage(kOops, "Please select a profile to make a copy of, and then try again.");
+        m_prompt->showMessage(kOops,
+                              "Please select a profile to make a copy of, and then try again.");
         return;
     }
     m_profiles.resize(m_profiles.count() + 1);
@@ -286,8 +287,7 @@ void ProfileManagerDialog::editProfile()
     // The file follows the name. A name that cannot be a file name of the
     // Profiles folder, or whose file exists, is refused: the rename must
     // neither leave the folder nor replace another file.
-    const std::string newPath =
-        std::string(folderPart(record.filePath)) + "/" + newName + ".pf";
+    const std::string newPath = std::string(folderPart(record.filePath)) + "/" + newName + ".pf";
     if (!isUsableProfileFileName(newName) || !pathLimitProblem(newPath).empty() ||
         !renameWithoutReplacing(record.filePath, newPath)) {
         revertName(position, newName, keptName, "is invalid.");
@@ -364,7 +364,8 @@ void ProfileManagerDialog::exportProfile()
         std::error_code ec;
         if (!std::filesystem::exists(*chosen, ec))
             break;
-        if (m_prompt->askYesNo("Overwrite existing file?", "This file already exists.  Overwrite it?"))
+        if (m_prompt->askYesNo("Overwrite existing file?",
+                               "This file already exists.  Overwrite it?"))
             break;
         folder = std::string(folderPart(*chosen));
         fileName = std::string(fileNamePart(*chosen));

@@ -78,7 +78,8 @@ class ProfileManagerDialog : public QDialog {
     // Notice about a new name from the editor; puts the kept name back.
     void revertName(int position, const std::string& newName, const std::string& keptName,
                     const char* problem);
-    QPushButton* addButton(const char* text, const char* name, void (ProfileManagerDialog::*command)());
+    QPushButton* addButton(const char* text, const char* name,
+                           void (ProfileManagerDialog::*command)());
 
     ProfileStore& m_profiles;
     BatchList& m_jobs;

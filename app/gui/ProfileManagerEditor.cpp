@@ -28,12 +28,14 @@ bool ProfileEditorLibrary::editProfile(QWidget* owner, const std::string& profil
     if (library == nullptr) {
         const char* reason = ::dlerror();
         std::fprintf(stderr, "%s\n", reason ? reason : path.c_str());
-        m_prompt->showMessage(kMissingTitle, std::string("DLL not found: ") + kProfileEditorLibrary);
+        m_prompt->showMessage(kMissingTitle,
+                              std::string("DLL not found: ") + kProfileEditorLibrary);
         return false;
     }
     auto edit = reinterpret_cast<KmfProfileEditDialogFn>(::dlsym(library, kProfileEditEntry));
     if (edit == nullptr) {
-        m_prompt->showMessage(kCorruptTitle, std::string("DLL is corrupt: ") + kProfileEditorLibrary);
+        m_prompt->showMessage(kCorruptTitle,
+                              std::string("DLL is corrupt: ") + kProfileEditorLibrary);
         ::dlclose(library);
         return false;
     }

@@ -82,7 +82,8 @@ TEST_F(ManagerTest, MakeACopyTwiceKeepsTheCodecChoiceAndTheCodecSettings)
         EXPECT_EQ(copy.getInt("kmfconfig", "maxsync", 0), 77);
         EXPECT_EQ(copy.getString("kmf_coder_av", "video_bitrate", ""), "1234");
     }
-    EXPECT_EQ(IniFile::load(profileFile("Fast")).getString("kmfencpp", "friendly_name", ""), "Fast");
+    EXPECT_EQ(IniFile::load(profileFile("Fast")).getString("kmfencpp", "friendly_name", ""),
+              "Fast");
 }
 
 TEST_F(ManagerTest, CommandsWithoutASelectionAskForOne)
@@ -238,8 +239,8 @@ TEST_F(ManagerTest, ImportOfAMissingFileOrOfANameThatCannotBeAFileName)
     const std::string slashed = m_dir.file("slashed.pf");
     writeFileText(slashed, "[kmfencpp]\r\nfriendly_name=a/b\r\n");
     for (const char* name : {".", ".."})
-        writeFileText(m_dir.file(std::string("dots") + name), "[kmfencpp]\r\nfriendly_name=" +
-                                                                  std::string(name) + "\r\n");
+        writeFileText(m_dir.file(std::string("dots") + name),
+                      "[kmfencpp]\r\nfriendly_name=" + std::string(name) + "\r\n");
     m_chooser.importAnswers = {
         {m_dir.file("does-not-exist.pf"), slashed, m_dir.file("dots."), m_dir.file("dots..")}};
     m_dialog->importProfiles();

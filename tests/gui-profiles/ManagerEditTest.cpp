@@ -148,7 +148,8 @@ TEST_F(ManagerTest, TheEditorLibraryIsLoadedForEachEdit)
     EXPECT_TRUE(m_prompt.messages.empty());
     const std::string text = readFileText(profileFile("Fast"));
     EXPECT_NE(text.find("[marking_editor]"), std::string::npos);
-    EXPECT_EQ(IniFile::load(profileFile("Fast")).getString("kmfencpp", "friendly_name", ""), "Fast");
+    EXPECT_EQ(IniFile::load(profileFile("Fast")).getString("kmfencpp", "friendly_name", ""),
+              "Fast");
     EXPECT_EQ(names(), (Names{"Fast"}));
 }
 

@@ -87,9 +87,13 @@ void ManagerTest::listProfile(const std::string& name)
 
 void ManagerTest::open(const std::string& editorFolder)
 {
+    // A store that lists nothing would be a first start, with its
+    // ready-made profiles: these tests begin with "(Default)" alone.
+    if (m_listed == 0)
+        listProfile(ProfileStore::kDefaultName);
     m_store->loadAll(m_prompt);
-    m_dialog = std::make_unique<gui::ProfileManagerDialog>(*m_store, *m_jobs, *m_settings,
-                                                           editorFolder);
+    m_dialog =
+        std::make_unique<gui::ProfileManagerDialog>(*m_store, *m_jobs, *m_settings, editorFolder);
     m_dialog->setPrompt(m_prompt);
     m_dialog->setFileChooser(m_chooser);
     if (editorFolder.empty())

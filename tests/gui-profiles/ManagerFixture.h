@@ -70,7 +70,8 @@ class ManagerTest : public ::testing::Test {
     // Writes a profile file named after name and lists it in the index;
     // call before open().
     void listProfile(const std::string& name);
-    // Loads the store and opens the dialog (not shown).
+    // Loads the store and opens the dialog (not shown). With no profile
+    // listed, "(Default)" is.
     void open(const std::string& editorFolder = {});
     // Adds a job on profile position.
     void addJob(int position);

@@ -75,8 +75,8 @@ class PresetsTest : public ::testing::Test {
 TEST_F(PresetsTest, AFreshStoreWithTheAvPlugInOffersEveryPreset)
 {
     ProfileStore& store = firstStart(MANAGER_PLUGIN_DIR);
-    ASSERT_EQ(names(), (Names{"(Default)", "Streaming 640x360", "High quality 1280x720",
-                              "Uncompressed"}));
+    ASSERT_EQ(names(),
+              (Names{"(Default)", "Streaming 640x360", "High quality 1280x720", "Uncompressed"}));
     const EncodingProfile& streaming = *store.at(1);
     EXPECT_EQ(streaming.filePath, m_folder + "/Streaming 640x360.pf");
     EXPECT_EQ(streaming.doresize, 1);
