@@ -7,7 +7,6 @@
 #include "app/SettingsFile.h"
 #include "profiles/AtomicFile.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -333,31 +332,11 @@ int BatchCommands::importBatchFile(const std::string& path)
 
 int BatchCommands::appendEntries(const std::string& path, const std::string& bytes)
 {
-    ParsedBatchFile parsed = parseBatchFile(bytes);
-    std::vector<BatchFileProblem> problems = std::move(parsed.problems);
-    std::vector<std::pair<const BatchFileEntry*, int>> accepted;
-    for (const BatchFileEntry& entry : parsed.entries) {
-        const int profile = m_profiles.findExact(entry.profileName);
-        if (profile < 0)
-            problems.push_back(
-                {entry.line, "the profile \"" + entry.profileName + "\" is not in the profile list"});
-        else
-            accepted.emplace_back(&entry, profile);
-    }
-    m_list.resizeStorage(m_list.count() + int(accepted.size()));
-    for (const auto& [entry, profile] : accepted) {
-        BatchJob& job = m_list.appendJob();
-        job.sourcePath = entry->sourcePath;
-        job.destPath = entry->destPath;
-        job.profileIndex = profile;
-    }
+    AppendedBatch appended = appendBatchJobs(m_list, m_profiles, bytes);
     m_list.rebuildView();
-    if (!problems.empty()) {
-        std::sort(problems.begin(), problems.end(),
-                  [](const BatchFileProblem& a, const BatchFileProblem& b) { return a.line < b.line; });
-        m_prompt.showMessage("Error", describeProblems(path, problems));
-    }
-    return int(accepted.size());
+    if (!appended.problems.empty())
+        m_prompt.showMessage("Error", describeProblems(path, appended.problems));
+    return appended.added;
 }
 
 } // namespace moxel

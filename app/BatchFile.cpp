@@ -4,6 +4,8 @@
 #include "app/JobPaths.h"
 #include "app/ProfileStore.h"
 
+#include <algorithm>
+
 namespace moxel {
 
 namespace {
@@ -89,6 +91,34 @@ ParsedBatchFile parseBatchFile(std::string_view bytes)
         parsed.entries.push_back(std::move(e));
     }
     return parsed;
+}
+
+AppendedBatch appendBatchJobs(BatchList& list, const ProfileStore& profiles,
+                              std::string_view bytes)
+{
+    ParsedBatchFile parsed = parseBatchFile(bytes);
+    AppendedBatch result;
+    result.problems = std::move(parsed.problems);
+    std::vector<std::pair<const BatchFileEntry*, int>> accepted;
+    for (const BatchFileEntry& entry : parsed.entries) {
+        const int profile = profiles.findExact(entry.profileName);
+        if (profile < 0)
+            result.problems.push_back(
+                {entry.line, "the profile \"" + entry.profileName + "\" is not in the profile list"});
+        else
+            accepted.emplace_back(&entry, profile);
+    }
+    list.resizeStorage(list.count() + int(accepted.size()));
+    for (const auto& [entry, profile] : accepted) {
+        BatchJob& job = list.appendJob();
+        job.sourcePath = entry->sourcePath;
+        job.destPath = entry->destPath;
+        job.profileIndex = profile;
+    }
+    std::stable_sort(result.problems.begin(), result.problems.end(),
+                     [](const BatchFileProblem& a, const BatchFileProblem& b) { return a.line < b.line; });
+    result.added = int(accepted.size());
+    return result;
 }
 
 std::string describeProblems(const std::string& path, const std::vector<BatchFileProblem>& problems)

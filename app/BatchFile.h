@@ -47,6 +47,17 @@ struct ParsedBatchFile {
 // problem and is skipped.
 ParsedBatchFile parseBatchFile(std::string_view bytes);
 
+struct AppendedBatch {
+    int added = 0;
+    std::vector<BatchFileProblem> problems; // in line order
+};
+
+// Appends a job for every good line of the file's bytes, bound to the
+// profile of that name (exactly as written); lines whose profile is not in
+// the store are problems too. The jobs are Idle and not selected.
+AppendedBatch appendBatchJobs(BatchList& list, const ProfileStore& profiles,
+                              std::string_view bytes);
+
 // The message for problems, one "file:line: reason" line each (at most 20,
 // then a count of the rest).
 std::string describeProblems(const std::string& path, const std::vector<BatchFileProblem>& problems);

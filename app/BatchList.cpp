@@ -119,11 +119,16 @@ BatchList::~BatchList()
 
 void BatchList::resizeStorage(int n)
 {
-    int wanted = kMinCapacity;
-    while (wanted < n)
-        wanted *= 2;
+    // The power of two is compared before the minimum applies, so that a
+    // list of 64 slots keeps them down to 17 jobs and drops to 32 at 16.
+    int power = 1;
+    while (power < n)
+        power *= 2;
     const int current = capacity();
-    if (wanted == current || wanted * 2 == current)
+    if (power == current || power * 2 == current)
+        return;
+    const int wanted = std::max(power, int(kMinCapacity));
+    if (wanted == current)
         return;
     if (wanted > current) {
         m_jobs.reserve(size_t(wanted));
@@ -446,6 +451,36 @@ bool BatchList::isFinished() const
             return false;
     }
     return true;
+}
+
+void BatchList::profileRemoved(int position)
+{
+    for (int i = 0; i < m_count; ++i) {
+        int& index = job(i).profileIndex;
+        if (index > position)
+            --index;
+        else if (index == position)
+            index = 0;
+    }
+}
+
+void BatchList::profilesSwapped(int a, int b)
+{
+    for (int i = 0; i < m_count; ++i) {
+        int& index = job(i).profileIndex;
+        if (index == a)
+            index = b;
+        else if (index == b)
+            index = a;
+    }
+}
+
+int BatchList::jobsUsingProfile(int position) const
+{
+    int n = 0;
+    for (int i = 0; i < m_count; ++i)
+        n += job(i).profileIndex == position ? 1 : 0;
+    return n;
 }
 
 int BatchList::selectedCount() const

@@ -70,8 +70,9 @@ class BatchList {
     int focusRow() const { return m_focusRow; }
     int topRow() const { return m_topRow; }
 
-    // Adjusts the slots for n jobs: 2^ceil(log2 n), at least 32; unchanged
-    // when that equals the capacity or half of it. New slots get reset
+    // Adjusts the slots for n jobs: 2^ceil(log2 n), at least 32. Nothing
+    // changes when the power of two equals the capacity or half of it (64
+    // slots stay for 20 jobs and become 32 at 16). New slots get reset
     // records; dropped slots (all spare) are destroyed.
     void resizeStorage(int n);
     // Takes the next spare record (growing the storage when needed), resets
@@ -109,6 +110,15 @@ class BatchList {
     bool isFinished() const;
     // The number of selected jobs (after a sync).
     int selectedCount() const;
+
+    // Keeping profileIndex in step with the profile store. After the profile
+    // at position was deleted: later positions move up by one and jobs on the
+    // deleted one go to the first profile.
+    void profileRemoved(int position);
+    // After two profiles swapped positions.
+    void profilesSwapped(int a, int b);
+    // The number of jobs bound to the profile at position.
+    int jobsUsingProfile(int position) const;
 
     // How waitUntilSettled waits one step; tests replace the sleep.
     void setSleeper(std::function<void(int ms)> sleeper) { m_sleep = std::move(sleeper); }

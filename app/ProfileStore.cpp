@@ -193,12 +193,15 @@ std::string ProfileStore::chooseFreeName(const std::string& first, const std::st
 {
     if (isNameFree(first))
         return first;
-    // count+1 profiles cannot all hold the names tried up to k = count+2.
-    for (int k = 2;; ++k) {
-        std::string name = fillPattern(laterPattern, base, k);
+    // count profiles cannot hold all of the count+1 names tried up to
+    // k = count+2, unless the pattern does not vary with k.
+    std::string name = first;
+    for (int k = 2; k <= m_count + 2; ++k) {
+        name = fillPattern(laterPattern, base, k);
         if (isNameFree(name))
-            return name;
+            break;
     }
+    return name;
 }
 
 void ProfileStore::removeAt(int i)

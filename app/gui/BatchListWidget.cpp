@@ -1,6 +1,11 @@
 #include "app/gui/BatchListWidget.h"
 
+#include "app/gui/StatusDelegate.h"
+
+#include <QDropEvent>
 #include <QHeaderView>
+#include <QMimeData>
+#include <QTimer>
 #include <QMouseEvent>
 #include <QScrollBar>
 
@@ -11,6 +16,16 @@ namespace moxel::gui {
 namespace {
 
 constexpr int kMinimumPathColumnWidth = 16;
+
+std::vector<std::string> localPaths(const QMimeData* data)
+{
+    std::vector<std::string> paths;
+    if (data)
+        for (const QUrl& url : data->urls())
+            if (url.isLocalFile())
+                paths.push_back(url.toLocalFile().toStdString());
+    return paths;
+}
 
 } // namespace
 
@@ -28,9 +43,16 @@ BatchListWidget::BatchListWidget(QWidget* parent) : QTreeWidget(parent)
     setTextElideMode(Qt::ElideMiddle);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     header()->setStretchLastSection(false);
+    header()->setMinimumSectionSize(kMinimumPathColumnWidth);
     header()->setSectionsMovable(false);
     // The right-click is handled below; no second menu from the platform.
     setContextMenuPolicy(Qt::PreventContextMenu);
+
+    setItemDelegateForColumn(int(BatchColumn::Status), new StatusDelegate(this));
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DropOnly);
+    setDropIndicatorShown(false);
 
     // Keep the selection visible while the focus is elsewhere.
     QPalette colours = palette();
@@ -155,6 +177,34 @@ void BatchListWidget::mouseReleaseEvent(QMouseEvent* event)
         setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
     }
     emit contextMenuRequested(event->globalPosition().toPoint());
+}
+
+void BatchListWidget::dragEnterEvent(QDragEnterEvent* event)
+{
+    dragMoveEvent(event);
+}
+
+void BatchListWidget::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (localPaths(event->mimeData()).empty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void BatchListWidget::dropEvent(QDropEvent* event)
+{
+    std::vector<std::string> paths = localPaths(event->mimeData());
+    if (paths.empty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    // The dialogs that follow must not run inside the drop itself.
+    QTimer::singleShot(0, this, [this, paths] { emit pathsDropped(paths); });
 }
 
 } // namespace moxel::gui

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 namespace moxel::gui {
 
@@ -46,10 +47,15 @@ class BatchListWidget : public QTreeWidget, public BatchListView {
 
   signals:
     void contextMenuRequested(const QPoint& globalPos);
+    // Files or folders were dropped on the list (local paths, as dropped).
+    void pathsDropped(const std::vector<std::string>& paths);
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     QTreeWidgetItem* row(int index) const { return topLevelItem(index); }

@@ -5,21 +5,29 @@
 #include "app/ProfileStore.h"
 #include "app/ProgramFolders.h"
 #include "app/gui/BatchListWidget.h"
+#include "app/gui/BundledProfiles.h"
+#include "app/gui/DesktopNotifier.h"
+#include "app/gui/DroppedFiles.h"
 #include "app/gui/GuiBatchDialogs.h"
 #include "app/gui/GuiPrompt.h"
 #include "app/gui/MessageBoxes.h"
 #include "app/gui/PreferencesDialog.h"
 #include "app/gui/ProfileManagerHook.h"
 #include "app/gui/QueueFile.h"
+#include "app/gui/QueueMonitor.h"
 #include "app/gui/ToolIcons.h"
 #include "encoder/CodecPlugins.h"
 
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QStatusBar>
 #include <QMenu>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <filesystem>
 #include <string>
 
 namespace moxel::gui {
@@ -88,8 +96,30 @@ MainWindow::MainWindow(QWidget* parent)
                                                  *m_prompt, m_folders.programFolder);
     m_queue = std::make_unique<QueueFile>(m_folders.configFolder + "/" + QueueFile::kFileName,
                                           *m_batch, *m_profiles);
+    std::error_code noIndex;
+    const bool newProfileFolder =
+        !std::filesystem::exists(m_folders.profilesFolder + "/index.txt", noIndex);
     m_profiles->loadAll(*m_prompt);
+    if (newProfileFolder)
+        addBundledProfiles(*m_profiles, bundledProfilesFolder(m_folders.programFolder));
     m_queue->load(*m_commands);
+
+    m_statusLabel = new QLabel;
+    statusBar()->addWidget(m_statusLabel, 1);
+    statusBar()->setSizeGripEnabled(true);
+    m_monitor = new QueueMonitor(*m_batch, *m_list, this);
+    m_notifier = new DesktopNotifier(this);
+    connect(m_monitor, &QueueMonitor::summaryChanged, m_statusLabel, &QLabel::setText);
+    connect(m_monitor, &QueueMonitor::queueFinished, this, [this](const QString& outcome) {
+        m_notifier->notify("Moxel: the queue has finished", outcome);
+    });
+    connect(m_list, &BatchListWidget::pathsDropped, this,
+            [this](const std::vector<std::string>& dropped) {
+                std::vector<std::string> paths = expandDroppedPaths(dropped);
+                if (!paths.empty() && !m_shutDown)
+                    addSources(paths);
+            });
+    m_monitor->update();
 
     m_timer.setInterval(kTimerMs);
     connect(&m_timer, &QTimer::timeout, this, &MainWindow::tick);
@@ -192,14 +222,27 @@ void MainWindow::runCommand(CommandId id)
     case C::Exit: close(); return;
     case C::About: showAbout(this); break;
     }
-    if (!m_shutDown)
+    if (!m_shutDown) {
         m_queue->saveIfChanged();
+        m_monitor->update();
+    }
     emit listChanged();
+}
+
+bool MainWindow::addSources(const std::vector<std::string>& paths)
+{
+    const bool added = m_commands->addSources(paths);
+    m_queue->saveIfChanged();
+    m_monitor->update();
+    emit listChanged();
+    return added;
 }
 
 void MainWindow::tick()
 {
     m_batch->scheduleNext();
+    m_queue->saveIfChanged();
+    m_monitor->update();
     emit listChanged();
 }
 
@@ -258,6 +301,15 @@ void MainWindow::resizeEvent(QResizeEvent* event)
     QMainWindow::resizeEvent(event);
     if (m_placementLive && isVisible())
         m_placement.recordSize(*this, *m_folders.settings);
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_placementLive && !event->spontaneous()) {
+        m_placement.recordMove(*this, *m_folders.settings);
+        m_placement.recordSize(*this, *m_folders.settings);
+    }
 }
 
 void MainWindow::changeEvent(QEvent* event)

@@ -17,6 +17,8 @@
 
 #include <array>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QLabel;
 class QToolButton;
@@ -31,9 +33,11 @@ struct ProgramFolders;
 namespace moxel::gui {
 
 class BatchListWidget;
+class DesktopNotifier;
 class GuiBatchDialogs;
 class GuiPrompt;
 class QueueFile;
+class QueueMonitor;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -44,12 +48,17 @@ class MainWindow : public QMainWindow {
     ~MainWindow() override;
 
     void runCommand(CommandId id);
+    // Add Source Files with these paths instead of the open-files dialog
+    // (files dropped on the list). False when Encoding Details was cancelled.
+    bool addSources(const std::vector<std::string>& paths);
 
     BatchListWidget* list() const { return m_list; }
     BatchList& batch() const { return *m_batch; }
     ProfileStore& profiles() const { return *m_profiles; }
     BatchCommands& commands() const { return *m_commands; }
     QueueFile& queueFile() const { return *m_queue; }
+    QueueMonitor& monitor() const { return *m_monitor; }
+    QLabel* statusLabel() const { return m_statusLabel; }
     const MainMenu& menu() const { return m_menu; }
     QToolButton* button(CommandId id) const;
     GuiPrompt& prompt() const { return *m_prompt; }
@@ -74,6 +83,7 @@ class MainWindow : public QMainWindow {
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void buildButtons(QWidget* row);
@@ -92,6 +102,9 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<GuiBatchDialogs> m_dialogs;
     std::unique_ptr<BatchCommands> m_commands;
     std::unique_ptr<QueueFile> m_queue;
+    QueueMonitor* m_monitor = nullptr;
+    DesktopNotifier* m_notifier = nullptr;
+    QLabel* m_statusLabel = nullptr;
     MainMenu m_menu;
     std::array<QToolButton*, 6> m_buttons{};
     QTimer m_timer;

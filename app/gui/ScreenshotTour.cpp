@@ -41,10 +41,8 @@ class Tour {
         showSelectionMenu();
         selectRows({0});
         grabModal("encoding-details", [this] {
-            std::vector<std::string> paths;
-            for (int i = 0; i < 2; ++i)
-                paths.push_back(m_window.batch().job(i).sourcePath);
-            m_window.commands().addSources(paths);
+            m_window.commands().addSources(
+                {"/home/user/Videos/holiday/beach-day-1.avi", "/home/user/Videos/holiday/beach-day-2.avi"});
         });
         selectRows({0, 1});
         grabModal("change-profile", [this] { m_window.runCommand(CommandId::ChangeProfile); });

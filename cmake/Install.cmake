@@ -1,0 +1,78 @@
+# Installing and packaging. The programs, the profile editor library and the
+# codec plug-ins find each other beside the program, so they all go into one
+# folder, <libdir>/moxel, with links to the programs in <bindir>. An
+# installed program cannot write there and keeps its settings, profiles and
+# queue under $XDG_CONFIG_HOME/moxel instead. The bundled profiles go to
+# <datadir>/moxel/profiles and are copied into a new profile folder on the
+# first start.
+include(GNUInstallDirs)
+
+set(MOXEL_INSTALL_PKGDIR ${CMAKE_INSTALL_LIBDIR}/moxel)
+set(MOXEL_INSTALL_PROFILEDIR ${CMAKE_INSTALL_DATADIR}/moxel/profiles)
+
+# Every target of kind type made in folder dir and the folders below it,
+# leaving out the tests and benchmarks.
+function(moxel_targets_of_type dir type out)
+  set(found)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target IN LISTS targets)
+    get_target_property(kind ${target} TYPE)
+    if(kind STREQUAL type)
+      list(APPEND found ${target})
+    endif()
+  endforeach()
+  get_property(children DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(child IN LISTS children)
+    if(NOT child MATCHES "^${PROJECT_SOURCE_DIR}/(tests|bench)(/|$)")
+      moxel_targets_of_type(${child} ${type} more)
+      list(APPEND found ${more})
+    endif()
+  endforeach()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+# Programs, with a relative link in <bindir> for each.
+file(RELATIVE_PATH _moxel_bin_to_pkg /p/${CMAKE_INSTALL_BINDIR} /p/${MOXEL_INSTALL_PKGDIR})
+foreach(program moxel moxel-cli kmfinfo)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${MOXEL_INSTALL_PKGDIR})
+    install(CODE "
+      set(_bindir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+      file(MAKE_DIRECTORY \"\${_bindir}\")
+      file(CREATE_LINK \"${_moxel_bin_to_pkg}/${program}\" \"\${_bindir}/${program}\" SYMBOLIC)
+      message(STATUS \"Installing link: \${_bindir}/${program}\")")
+  endif()
+endforeach()
+
+# The profile editor library and the codec plug-ins: the project's only
+# shared libraries and loadable modules.
+moxel_targets_of_type(${PROJECT_SOURCE_DIR} SHARED_LIBRARY _moxel_editor)
+moxel_targets_of_type(${PROJECT_SOURCE_DIR} MODULE_LIBRARY _moxel_plugins)
+foreach(library IN LISTS _moxel_editor _moxel_plugins)
+  install(TARGETS ${library} LIBRARY DESTINATION ${MOXEL_INSTALL_PKGDIR})
+endforeach()
+
+file(GLOB _moxel_bundled_profiles ${PROJECT_SOURCE_DIR}/profiles/samples/*.pf)
+install(FILES ${_moxel_bundled_profiles} DESTINATION ${MOXEL_INSTALL_PROFILEDIR})
+
+if(TARGET moxel)
+  install(FILES ${PROJECT_SOURCE_DIR}/app/gui/data/moxel.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${PROJECT_SOURCE_DIR}/app/gui/data/moxel.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/moxel)
+
+# cpack -G DEB in the build folder makes moxel_<version>_<arch>.deb.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME moxel)
+set(CPACK_PACKAGE_VENDOR "The Moxel developers")
+set(CPACK_PACKAGE_CONTACT "The Moxel developers <moxel@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Batch encoder for KMF streaming video")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION video)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+include(CPack)
