@@ -60,11 +60,15 @@ bool addPreset(ProfileStore& store, const ProfilePreset& preset)
         record.resizew = preset.resizeWidth;
         record.resizeh = preset.resizeHeight;
     }
+    record.sizefix = preset.sizefix;
+    record.outfruse = preset.outfruse;
+    record.lowpass = preset.lowpass;
     if (!record.save())
         return false;
     KmfConfig config(record.filePath);
     config.vidfmt = preset.video;
     config.audfmt = preset.audio;
+    config.hdrwrite = preset.hdrwrite;
     bool written = config.release();
     if (preset.needsAvPlugin) {
         av::AvCoderSettings settings;
@@ -91,10 +95,37 @@ bool addPreset(ProfileStore& store, const ProfilePreset& preset)
 const std::vector<ProfilePreset>& profilePresets()
 {
     static const std::vector<ProfilePreset> presets = {
-        {"Streaming 640x360", av::kFourCCVp8, av::kFourCCMp3, 640, 360, true, 800, 60, 5, 128},
-        {"High quality 1280x720", av::kFourCCH264, av::kFourCCAac, 1280, 720, true, 4000, 120, 2,
-         192},
-        {"Uncompressed", av::fourCC("RGB3"), av::fourCC("PCM "), 0, 0, false, 0, 0, 0, 0},
+        {.name = "Streaming: VP8 640x360 + MP3",
+         .video = av::kFourCCVp8,
+         .audio = av::kFourCCMp3,
+         .resizeWidth = 640,
+         .resizeHeight = 360,
+         .sizefix = 0,
+         .outfruse = 1,
+         .lowpass = 1,
+         .hdrwrite = 1,
+         .needsAvPlugin = true,
+         .videoBitrateKbps = 800,
+         .keyint = 60,
+         .speed = 5,
+         .audioBitrateKbps = 128},
+        {.name = "High quality: H.264 1280x720 + AAC",
+         .video = av::kFourCCH264,
+         .audio = av::kFourCCAac,
+         .resizeWidth = 1280,
+         .resizeHeight = 720,
+         .sizefix = 0,
+         .lowpass = 1,
+         .hdrwrite = 1,
+         .needsAvPlugin = true,
+         .videoBitrateKbps = 4000,
+         .keyint = 120,
+         .speed = 2,
+         .audioBitrateKbps = 192},
+        {.name = "Uncompressed: RGB + PCM",
+         .video = av::fourCC("RGB3"),
+         .audio = av::fourCC("PCM "),
+         .hdrwrite = 1},
     };
     return presets;
 }

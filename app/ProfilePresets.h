@@ -1,6 +1,8 @@
 // The ready-made profiles a fresh install offers beside "(Default)":
-// streaming at 640x360 (VP8 video, MP3 audio), high quality at 1280x720
-// (H.264, AAC) and uncompressed (RGB 24-bit, PCM). They are ordinary
+// streaming at 640x360 (VP8 video, MP3 audio; the same as the bundled
+// sample profile of that name, which an installed program then passes
+// over), high quality at 1280x720 (H.264, AAC) and uncompressed (RGB
+// 24-bit, PCM). They are ordinary
 // profiles, created the way the profile manager creates one, so the user can
 // edit, copy or delete them. The compressed ones need the av plug-in: they
 // are made only when kmf_coder_av.so loads from the store's plug-in folder
@@ -16,16 +18,21 @@ namespace moxel {
 class ProfileStore;
 
 struct ProfilePreset {
-    const char* name;
-    uint32_t video;  // FourCC
-    uint32_t audio;  // FourCC
-    int resizeWidth; // 0: keep the source size
-    int resizeHeight;
-    bool needsAvPlugin;
-    int videoBitrateKbps; // the plug-in's settings; unused without it
-    int keyint;
-    int speed;
-    int audioBitrateKbps;
+    const char* name = "";
+    uint32_t video = 0;  // FourCC
+    uint32_t audio = 0;  // FourCC
+    int resizeWidth = 0; // 0: keep the source size
+    int resizeHeight = 0;
+    int sizefix = 1;
+    int outfruse = 0; // 1: convert to 30 pictures a second
+    int lowpass = 0;
+    int hdrwrite = 0;
+    bool needsAvPlugin = false;
+    // The av plug-in's own settings; unused without it.
+    int videoBitrateKbps = 0;
+    int keyint = 0;
+    int speed = 0;
+    int audioBitrateKbps = 0;
 };
 
 // Every preset, in the order they are added.

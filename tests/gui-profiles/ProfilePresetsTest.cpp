@@ -18,6 +18,10 @@ namespace {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
+const char* const kStreaming = "Streaming: VP8 640x360 + MP3";
+const char* const kQuality = "High quality: H.264 1280x720 + AAC";
+const char* const kPlain = "Uncompressed: RGB + PCM";
+
 constexpr uint32_t kVp8 = 0x30385056;
 constexpr uint32_t kMp3 = 0x2033504d;
 constexpr uint32_t kH264 = 0x34363248;
@@ -75,32 +79,31 @@ class PresetsTest : public ::testing::Test {
 TEST_F(PresetsTest, AFreshStoreWithTheAvPlugInOffersEveryPreset)
 {
     ProfileStore& store = firstStart(MANAGER_PLUGIN_DIR);
-    ASSERT_EQ(names(),
-              (Names{"(Default)", "Streaming 640x360", "High quality 1280x720", "Uncompressed"}));
+    ASSERT_EQ(names(), (Names{"(Default)", kStreaming, kQuality, kPlain}));
     const EncodingProfile& streaming = *store.at(1);
-    EXPECT_EQ(streaming.filePath, m_folder + "/Streaming 640x360.pf");
+    EXPECT_EQ(streaming.filePath, m_folder + "/" + kStreaming + ".pf");
     EXPECT_EQ(streaming.doresize, 1);
     EXPECT_EQ(streaming.resizew, 640);
     EXPECT_EQ(streaming.resizeh, 360);
-    EXPECT_EQ(configOf("Streaming 640x360").vidfmt, kVp8);
-    EXPECT_EQ(configOf("Streaming 640x360").audfmt, kMp3);
+    EXPECT_EQ(configOf(kStreaming).vidfmt, kVp8);
+    EXPECT_EQ(configOf(kStreaming).audfmt, kMp3);
     EXPECT_EQ(store.at(2)->resizew, 1280);
     EXPECT_EQ(store.at(2)->resizeh, 720);
-    EXPECT_EQ(configOf("High quality 1280x720").vidfmt, kH264);
-    EXPECT_EQ(configOf("High quality 1280x720").audfmt, kAac);
-    const IniFile quality = IniFile::load(m_folder + "/High quality 1280x720.pf");
+    EXPECT_EQ(configOf(kQuality).vidfmt, kH264);
+    EXPECT_EQ(configOf(kQuality).audfmt, kAac);
+    const IniFile quality = IniFile::load(m_folder + "/" + kQuality + ".pf");
     EXPECT_EQ(quality.getInt("kmf_coder_av", "video_bitrate", 0), 4000);
     EXPECT_EQ(quality.getInt("kmf_coder_av", "audio_bitrate", 0), 192);
     EXPECT_EQ(store.at(3)->doresize, 0);
-    EXPECT_EQ(configOf("Uncompressed").vidfmt, kRgb3);
-    EXPECT_EQ(configOf("Uncompressed").audfmt, kPcm);
+    EXPECT_EQ(configOf(kPlain).vidfmt, kRgb3);
+    EXPECT_EQ(configOf(kPlain).audfmt, kPcm);
     EXPECT_EQ(m_prompt.messages, 0);
 
     // They are listed: the next start loads them like any profile and adds
     // nothing.
     SettingsFile written(m_folder + "/index.txt");
     EXPECT_EQ(written.getInt("num_profiles", 0), 4);
-    EXPECT_EQ(written.getString("profile3", ""), "Uncompressed.pf");
+    EXPECT_EQ(written.getString("profile3", ""), std::string(kPlain) + ".pf");
     m_store.reset();
     m_index.reset();
     firstStart(MANAGER_PLUGIN_DIR);
@@ -113,17 +116,38 @@ TEST_F(PresetsTest, WithoutThePlugInOnlyTheUncompressedPresetIsMade)
 {
     const TempDir noPlugins;
     firstStart(noPlugins.path().string());
-    EXPECT_EQ(names(), (Names{"(Default)", "Uncompressed"}));
-    EXPECT_FALSE(fs::exists(m_folder + "/Streaming 640x360.pf"));
+    EXPECT_EQ(names(), (Names{"(Default)", kPlain}));
+    EXPECT_FALSE(fs::exists(m_folder + "/" + kStreaming + ".pf"));
 }
 
 TEST_F(PresetsTest, AFileOfAPresetsNameIsLeftAlone)
 {
-    test::writeFileText(m_folder + "/Uncompressed.pf", "mine");
+    test::writeFileText(m_folder + "/" + kPlain + ".pf", "mine");
     const TempDir noPlugins;
     firstStart(noPlugins.path().string());
     EXPECT_EQ(names(), (Names{"(Default)"}));
-    EXPECT_EQ(test::readFileText(m_folder + "/Uncompressed.pf"), "mine");
+    EXPECT_EQ(test::readFileText(m_folder + "/" + kPlain + ".pf"), "mine");
+}
+
+TEST_F(PresetsTest, TheStreamingPresetIsTheBundledSampleProfile)
+{
+    // An installed program copies the sample after making the presets; as
+    // they are the same profile, the copy is passed over.
+    firstStart(MANAGER_PLUGIN_DIR);
+    const IniFile sample = IniFile::load(MANAGER_SAMPLES_DIR "/streaming-vp8-640x360.pf");
+    const IniFile preset = IniFile::load(m_folder + "/" + kStreaming + ".pf");
+    for (const char* key :
+         {"friendly_name", "out_srate", "out_channels", "sizefix", "deinterlace", "filteringresize",
+          "doresize", "resizew", "resizeh", "outfruse", "lowpass", "audioscale", "outfror"})
+        EXPECT_EQ(preset.getString("kmfencpp", key, "?"), sample.getString("kmfencpp", key, "!"))
+            << key;
+    for (const char* key : {"audfmt", "vidfmt", "minsync", "maxsync", "hdrwrite", "hdrtoc"})
+        EXPECT_EQ(preset.getString("kmfconfig", key, "?"), sample.getString("kmfconfig", key, "!"))
+            << key;
+    for (const char* key : {"video_bitrate", "keyint", "speed", "audio_bitrate"})
+        EXPECT_EQ(preset.getString("kmf_coder_av", key, "?"),
+                  sample.getString("kmf_coder_av", key, "!"))
+            << key;
 }
 
 } // namespace moxel::test
