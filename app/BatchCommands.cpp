@@ -69,7 +69,8 @@ bool BatchCommands::refuseLongPath(const std::string& path)
 
 int BatchCommands::lastProfilePosition() const
 {
-    return m_profiles.findIgnoringCase(m_settings.getString("last_profile", ProfileStore::kDefaultName));
+    return m_profiles.findIgnoringCase(
+        m_settings.getString("last_profile", ProfileStore::kDefaultName));
 }
 
 void BatchCommands::addSourceFiles()
@@ -123,9 +124,9 @@ bool BatchCommands::addSources(const std::vector<std::string>& paths)
         destinations.clear();
         bool fits = true;
         for (int i = first; i < first + added && fits; ++i) {
-            destinations.push_back(
-                folder + expandTemplate(details.fileNameTemplate,
-                                        fileNamePart(m_list.job(i).destPath), pattern));
+            destinations.push_back(folder + expandTemplate(details.fileNameTemplate,
+                                                           fileNamePart(m_list.job(i).destPath),
+                                                           pattern));
             fits = !refuseLongPath(destinations.back());
         }
         if (fits)
@@ -270,9 +271,8 @@ void BatchCommands::saveBatch()
     if (m_list.count() == 0)
         return;
     const std::string folder = m_settings.getString("batch_load_dir", homeFolder());
-    std::optional<std::string> path =
-        m_dialogs.chooseSaveFile("Save Batch", folder, withTrailingSlash(folder) + kBatchFileName,
-                                 batchFilters(), "txt");
+    std::optional<std::string> path = m_dialogs.chooseSaveFile(
+        "Save Batch", folder, withTrailingSlash(folder) + kBatchFileName, batchFilters(), "txt");
     if (path)
         writeBatchFile(*path, false);
 }
@@ -285,9 +285,9 @@ void BatchCommands::exportSelected()
         return;
     }
     const std::string folder = m_settings.getString("batch_load_dir", homeFolder());
-    std::optional<std::string> path = m_dialogs.chooseSaveFile(
-        "Export Selected", folder, withTrailingSlash(folder) + kBatchFileName, batchFilters(),
-        "txt");
+    std::optional<std::string> path =
+        m_dialogs.chooseSaveFile("Export Selected", folder,
+                                 withTrailingSlash(folder) + kBatchFileName, batchFilters(), "txt");
     if (path)
         writeBatchFile(*path, true);
 }

@@ -19,7 +19,8 @@ bool fitsLine(const std::string& field)
 
 } // namespace
 
-std::string formatBatchFile(const std::vector<BatchFileEntry>& entries, std::vector<size_t>* skipped)
+std::string formatBatchFile(const std::vector<BatchFileEntry>& entries,
+                            std::vector<size_t>* skipped)
 {
     std::string bytes;
     for (size_t i = 0; i < entries.size(); ++i) {
@@ -71,7 +72,8 @@ ParsedBatchFile parseBatchFile(std::string_view bytes)
         size_t tab2 = tab1 == std::string_view::npos ? tab1 : line.find('\t', tab1 + 1);
         if (tab2 == std::string_view::npos || line.find('\t', tab2 + 1) != std::string_view::npos) {
             parsed.problems.push_back(
-                {lineNumber, "not a batch line (source, destination and profile separated by tabs)"});
+                {lineNumber,
+                 "not a batch line (source, destination and profile separated by tabs)"});
             continue;
         }
         BatchFileEntry e{std::string(line.substr(0, tab1)),
@@ -93,8 +95,7 @@ ParsedBatchFile parseBatchFile(std::string_view bytes)
     return parsed;
 }
 
-AppendedBatch appendBatchJobs(BatchList& list, const ProfileStore& profiles,
-                              std::string_view bytes)
+AppendedBatch appendBatchJobs(BatchList& list, const ProfileStore& profiles, std::string_view bytes)
 {
     ParsedBatchFile parsed = parseBatchFile(bytes);
     AppendedBatch result;
@@ -103,8 +104,8 @@ AppendedBatch appendBatchJobs(BatchList& list, const ProfileStore& profiles,
     for (const BatchFileEntry& entry : parsed.entries) {
         const int profile = profiles.findExact(entry.profileName);
         if (profile < 0)
-            result.problems.push_back(
-                {entry.line, "the profile \"" + entry.profileName + "\" is not in the profile list"});
+            result.problems.push_back({entry.line, "the profile \"" + entry.profileName +
+                                                       "\" is not in the profile list"});
         else
             accepted.emplace_back(&entry, profile);
     }
@@ -115,8 +116,9 @@ AppendedBatch appendBatchJobs(BatchList& list, const ProfileStore& profiles,
         job.destPath = entry->destPath;
         job.profileIndex = profile;
     }
-    std::stable_sort(result.problems.begin(), result.problems.end(),
-                     [](const BatchFileProblem& a, const BatchFileProblem& b) { return a.line < b.line; });
+    std::stable_sort(
+        result.problems.begin(), result.problems.end(),
+        [](const BatchFileProblem& a, const BatchFileProblem& b) { return a.line < b.line; });
     result.added = int(accepted.size());
     return result;
 }

@@ -60,6 +60,7 @@ AppendedBatch appendBatchJobs(BatchList& list, const ProfileStore& profiles,
 
 // The message for problems, one "file:line: reason" line each (at most 20,
 // then a count of the rest).
-std::string describeProblems(const std::string& path, const std::vector<BatchFileProblem>& problems);
+std::string describeProblems(const std::string& path,
+                             const std::vector<BatchFileProblem>& problems);
 
 } // namespace moxel

@@ -44,6 +44,10 @@ struct JobWorkerBlock {
     std::string destCopy;   // destPath at the job start
     std::atomic<int32_t> audioBytesPerSecond{0}; // rate x channels x 2, set by the worker
     Prompt* prompt = nullptr; // where the worker's message boxes go; not owned
+    // For progress displays, written by the worker only: the frames built so
+    // far and the source's length in ms once it is open (0 while unknown).
+    std::atomic<uint32_t> framesProduced{0};
+    std::atomic<int32_t> durationMs{0};
 };
 
 struct BatchJob {

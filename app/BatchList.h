@@ -31,6 +31,9 @@ class Prompt;
 // startJob; tests pass their own.
 using JobStarter = std::function<void(BatchRunState& run, BatchJob& job,
                                       const std::string& profilePath, Prompt& prompt)>;
+// The conversion driver's job start, picked out of its overloads.
+inline constexpr void (*kDriverJobStart)(BatchRunState&, BatchJob&, const std::string&,
+                                         Prompt&) = &startJob;
 
 // "%dh:%02d:%02d" with hours, else "%02d:%02d": the media time of progress.
 std::string formatElapsed(int32_t progress, int32_t audioBytesPerSecond);
@@ -45,7 +48,7 @@ class BatchList {
     // The profile store names each job's profile and gives the path startJob
     // receives; prompt goes to startJob and must outlive every worker.
     // The default starter needs the conversion driver (moxel_driver).
-    BatchList(const ProfileStore& profiles, Prompt& prompt, JobStarter starter = &startJob);
+    BatchList(const ProfileStore& profiles, Prompt& prompt, JobStarter starter = kDriverJobStart);
     // Records whose job may still have a worker are not destroyed (the
     // worker holds pointers into them); they are kept until the process ends.
     ~BatchList();

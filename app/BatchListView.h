@@ -10,11 +10,11 @@
 namespace moxel {
 
 enum class BatchColumn : int {
-    Source = 0, // "Source": sourcePath
-    Dest = 1,   // "Dest": destPath
+    Source = 0,  // "Source": sourcePath
+    Dest = 1,    // "Dest": destPath
     Profile = 2, // "Profile": the friendly_name of profileIndex
-    Status = 3, // "Status": the status text
-    Meta = 4,   // "Meta": left empty
+    Status = 3,  // "Status": the status text
+    Meta = 4,    // "Meta": left empty
 };
 
 inline constexpr int kBatchColumnCount = 5;

@@ -30,7 +30,8 @@ bool offers(const std::vector<CodecType>& types, int pluginIndex, uint32_t forma
 DefaultFormats chooseDefaultFormats(const std::string& pluginFolder)
 {
     DefaultFormats formats{fourCC("RGB3"), fourCC("PCM ")};
-    if (pluginFolder.empty())
+    std::error_code ec;
+    if (pluginFolder.empty() || !std::filesystem::is_directory(pluginFolder, ec))
         return formats;
     CodecPluginSet set;
     set.load(pluginFolder);

@@ -69,7 +69,8 @@ std::string initialPattern(const std::vector<std::string>& destinations)
             common = common.substr(0, commonPrefixLength(common, fileNamePart(dest)));
         prefix = common;
     }
-    if (prefix.size() >= 4 && equalsIgnoringCase(std::string_view(prefix).substr(prefix.size() - 4), ".kmf"))
+    if (prefix.size() >= 4 &&
+        equalsIgnoringCase(std::string_view(prefix).substr(prefix.size() - 4), ".kmf"))
         return prefix;
     return prefix + "*.kmf";
 }

@@ -242,8 +242,8 @@ void ProfileStore::loadAll(Prompt& prompt)
         }
         if (failures > 0) {
             char text[96];
-            std::snprintf(text, sizeof text, "%d out of %d profiles could not be loaded",
-                          failures, listed);
+            std::snprintf(text, sizeof text, "%d out of %d profiles could not be loaded", failures,
+                          listed);
             prompt.showMessage("ERROR", text);
             resize(m_count);
         }

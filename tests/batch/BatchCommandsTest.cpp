@@ -187,8 +187,7 @@ TEST(ChangeOutputPath, StartsInTheSharedFolderOrThePreviousOne)
     f.commands.changeOutputPath();
     EXPECT_EQ(f.dialogs.initialFolders.back(), "/m"); // same folder, letter case aside
     EXPECT_EQ(f.dialogs.titles.back(), "Please select the new output path:");
-    EXPECT_EQ(f.destinations(),
-              (std::vector<std::string>{"/new/a.kmf", "/new/b.kmf", "/n/c.kmf"}));
+    EXPECT_EQ(f.destinations(), (std::vector<std::string>{"/new/a.kmf", "/new/b.kmf", "/n/c.kmf"}));
     EXPECT_EQ(f.settings.getString("last_output_dir", ""), "/new/");
 
     f.view.select({1, 2});

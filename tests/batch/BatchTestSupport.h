@@ -98,7 +98,7 @@ class ScriptedDialogs : public BatchDialogs {
     std::deque<int> profiles;
     std::deque<std::string> fileNames;
 
-    std::vector<std::string> titles;        // of every dialog shown, in order
+    std::vector<std::string> titles;         // of every dialog shown, in order
     std::vector<std::string> initialFolders; // of the file and folder dialogs
     std::vector<std::string> proposedPaths;
     std::vector<EncodingDetails> detailsShown;

@@ -1,0 +1,70 @@
+#include "tools/moxel-cli/BatchRun.h"
+
+#include "app/BatchFile.h"
+#include "app/BatchList.h"
+#include "app/ProfileStore.h"
+#include "tools/moxel-cli/CliOptions.h"
+#include "tools/moxel-cli/CliRunner.h"
+#include "tools/moxel-cli/Console.h"
+
+#include <fstream>
+#include <iterator>
+#include <ostream>
+
+namespace moxel::cli {
+
+int listProfiles(const ProfileStore& profiles, std::ostream& out)
+{
+    for (int i = 0; i < profiles.count(); ++i)
+        out << i << '\t' << profiles.displayName(i) << '\n';
+    return out ? kExitAllComplete : kExitSomeFailed;
+}
+
+int runBatchFile(const std::string& path, const ProfileStore& profiles, CliRunner& runner,
+                 Prompt& prompt, Console& console)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(std::istreambuf_iterator<char>(in), {});
+    if (!in && !in.eof()) {
+        console.message("moxel-cli: cannot read the batch file " + path);
+        return kExitUsage;
+    }
+
+    int total = 0;
+    int started = 0;
+    // The runner starts the job and waits for its worker, so the scheduler
+    // moves on to the next queued job within the same tick.
+    JobStarter starter = [&](BatchRunState& run, BatchJob& job, const std::string& profilePath,
+                             Prompt&) {
+        if (runner.interrupted()) {
+            job.setStatus(JobStatus::Skipped);
+            run.overwriteMode = 0; // the scheduler puts the rest back to idle
+            return;
+        }
+        runner.runState().overwriteMode = run.overwriteMode;
+        runner.runJob(job, profilePath, ++started, total);
+        run.overwriteMode = runner.runState().overwriteMode;
+        run.promptText = runner.runState().promptText;
+    };
+    BatchList list(profiles, prompt, starter);
+    const AppendedBatch appended = appendBatchJobs(list, profiles, bytes);
+    if (!appended.problems.empty())
+        console.message("moxel-cli: lines skipped:\n" + describeProblems(path, appended.problems));
+    total = appended.added;
+
+    list.encodeJobs(true);
+    for (int before = -1; before != started && !list.isFinished();) {
+        before = started;
+        list.scheduleNext();
+    }
+    runner.finish();
+
+    int complete = 0;
+    for (int i = 0; i < list.count(); ++i)
+        complete += list.job(i).statusValue() == JobStatus::Complete ? 1 : 0;
+    if (started < total)
+        console.message("moxel-cli: " + std::to_string(total - started) + " job(s) not started");
+    return appended.problems.empty() && complete == total ? kExitAllComplete : kExitSomeFailed;
+}
+
+} // namespace moxel::cli

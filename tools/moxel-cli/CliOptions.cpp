@@ -1,0 +1,112 @@
+#include "tools/moxel-cli/CliOptions.h"
+
+#include <CLI/CLI.hpp>
+
+#include <ostream>
+
+namespace moxel::cli {
+
+namespace {
+
+const char* const kDescription = "Converts media files to KMF, one after another, with the same "
+                                 "engine as the desktop program.";
+
+const char* const kFooter =
+    "Each SOURCE becomes SOURCE with its extension replaced by .kmf, unless -o names the\n"
+    "destination of a single source: a file, or a stream destination\n"
+    "(qz:HOST:PORT:HEADERFILE[+COPYFILE] or brox:...).\n"
+    "\n"
+    "While a job runs, one line on standard error shows its status, frames per second and,\n"
+    "when the source's length is known, percent done and the time left. Messages that the\n"
+    "desktop program shows in boxes are printed with their titles. Questions are answered by\n"
+    "--mkdir and --overwrite; without them the answer is no and the job is skipped.\n"
+    "Ctrl-C aborts the running job (its file is finished) and starts no further job.\n"
+    "\n"
+    "--progress writes blocks of key=value lines for programs that drive moxel-cli:\n"
+    "job, source, frame, fps, out_time_us, out_time (HH:MM:SS.micro), percent (N/A when\n"
+    "the length is unknown), status (initializing, encoding, complete, error, aborted,\n"
+    "skipped), and progress=continue, or progress=end after the last block. With\n"
+    "--progress - the blocks have standard output to themselves: the decoders' diagnostic\n"
+    "lines then go to standard error.\n"
+    "\n"
+    "--batch runs a file written by the desktop program's Save Batch: one job per line,\n"
+    "source, destination and profile name separated by tabs. The profiles are those of\n"
+    "the profile store (--list-profiles); lines that cannot be used are reported with\n"
+    "their line numbers and skipped.\n"
+    "\n"
+    "Exit status: 0 when every job completes, 1 when any does not, 2 for bad usage.";
+
+} // namespace
+
+int parseCliOptions(int argc, const char* const* argv, CliOptions& options, std::ostream& out,
+                    std::ostream& err)
+{
+    CLI::App app(kDescription, "moxel-cli");
+    app.footer(kFooter);
+    app.option_defaults()->always_capture_default(false);
+    app.add_option("--profile,-p", options.profile,
+                   "The encoding profile: a .pf file (default: the bundled sample profile)")
+        ->type_name("P");
+    app.add_option("-o,--output", options.output,
+                   "Destination of the one SOURCE: a .kmf file or a stream destination")
+        ->type_name("DEST");
+    app.add_flag("--overwrite", options.overwrite, "Overwrite destination files that exist");
+    app.add_flag("--mkdir", options.mkdir, "Create missing output folders");
+    app.add_option("--progress", options.progress,
+                   "Write progress blocks to FILE ('-' for standard output)")
+        ->type_name("FILE");
+    app.add_option("--batch", options.batch,
+                   "Run a saved batch file (source, destination and profile name per line) "
+                   "with the profiles of the profile store")
+        ->type_name("FILE");
+    app.add_flag("--list-profiles", options.listProfiles,
+                 "List the profile store: position and name of each profile");
+    app.add_option("SOURCE", options.sources, "Media files to convert");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        return kExitAllComplete;
+    } catch (const CLI::ParseError& e) {
+        err << "moxel-cli: " << e.what() << "\n"
+            << "Run with --help for more information.\n";
+        return kExitUsage;
+    }
+    const bool storeRun = !options.batch.empty() || options.listProfiles;
+    if (storeRun &&
+        (!options.sources.empty() || !options.output.empty() || !options.profile.empty() ||
+         (!options.batch.empty() && options.listProfiles))) {
+        err << "moxel-cli: --batch and --list-profiles take no sources, -o or --profile, and "
+               "not each other\n";
+        return kExitUsage;
+    }
+    if (!storeRun && options.sources.empty()) {
+        err << "moxel-cli: SOURCE is required\n"
+            << "Run with --help for more information.\n";
+        return kExitUsage;
+    }
+    if (!options.output.empty() && options.sources.size() != 1) {
+        err << "moxel-cli: -o names the destination of a single source; " << options.sources.size()
+            << " were given\n";
+        return kExitUsage;
+    }
+    for (const std::string& source : options.sources)
+        if (source.empty()) {
+            err << "moxel-cli: a source name is empty\n";
+            return kExitUsage;
+        }
+    return -1;
+}
+
+std::string defaultDestination(const std::string& source)
+{
+    const size_t slash = source.find_last_of('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const size_t dot = source.find_last_of('.');
+    if (dot == std::string::npos || dot < nameStart)
+        return source + ".kmf";
+    return source.substr(0, dot) + ".kmf";
+}
+
+} // namespace moxel::cli

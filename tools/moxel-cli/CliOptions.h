@@ -1,0 +1,35 @@
+// The command line of moxel-cli: parsed with CLI11 into plain values.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace moxel::cli {
+
+inline constexpr int kExitAllComplete = 0;
+inline constexpr int kExitSomeFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+struct CliOptions {
+    std::string profile;       // --profile: a .pf file; empty for the bundled default
+    std::string output;        // -o: the one source's destination (file or stream)
+    bool overwrite = false;    // --overwrite: answer "File Exists" with Yes
+    bool mkdir = false;        // --mkdir: answer "Create new folder?" with Yes
+    std::string progress;      // --progress: key=value blocks to this file, "-" for stdout
+    std::string batch;         // --batch: a saved batch file to run
+    bool listProfiles = false; // --list-profiles: print the profile store
+    std::vector<std::string> sources;
+};
+
+// Parses argv. Returns -1 when the program should go on with options set;
+// otherwise the exit status (0 after --help, kExitUsage after a usage
+// error), with the help or the error written to out or err.
+int parseCliOptions(int argc, const char* const* argv, CliOptions& options, std::ostream& out,
+                    std::ostream& err);
+
+// The default destination: the source path with the extension of its file
+// name replaced by ".kmf" (".kmf" appended when the name has none).
+std::string defaultDestination(const std::string& source);
+
+} // namespace moxel::cli

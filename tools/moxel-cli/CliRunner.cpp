@@ -1,0 +1,125 @@
+#include "tools/moxel-cli/CliRunner.h"
+
+#include "pipeline/ConversionDriver.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace moxel::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::string fileName(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+CliRunner::CliRunner(Console& console, Prompt& prompt, ProgressWriter& progress,
+                     const std::atomic<bool>& interrupt)
+    : m_console(console), m_prompt(prompt), m_progress(progress), m_interrupt(interrupt)
+{
+}
+
+std::string CliRunner::statusLine(const JobProgress& p, int index, int total,
+                                  const std::string& source) const
+{
+    std::string line = total > 1 ? "[" + std::to_string(index) + "/" + std::to_string(total) + "] "
+                                 : std::string();
+    line += fileName(source) + ": " + statusText(p);
+    if (p.status == JobStatus::Encoding || p.status == JobStatus::Paused) {
+        char text[96];
+        std::snprintf(text, sizeof text, "  %.1f fps", p.fps);
+        line += text;
+        if (p.percent >= 0) {
+            std::snprintf(text, sizeof text, "  %3.0f%%", p.percent);
+            line += text;
+            if (p.secondsLeft >= 0)
+                line += "  " + elapsedText(p.secondsLeft) + " left";
+        }
+    }
+    return line;
+}
+
+JobStatus CliRunner::runJob(BatchJob& job, const std::string& profilePath, int index, int total)
+{
+    const Clock::time_point start = Clock::now();
+    startJob(m_run, job, profilePath, m_prompt);
+
+    Clock::time_point lastBlock = start;
+    Clock::time_point lastLine = start - std::chrono::hours(1);
+    const auto lineEvery = std::chrono::milliseconds(
+        m_console.isTerminal() ? kStatusEveryMs : kStatusEveryMsNoTerminal);
+    bool abortSent = false;
+    std::string shown;
+    while (job.workerBlock.workerDone.load(std::memory_order_acquire) == 0) {
+        if (!abortSent && m_interrupt.load()) {
+            job.workerBlock.abortRequested.store(1, std::memory_order_release);
+            abortSent = true;
+        }
+        const JobProgress p = readProgress(job, secondsSince(start));
+        const std::string line = statusLine(p, index, total, job.sourcePath);
+        if (line != shown && Clock::now() - lastLine >= lineEvery) {
+            m_console.status(line);
+            shown = line;
+            lastLine = Clock::now();
+        }
+        if (Clock::now() - lastBlock >= std::chrono::milliseconds(kProgressEveryMs)) {
+            m_progress.update(index, job.sourcePath, p);
+            lastBlock = Clock::now();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    }
+
+    const JobProgress p = readProgress(job, secondsSince(start));
+    std::string line = statusLine(p, index, total, job.sourcePath);
+    if (p.status == JobStatus::Complete) {
+        char text[96];
+        std::snprintf(text, sizeof text, "  %u frames in %.1f s", p.frames, secondsSince(start));
+        line += text;
+    }
+    if (!job.destPath.empty())
+        line += "  -> " + job.destPath;
+    m_console.finishStatus(line);
+    m_progress.jobEnded(index, job.sourcePath, p);
+    return p.status;
+}
+
+int CliRunner::run(const std::vector<CliJob>& jobs)
+{
+    bool allComplete = true;
+    const int total = int(jobs.size());
+    for (int i = 0; i < total; ++i) {
+        if (m_interrupt.load()) {
+            allComplete = false;
+            m_console.message("moxel-cli: interrupted; " + std::to_string(total - i) +
+                              " job(s) not started");
+            break;
+        }
+        // A record per job: it must stay put until its worker has finished,
+        // which runJob waits for.
+        BatchJob job;
+        job.reset();
+        job.sourcePath = jobs[size_t(i)].source;
+        job.destPath = jobs[size_t(i)].destination;
+        const JobStatus status = runJob(job, jobs[size_t(i)].profilePath, i + 1, total);
+        if (status != JobStatus::Complete)
+            allComplete = false;
+        if (m_run.overwriteMode == 0)
+            break; // "Cancel job" ends the run
+    }
+    m_progress.finish();
+    return allComplete ? 0 : 1;
+}
+
+} // namespace moxel::cli

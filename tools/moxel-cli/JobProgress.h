@@ -1,0 +1,39 @@
+// What moxel-cli shows of a running job, read from the job record the
+// worker writes: media time converted, frames, speed, percent done and the
+// time left, and the status texts of the batch list's Status column.
+#pragma once
+
+#include "app/BatchJob.h"
+
+#include <string>
+
+namespace moxel::cli {
+
+struct JobProgress {
+    JobStatus status = JobStatus::Idle;
+    bool aborting = false;      // abort asked for, worker not finished
+    double mediaSeconds = 0;    // converted so far
+    uint32_t frames = 0;        // frames built so far
+    double fps = 0;             // frames per second of wall time
+    double durationSeconds = 0; // of the source, 0 while unknown
+    double percent = -1;        // -1 while the duration is unknown
+    double secondsLeft = -1;    // -1 while it cannot be estimated
+};
+
+// The media time a progress value counts: 1/20000 s units when positive,
+// bytes / 9 of PCM at audioBytesPerSecond when negative.
+double progressSeconds(int32_t progress, int32_t audioBytesPerSecond);
+
+// "%02d:%02d", or "%dh:%02d:%02d" from one hour on (seconds truncated).
+std::string elapsedText(double seconds);
+
+// The Status column text: "initializing", "encoding [00:05]", "aborting", ...
+std::string statusText(const JobProgress& progress);
+// One word for programs: initializing, encoding, paused, complete, error,
+// aborted, skipped (idle, queued before a job starts).
+const char* statusWord(JobStatus status);
+
+// A snapshot of job; wallSeconds is the time since the job was started.
+JobProgress readProgress(const BatchJob& job, double wallSeconds);
+
+} // namespace moxel::cli

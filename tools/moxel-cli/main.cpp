@@ -1,0 +1,120 @@
+// moxel-cli: the headless twin of the desktop program; see --help.
+#include "app/ProfileStore.h"
+#include "app/ProgramFolders.h"
+#include "encoder/CodecPlugins.h"
+#include "pipeline/ConversionDriver.h"
+#include "pipeline/VideoTables.h"
+#include "tools/moxel-cli/BatchRun.h"
+#include "tools/moxel-cli/CliOptions.h"
+#include "tools/moxel-cli/CliRunner.h"
+#include "tools/moxel-cli/ProfileChoice.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void onInterrupt(int)
+{
+    g_interrupted.store(true);
+}
+
+// The first Ctrl-C aborts the running job; a second one ends the program.
+void catchInterrupt()
+{
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    // A reader of --progress - that goes away must not end the program in
+    // the middle of a file; the writes then just fail.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace moxel;
+    using namespace moxel::cli;
+
+    CliOptions options;
+    const int parsed = parseCliOptions(argc, argv, options, std::cout, std::cerr);
+    if (parsed >= 0)
+        return parsed;
+
+    std::string error;
+    if (!initialiseSettings(&error)) {
+        std::cerr << "moxel-cli: " << error << "\n";
+        return kExitSomeFailed;
+    }
+    if (options.listProfiles) {
+        Console console;
+        CliPrompt prompt(console, false, false);
+        ProfileStore store;
+        store.loadAll(prompt);
+        const int status = listProfiles(store, std::cout);
+        releaseSettings();
+        return status;
+    }
+    std::string profile; // a batch file names the profiles of its jobs
+    if (options.batch.empty()) {
+        profile = chooseProfile(options.profile, programFolders().programFolder, error);
+        if (profile.empty()) {
+            std::cerr << "moxel-cli: " << error << "\n";
+            releaseSettings();
+            return kExitUsage;
+        }
+    }
+
+    ProgressWriter progress;
+    if (options.progress == "-") {
+        // Standard output carries the blocks alone: the decoders' diagnostic
+        // lines, which go to standard output, are sent to standard error.
+        std::fflush(stdout);
+        const int blocks = dup(STDOUT_FILENO);
+        std::FILE* stream = blocks >= 0 ? fdopen(blocks, "w") : nullptr;
+        if (stream && dup2(STDERR_FILENO, STDOUT_FILENO) >= 0)
+            progress.adopt(stream);
+        else
+            progress.open("-");
+    } else if (!options.progress.empty() && !progress.open(options.progress)) {
+        std::cerr << "moxel-cli: cannot write the progress file " << options.progress << "\n";
+        releaseSettings();
+        return kExitUsage;
+    }
+
+    initVideoTables();
+    setOpenFailurePauseMs(0); // nobody has to read a box before the next job
+    catchInterrupt();
+
+    std::vector<CliJob> jobs;
+    for (const std::string& source : options.sources)
+        jobs.push_back({source,
+                        options.output.empty() ? defaultDestination(source) : options.output,
+                        profile});
+
+    Console console;
+    CliPrompt prompt(console, options.overwrite, options.mkdir);
+    CliRunner runner(console, prompt, progress, g_interrupted);
+    int status = 0;
+    if (!options.batch.empty()) {
+        ProfileStore store;
+        store.loadAll(prompt);
+        status = runBatchFile(options.batch, store, runner, prompt, console);
+    } else {
+        status = runner.run(jobs);
+    }
+
+    unloadCodecPlugins();
+    releaseSettings();
+    return status;
+}
