@@ -22,6 +22,7 @@ namespace moxel {
 namespace {
 
 constexpr int kMetaMaxChars = 32766;
+constexpr int kNumberWidth = 80;
 
 QLabel* labelFor(const QString& text, QWidget* buddy, QWidget* parent)
 {
@@ -77,24 +78,28 @@ QWidget* EncoderConfigDialog::buildOptionsGroup()
     m_header = new QCheckBox(QStringLiteral("File header"), group);
     m_header->setObjectName(QStringLiteral("fileHeader"));
     m_tocSize = makeDigitsField(group, QStringLiteral("tocSize"));
+    for (QLineEdit* number : {m_sendAhead, m_minSync, m_maxSync, m_tocSize})
+        number->setFixedWidth(kNumberWidth);
     m_meta = new QLineEdit(group);
     m_meta->setObjectName(QStringLiteral("metadata"));
     m_meta->setMaxLength(kMetaMaxChars);
 
     auto* grid = new QGridLayout(group);
     grid->addWidget(labelFor(QStringLiteral("Audio send-ahead (ms):"), m_sendAhead, group), 0, 0);
-    grid->addWidget(m_sendAhead, 0, 1);
+    grid->addWidget(m_sendAhead, 0, 1, Qt::AlignLeft);
     grid->addWidget(labelFor(QStringLiteral("Min/max sync frame interval:"), m_minSync, group), 1,
                     0);
     auto* sync = new QHBoxLayout;
     sync->addWidget(m_minSync);
     sync->addWidget(new QLabel(QStringLiteral("/"), group));
     sync->addWidget(m_maxSync);
+    sync->addStretch(1);
     grid->addLayout(sync, 1, 1);
     grid->addWidget(m_header, 0, 2);
     auto* toc = new QHBoxLayout;
     toc->addWidget(labelFor(QStringLiteral("TOC size (0=none):"), m_tocSize, group));
     toc->addWidget(m_tocSize);
+    toc->addStretch(1);
     grid->addLayout(toc, 1, 2);
     grid->addWidget(labelFor(QStringLiteral("Metadata:"), m_meta, group), 2, 0);
     grid->addWidget(m_meta, 2, 1, 1, 2);
@@ -159,6 +164,8 @@ void EncoderConfigDialog::showValues()
 
 void EncoderConfigDialog::listNotified(bool video)
 {
+    if (m_closing)
+        return; // the panels are gone for good
     FormatListBox* list = video ? m_videoList : m_audioList;
     uint32_t& format = video ? m_config.vidfmt : m_config.audfmt;
     if (std::optional<uint32_t> selected = list->selectedFormat())

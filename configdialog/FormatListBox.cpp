@@ -29,10 +29,20 @@ std::optional<uint32_t> FormatListBox::selectedFormat() const
     return uint32_t(currentData().toUInt());
 }
 
+void FormatListBox::showPopup()
+{
+    m_popupOpen = true;
+    QComboBox::showPopup();
+}
+
 void FormatListBox::hidePopup()
 {
     QComboBox::hidePopup();
-    notify();
+    // Qt also calls this when the list itself is hidden, with no list open.
+    if (m_popupOpen) {
+        m_popupOpen = false;
+        notify();
+    }
 }
 
 void FormatListBox::notify()

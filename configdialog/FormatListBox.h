@@ -26,12 +26,14 @@ class FormatListBox : public QComboBox {
 
     void setNotifyHandler(std::function<void()> handler) { m_notify = std::move(handler); }
 
+    void showPopup() override;
     void hidePopup() override;
 
   private:
     void notify();
 
     std::function<void()> m_notify;
+    bool m_popupOpen = false;
 };
 
 } // namespace moxel

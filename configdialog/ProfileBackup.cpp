@@ -61,7 +61,14 @@ bool ProfileBackup::restore() const
     }
     // The backup file holds these same bytes; memory serves also when it
     // could not be written.
-    return writeFileAtomically(m_profilePath, *m_original);
+    if (writeFileAtomically(m_profilePath, *m_original))
+        return true;
+    // No temporary beside the file (a name at the system's limit, a full
+    // folder): overwriting in place still beats keeping the edit.
+    std::ofstream out(m_profilePath, std::ios::binary | std::ios::trunc);
+    out.write(m_original->data(), std::streamsize(m_original->size()));
+    out.close();
+    return bool(out);
 }
 
 } // namespace moxel

@@ -10,20 +10,6 @@
 
 #include <cstdio>
 #include <exception>
-#include <memory>
-
-namespace {
-
-// For a process without an application object: one for the call's length.
-std::unique_ptr<QApplication> makeOwnApplication()
-{
-    static int argc = 1;
-    static char name[] = "KmfConfigDialog";
-    static char* argv[] = {name, nullptr};
-    return std::make_unique<QApplication>(argc, argv);
-}
-
-} // namespace
 
 extern "C" __attribute__((visibility("default"))) bool ProfileEditDialog(QWidget* parent,
                                                                          const char* profilePath)
@@ -31,11 +17,8 @@ extern "C" __attribute__((visibility("default"))) bool ProfileEditDialog(QWidget
     if (profilePath == nullptr || *profilePath == '\0')
         return false;
     try {
-        std::unique_ptr<QApplication> ownApplication;
         QCoreApplication* app = QCoreApplication::instance();
-        if (app == nullptr) {
-            ownApplication = makeOwnApplication();
-        } else if (qobject_cast<QApplication*>(app) == nullptr) {
+        if (qobject_cast<QApplication*>(app) == nullptr) {
             std::fprintf(stderr, "profile editor: the process runs no widget application\n");
             return false;
         } else if (QThread::currentThread() != app->thread()) {

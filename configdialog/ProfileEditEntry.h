@@ -14,11 +14,10 @@
 // (UTF-8). It shows the profile edit dialog modally and returns when it has
 // closed: true when the user pressed OK (the file holds the edit), false on
 // Cancel or the close box (the file is back as it was, byte for byte), for an
-// empty path, or when no widget application runs in the process. Only the
-// path crosses between the two: nothing allocated by one is freed by the
-// other. It must be called on the thread of the QApplication; when the
-// process has no application object at all, the entry makes one for the
-// length of the call.
+// empty path, and without touching the file when the process runs no
+// QApplication or the call comes from another thread than the application's
+// (a line on stderr says which). Only the path crosses between the two:
+// nothing allocated by one is freed by the other.
 #pragma once
 
 class QWidget;

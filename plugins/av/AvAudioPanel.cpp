@@ -33,6 +33,7 @@ class AvAudioPanel : public QWidget {
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addRow(new QLabel(QString::fromLatin1(format.displayName), this));
         layout->addRow(QStringLiteral("Bit rate:"), m_bitrate);
+        setMinimumSize(sizeHint());
     }
 
     ~AvAudioPanel() override

@@ -49,17 +49,20 @@ class AvVideoPanel : public QWidget {
         m_speed->setValue(m_settings.speed);
         m_speed->setTickPosition(QSlider::TicksBelow);
         m_speed->setPageStep(1);
-        auto* speedRow = new QHBoxLayout;
-        speedRow->addWidget(new QLabel(QStringLiteral("Best quality"), this));
-        speedRow->addWidget(m_speed, 1);
-        speedRow->addWidget(new QLabel(QStringLiteral("Fastest"), this));
+        m_speed->setMinimumWidth(120);
+        auto* speedEnds = new QHBoxLayout;
+        speedEnds->addWidget(new QLabel(QStringLiteral("best quality"), this));
+        speedEnds->addStretch(1);
+        speedEnds->addWidget(new QLabel(QStringLiteral("fastest"), this));
 
         auto* layout = new QFormLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addRow(new QLabel(QString::fromLatin1(format.displayName), this));
         layout->addRow(QStringLiteral("Bit rate:"), m_bitrate);
         layout->addRow(QStringLiteral("Key picture every:"), m_keyint);
-        layout->addRow(QStringLiteral("Speed:"), speedRow);
+        layout->addRow(QStringLiteral("Speed:"), m_speed);
+        layout->addRow(QString(), speedEnds);
+        setMinimumSize(sizeHint());
     }
 
     ~AvVideoPanel() override
