@@ -69,6 +69,7 @@ bool addPreset(ProfileStore& store, const ProfilePreset& preset)
     config.vidfmt = preset.video;
     config.audfmt = preset.audio;
     config.hdrwrite = preset.hdrwrite;
+    config.maxsync = preset.maxsync;
     bool written = config.release();
     if (preset.needsAvPlugin) {
         av::AvCoderSettings settings;
@@ -122,10 +123,15 @@ const std::vector<ProfilePreset>& profilePresets()
          .keyint = 120,
          .speed = 2,
          .audioBitrateKbps = 192},
-        {.name = "Uncompressed: RGB + PCM",
+        {.name = "Uncompressed: RGB 24bit 320x240 + PCM",
          .video = av::fourCC("RGB3"),
          .audio = av::fourCC("PCM "),
-         .hdrwrite = 1},
+         .resizeWidth = 320,
+         .resizeHeight = 240,
+         .sizefix = 0,
+         .lowpass = 1,
+         .hdrwrite = 1,
+         .maxsync = 30},
     };
     return presets;
 }

@@ -1,8 +1,9 @@
 // The ready-made profiles a fresh install offers beside "(Default)":
-// streaming at 640x360 (VP8 video, MP3 audio; the same as the bundled
-// sample profile of that name, which an installed program then passes
-// over), high quality at 1280x720 (H.264, AAC) and uncompressed (RGB
-// 24-bit, PCM). They are ordinary
+// streaming at 640x360 (VP8 video, MP3 audio), high quality at 1280x720
+// (H.264, AAC) and uncompressed (RGB 24-bit at 320x240, small enough for a
+// KMF frame, and PCM). The streaming and the uncompressed ones are the
+// bundled sample profiles of the same names, which an installed program
+// then passes over. They are ordinary
 // profiles, created the way the profile manager creates one, so the user can
 // edit, copy or delete them. The compressed ones need the av plug-in: they
 // are made only when kmf_coder_av.so loads from the store's plug-in folder
@@ -27,6 +28,7 @@ struct ProfilePreset {
     int outfruse = 0; // 1: convert to 30 pictures a second
     int lowpass = 0;
     int hdrwrite = 0;
+    int maxsync = 120;
     bool needsAvPlugin = false;
     // The av plug-in's own settings; unused without it.
     int videoBitrateKbps = 0;

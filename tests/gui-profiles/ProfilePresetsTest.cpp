@@ -20,7 +20,7 @@ using Names = std::vector<std::string>;
 
 const char* const kStreaming = "Streaming: VP8 640x360 + MP3";
 const char* const kQuality = "High quality: H.264 1280x720 + AAC";
-const char* const kPlain = "Uncompressed: RGB + PCM";
+const char* const kPlain = "Uncompressed: RGB 24bit 320x240 + PCM";
 
 constexpr uint32_t kVp8 = 0x30385056;
 constexpr uint32_t kMp3 = 0x2033504d;
@@ -94,7 +94,7 @@ TEST_F(PresetsTest, AFreshStoreWithTheAvPlugInOffersEveryPreset)
     const IniFile quality = IniFile::load(m_folder + "/" + kQuality + ".pf");
     EXPECT_EQ(quality.getInt("kmf_coder_av", "video_bitrate", 0), 4000);
     EXPECT_EQ(quality.getInt("kmf_coder_av", "audio_bitrate", 0), 192);
-    EXPECT_EQ(store.at(3)->doresize, 0);
+    EXPECT_EQ(store.at(3)->resizew, 320);
     EXPECT_EQ(configOf(kPlain).vidfmt, kRgb3);
     EXPECT_EQ(configOf(kPlain).audfmt, kPcm);
     EXPECT_EQ(m_prompt.messages, 0);
@@ -129,25 +129,29 @@ TEST_F(PresetsTest, AFileOfAPresetsNameIsLeftAlone)
     EXPECT_EQ(test::readFileText(m_folder + "/" + kPlain + ".pf"), "mine");
 }
 
-TEST_F(PresetsTest, TheStreamingPresetIsTheBundledSampleProfile)
+TEST_F(PresetsTest, PresetsOfTheBundledSampleProfilesAreTheSameProfiles)
 {
-    // An installed program copies the sample after making the presets; as
-    // they are the same profile, the copy is passed over.
+    // An installed program copies the samples after making the presets; as
+    // they are the same profiles, the copies are passed over.
     firstStart(MANAGER_PLUGIN_DIR);
-    const IniFile sample = IniFile::load(MANAGER_SAMPLES_DIR "/streaming-vp8-640x360.pf");
-    const IniFile preset = IniFile::load(m_folder + "/" + kStreaming + ".pf");
-    for (const char* key :
+    const std::pair<const char*, const char*> pairs[] = {{kStreaming, "streaming-vp8-640x360.pf"},
+                                                         {kPlain, "uncompressed-rgb-pcm.pf"}};
+    const std::pair<const char*, std::vector<const char*>> sections[] = {
+        {"kmfencpp",
          {"friendly_name", "out_srate", "out_channels", "sizefix", "deinterlace", "filteringresize",
-          "doresize", "resizew", "resizeh", "outfruse", "lowpass", "audioscale", "outfror"})
-        EXPECT_EQ(preset.getString("kmfencpp", key, "?"), sample.getString("kmfencpp", key, "!"))
-            << key;
-    for (const char* key : {"audfmt", "vidfmt", "minsync", "maxsync", "hdrwrite", "hdrtoc"})
-        EXPECT_EQ(preset.getString("kmfconfig", key, "?"), sample.getString("kmfconfig", key, "!"))
-            << key;
-    for (const char* key : {"video_bitrate", "keyint", "speed", "audio_bitrate"})
-        EXPECT_EQ(preset.getString("kmf_coder_av", key, "?"),
-                  sample.getString("kmf_coder_av", key, "!"))
-            << key;
+          "doresize", "resizew", "resizeh", "crop_l", "crop_t", "crop_r", "crop_b", "outfruse",
+          "lowpass", "audioscale", "outfror"}},
+        {"kmfconfig",
+         {"audfmt", "vidfmt", "minsync", "maxsync", "audiosendahead", "hdrwrite", "hdrtoc"}},
+        {"kmf_coder_av", {"video_bitrate", "keyint", "speed", "audio_bitrate"}}};
+    for (const auto& [name, sampleFile] : pairs) {
+        const IniFile sample = IniFile::load(std::string(MANAGER_SAMPLES_DIR "/") + sampleFile);
+        const IniFile preset = IniFile::load(m_folder + "/" + name + ".pf");
+        for (const auto& [section, keys] : sections)
+            for (const char* key : keys)
+                EXPECT_EQ(preset.getString(section, key, "?"), sample.getString(section, key, "?"))
+                    << sampleFile << " " << section << " " << key;
+    }
 }
 
 } // namespace moxel::test
