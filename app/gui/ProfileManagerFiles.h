@@ -9,7 +9,8 @@ namespace moxel::gui {
 
 // Renames from to to, failing when to exists (a file, a folder or anything
 // else): a rename must never replace a file that no listed profile owns.
-// Renaming a path onto itself succeeds and changes nothing.
+// Renaming a path onto itself succeeds and changes nothing, also when
+// nothing lies there.
 bool renameWithoutReplacing(const std::string& from, const std::string& to);
 // Copies the file from to to, failing when to exists.
 bool copyWithoutReplacing(const std::string& from, const std::string& to);

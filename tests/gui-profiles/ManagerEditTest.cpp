@@ -177,6 +177,19 @@ TEST_F(ManagerTest, AMissingOrIncompleteEditorLibraryIsNamedAndNothingChanges)
     EXPECT_EQ(readFileText(profileFile("Fast")), before);
 }
 
+TEST_F(ManagerTest, AnEditLeavingAMissingFileMissingNeedsNoNotice)
+{
+    listProfile("Fast");
+    m_index->setString("profile1", "error.pf");
+    m_index->setInt("num_profiles", 2);
+    open();
+    ASSERT_EQ(names(), (Names{"Fast", "error"}));
+    m_dialog->list()->setHighlighted(1);
+    m_dialog->editProfile(); // the editor writes nothing
+    EXPECT_TRUE(m_prompt.messages.empty());
+    EXPECT_EQ(m_store->filePath(1), m_profilesFolder + "/error.pf");
+}
+
 TEST_F(ManagerTest, EnterInTheListEditsOnce)
 {
     listProfile("Fast");
