@@ -3,12 +3,12 @@
 # folder, <libdir>/moxel, with links to the programs in <bindir>. An
 # installed program cannot write there and keeps its settings, profiles and
 # queue under $XDG_CONFIG_HOME/moxel instead. The bundled profiles go to
-# <datadir>/moxel/profiles and are copied into a new profile folder on the
-# first start.
+# samples/ in that folder, where moxel-cli takes its default and from where
+# the desktop program fills a new profile folder on its first start.
 include(GNUInstallDirs)
 
 set(MOXEL_INSTALL_PKGDIR ${CMAKE_INSTALL_LIBDIR}/moxel)
-set(MOXEL_INSTALL_PROFILEDIR ${CMAKE_INSTALL_DATADIR}/moxel/profiles)
+set(MOXEL_INSTALL_PROFILEDIR ${MOXEL_INSTALL_PKGDIR}/samples)
 
 # Every target of kind type made in folder dir and the folders below it,
 # leaving out the tests and benchmarks.
@@ -35,12 +35,12 @@ endfunction()
 file(RELATIVE_PATH _moxel_bin_to_pkg /p/${CMAKE_INSTALL_BINDIR} /p/${MOXEL_INSTALL_PKGDIR})
 foreach(program moxel moxel-cli kmfinfo)
   if(TARGET ${program})
-    install(TARGETS ${program} RUNTIME DESTINATION ${MOXEL_INSTALL_PKGDIR})
+    install(TARGETS ${program} RUNTIME DESTINATION ${MOXEL_INSTALL_PKGDIR} COMPONENT moxel)
     install(CODE "
       set(_bindir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
       file(MAKE_DIRECTORY \"\${_bindir}\")
       file(CREATE_LINK \"${_moxel_bin_to_pkg}/${program}\" \"\${_bindir}/${program}\" SYMBOLIC)
-      message(STATUS \"Installing link: \${_bindir}/${program}\")")
+      message(STATUS \"Installing link: \${_bindir}/${program}\")" COMPONENT moxel)
   endif()
 endforeach()
 
@@ -49,21 +49,28 @@ endforeach()
 moxel_targets_of_type(${PROJECT_SOURCE_DIR} SHARED_LIBRARY _moxel_editor)
 moxel_targets_of_type(${PROJECT_SOURCE_DIR} MODULE_LIBRARY _moxel_plugins)
 foreach(library IN LISTS _moxel_editor _moxel_plugins)
-  install(TARGETS ${library} LIBRARY DESTINATION ${MOXEL_INSTALL_PKGDIR})
+  install(TARGETS ${library} LIBRARY DESTINATION ${MOXEL_INSTALL_PKGDIR} COMPONENT moxel)
 endforeach()
 
 file(GLOB _moxel_bundled_profiles ${PROJECT_SOURCE_DIR}/profiles/samples/*.pf)
-install(FILES ${_moxel_bundled_profiles} DESTINATION ${MOXEL_INSTALL_PROFILEDIR})
+install(FILES ${_moxel_bundled_profiles} DESTINATION ${MOXEL_INSTALL_PROFILEDIR} COMPONENT moxel)
 
 if(TARGET moxel)
   install(FILES ${PROJECT_SOURCE_DIR}/app/gui/data/moxel.desktop
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT moxel)
   install(FILES ${PROJECT_SOURCE_DIR}/app/gui/data/moxel.svg
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT moxel)
 endif()
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/moxel)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/moxel
+        COMPONENT moxel)
 
+# Everything above is the component "moxel": cmake --install <build>
+# --component moxel installs exactly this layout, and the package holds it
+# alone (rules elsewhere that put files straight into bin/ stay out).
 # cpack -G DEB in the build folder makes moxel_<version>_<arch>.deb.
+set(CPACK_COMPONENTS_ALL moxel)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME moxel)
 set(CPACK_PACKAGE_VENDOR "The Moxel developers")

@@ -12,15 +12,9 @@ namespace fs = std::filesystem;
 
 std::string bundledProfilesFolder(const std::string& programFolder)
 {
-#ifdef MOXEL_BUNDLED_PROFILES
     std::error_code error;
-    const fs::path folder = fs::path(programFolder) / MOXEL_BUNDLED_PROFILES;
-    if (fs::is_directory(folder, error))
-        return folder.lexically_normal().string();
-#else
-    (void)programFolder;
-#endif
-    return {};
+    const std::string folder = programFolder + "/samples";
+    return fs::is_directory(folder, error) ? folder : std::string();
 }
 
 int addBundledProfiles(ProfileStore& store, const std::string& folder)

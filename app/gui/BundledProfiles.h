@@ -12,8 +12,8 @@ class ProfileStore;
 
 namespace moxel::gui {
 
-// Where an installed program's bundled profiles lie, from its folder; empty
-// when there are none.
+// Where the bundled profiles lie: "samples" beside the program (as for
+// moxel-cli); empty when there is no such folder.
 std::string bundledProfilesFolder(const std::string& programFolder);
 
 // Copies the profiles of folder into the store (names already taken are

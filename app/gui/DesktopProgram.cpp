@@ -11,6 +11,9 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace moxel::gui {
 
 int runDesktopProgram(int& argc, char** argv)
@@ -47,6 +50,15 @@ int runMainWindow(const std::string& programFile)
         if (!tourFolder.isEmpty())
             startScreenshotTour(window, tourFolder);
         code = QApplication::exec();
+        if (window.workersStillRunning()) {
+            // A worker that did not stop within the wait still reads the
+            // settings and writes into its job: write the files and end here,
+            // without tearing down what the worker uses.
+            programFolders().settings->flush();
+            programFolders().profileIndexFile->flush();
+            std::fflush(nullptr);
+            std::_Exit(code);
+        }
     }
     QApplication::setQuitOnLastWindowClosed(quitOnLastWindow);
     releaseSettings();

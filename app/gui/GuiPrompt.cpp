@@ -9,7 +9,12 @@
 
 namespace moxel::gui {
 
-GuiPrompt::GuiPrompt(QWidget* owner) : m_owner(owner) {}
+GuiPrompt::GuiPrompt(QWidget* owner) : m_owner(owner)
+{
+    m_poll.setInterval(kPollMs);
+    connect(&m_poll, &QTimer::timeout, this, &GuiPrompt::openWaiting);
+    m_poll.start();
+}
 
 GuiPrompt::~GuiPrompt()
 {
@@ -99,24 +104,32 @@ int GuiPrompt::askFromWorker(Kind kind, const std::string& title, const std::str
     request->kind = kind;
     request->title = title;
     request->text = text;
-    {
-        std::lock_guard lock(m_mutex);
-        m_pending.push_back(request);
-    }
-    QMetaObject::invokeMethod(this, [this, request] { openForWorker(request); },
-                              Qt::QueuedConnection);
     std::unique_lock lock(m_mutex);
+    if (m_closed)
+        return closingAnswer(kind);
+    m_pending.push_back(request);
     m_answered.wait(lock, [&] { return request->done; });
     return request->answer;
 }
 
-void GuiPrompt::openForWorker(const std::shared_ptr<Request>& request)
+void GuiPrompt::openWaiting()
 {
+    std::vector<std::shared_ptr<Request>> waiting;
     {
         std::lock_guard lock(m_mutex);
-        if (request->done)
-            return;
+        for (const auto& request : m_pending)
+            if (!request->opened && !request->done) {
+                request->opened = true;
+                waiting.push_back(request);
+            }
     }
+    for (const auto& request : waiting)
+        openForWorker(request);
+}
+
+void GuiPrompt::openForWorker(const std::shared_ptr<Request>& request)
+{
+    // Kind, title and text do not change once the request is listed.
     QDialog* box = makeBox(request->kind, request->title, request->text, nullptr);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
@@ -153,6 +166,7 @@ void GuiPrompt::shutDown()
     // Boxes live on this thread; from elsewhere they go with the program.
     if (QThread::currentThread() != thread())
         return;
+    m_poll.stop();
     for (const auto& request : open)
         if (request->box)
             request->box->close();

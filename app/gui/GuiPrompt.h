@@ -1,11 +1,12 @@
 // The engine's questions answered with the program's windows.
 //
 // On the user-interface thread (the job start) a question is a modal box
-// owned by the main window, as any dialog. From a job's worker thread the box
-// is opened on the user-interface thread through a queued call, is not modal
-// (the main window stays usable, as for any message without an owner) and
-// only the worker waits for the answer. The user-interface thread never
-// waits for a worker here.
+// owned by the main window, as any dialog. A job's worker thread leaves its
+// question in a list that the user-interface thread looks at every 50 ms;
+// the box it opens there is not modal (the main window stays usable, as for
+// any message without an owner) and only the worker waits for the answer.
+// The two threads share nothing but that list, under one lock; the
+// user-interface thread never waits for a worker here.
 //
 // shutDown() ends every question still open or on its way, answering as the
 // box's Escape key would (OK, No, Cancel job), and answers later questions
@@ -17,6 +18,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <condition_variable>
 #include <memory>
@@ -47,6 +49,7 @@ class GuiPrompt : public QObject, public Prompt {
     static constexpr const char* kMessageBoxName = "promptMessageBox";
     static constexpr const char* kQuestionBoxName = "promptQuestionBox";
     static constexpr const char* kFileExistsName = "fileExistsDialog";
+    static constexpr int kPollMs = 50;
 
   private:
     enum class Kind { Message, YesNo, FileExists };
@@ -55,6 +58,7 @@ class GuiPrompt : public QObject, public Prompt {
         std::string title;
         std::string text;
         bool done = false;
+        bool opened = false; // its box was made (user-interface thread)
         int answer = 0;
         QPointer<QDialog> box;
     };
@@ -70,6 +74,8 @@ class GuiPrompt : public QObject, public Prompt {
     int ask(Kind kind, const std::string& title, const std::string& text);
     int askHere(Kind kind, const std::string& title, const std::string& text);
     int askFromWorker(Kind kind, const std::string& title, const std::string& text);
+    // Opens the boxes of the questions workers have left (timer).
+    void openWaiting();
     void openForWorker(const std::shared_ptr<Request>& request);
     void finish(const std::shared_ptr<Request>& request, int answer);
 
@@ -78,6 +84,7 @@ class GuiPrompt : public QObject, public Prompt {
     std::condition_variable m_answered;
     bool m_closed = false;
     std::vector<std::shared_ptr<Request>> m_pending;
+    QTimer m_poll;
 };
 
 } // namespace moxel::gui

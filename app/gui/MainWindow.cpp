@@ -131,6 +131,26 @@ MainWindow::~MainWindow()
 {
     m_timer.stop();
     m_prompt->shutDown();
+    // A worker that is still running may yet ask something: the prompt,
+    // shut down, answers at once, so it must stay for as long as the process.
+    if (m_workersLeft || anyWorkerAlive()) {
+        static auto* kept = new std::vector<GuiPrompt*>;
+        kept->push_back(m_prompt.release());
+    }
+}
+
+bool MainWindow::anyWorkerAlive() const
+{
+    for (int i = 0; i < m_batch->count(); ++i) {
+        const BatchJob& job = m_batch->job(i);
+        const JobStatus status = job.statusValue();
+        const bool started = status == JobStatus::Initializing || status == JobStatus::Encoding ||
+                             status == JobStatus::Paused || status == JobStatus::Complete ||
+                             status == JobStatus::Error || status == JobStatus::Aborted;
+        if (started && job.workerBlock.workerDone.load(std::memory_order_acquire) == 0)
+            return true;
+    }
+    return false;
 }
 
 void MainWindow::buildButtons(QWidget* row)
@@ -266,7 +286,7 @@ void MainWindow::shutDown()
     m_batch->abortJobs(true);
     // A worker waiting for an answer could not see its abort.
     m_prompt->shutDown();
-    m_batch->waitUntilSettled(kSettleWaitMs);
+    m_workersLeft = !m_batch->waitUntilSettled(kSettleWaitMs);
     m_queue->saveIfChanged();
     saveColumns();
     unloadCodecPlugins();

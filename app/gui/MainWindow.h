@@ -65,6 +65,8 @@ class MainWindow : public QMainWindow {
     QTimer& timer() { return m_timer; }
     // True once closing has run its course.
     bool hasShutDown() const { return m_shutDown; }
+    // After closing: some worker did not finish within the wait.
+    bool workersStillRunning() const { return m_workersLeft; }
 
     static constexpr int kTimerMs = 100;
     static constexpr int kSettleWaitMs = 3000;
@@ -91,6 +93,8 @@ class MainWindow : public QMainWindow {
     void saveColumns();
     void tick();
     void shutDown();
+    // Some job may still have a worker thread.
+    bool anyWorkerAlive() const;
     void openPreferences();
     void openProfileManager();
 
@@ -111,6 +115,7 @@ class MainWindow : public QMainWindow {
     WindowPlacement m_placement;
     bool m_placementLive = false;
     bool m_shutDown = false;
+    bool m_workersLeft = false;
 };
 
 } // namespace moxel::gui
