@@ -25,7 +25,7 @@ class KmfConfig;
 class EncoderConfigDialog : public QDialog {
   public:
     // Larger numbers typed for the sync-frame intervals are replaced.
-    static constexpr int kMinSyncLimit = 100;   // above it: kMinSyncReplacement
+    static constexpr int kMinSyncLimit = 100; // above it: kMinSyncReplacement
     static constexpr int kMinSyncReplacement = 2;
     static constexpr int kMaxSyncLimit = 1000; // above it: kMaxSyncLimit
 

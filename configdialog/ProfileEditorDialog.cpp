@@ -43,8 +43,8 @@ QLineEdit* narrow(QLineEdit* field)
 } // namespace
 
 ProfileEditorDialog::ProfileEditorDialog(const std::string& profilePath,
-                                         const CodecPluginSet& plugins,
-                                         const ProfileBackup& backup, QWidget* parent)
+                                         const CodecPluginSet& plugins, const ProfileBackup& backup,
+                                         QWidget* parent)
     : QDialog(parent), m_plugins(plugins), m_backup(backup)
 {
     m_profile.filePath = profilePath;
@@ -98,8 +98,8 @@ ProfileEditorDialog::ProfileEditorDialog(const std::string& profilePath,
 QWidget* ProfileEditorDialog::buildVideoGroup()
 {
     auto* group = new QGroupBox(QStringLiteral("Video processing:"), this);
-    m_deinterlace = makeCheck(QStringLiteral("&Deinterlace video"), QStringLiteral("deinterlace"),
-                              group);
+    m_deinterlace =
+        makeCheck(QStringLiteral("&Deinterlace video"), QStringLiteral("deinterlace"), group);
     m_hqDeinterlace = makeCheck(QStringLiteral("High quality deinterlace"),
                                 QStringLiteral("hqDeinterlace"), group);
 
@@ -124,8 +124,8 @@ QWidget* ProfileEditorDialog::buildVideoGroup()
     m_resize = makeCheck(QStringLiteral("&Resize to:"), QStringLiteral("resize"), resizing);
     m_resizeWidth = narrow(makeDigitsField(resizing, QStringLiteral("resizeWidth")));
     m_resizeHeight = narrow(makeDigitsField(resizing, QStringLiteral("resizeHeight")));
-    m_hqResize = makeCheck(QStringLiteral("&High quality resize"), QStringLiteral("hqResize"),
-                           resizing);
+    m_hqResize =
+        makeCheck(QStringLiteral("&High quality resize"), QStringLiteral("hqResize"), resizing);
     auto* size = new QHBoxLayout;
     size->addWidget(m_resize);
     size->addWidget(m_resizeWidth);

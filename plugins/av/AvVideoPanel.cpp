@@ -17,8 +17,8 @@ namespace moxel::av {
 
 namespace {
 
-QSpinBox* makeSpin(QWidget* parent, const char* objectName, int AvCoderSettings::*field,
-                   int value, const QString& suffix)
+QSpinBox* makeSpin(QWidget* parent, const char* objectName, int AvCoderSettings::*field, int value,
+                   const QString& suffix)
 {
     auto* spin = new QSpinBox(parent);
     spin->setObjectName(QString::fromLatin1(objectName));

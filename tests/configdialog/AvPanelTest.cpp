@@ -44,15 +44,13 @@ TEST(AvPanels, OfferedForTheirOwnFormatsOnly)
     QWidget parent;
     const CodecPluginSet& plugins = programPlugins();
     for (const char* f : {"VP80", "H264", "XVID"}) {
-        std::unique_ptr<QWidget> panel(
-            plugins.configVideo(&parent, code(*reinterpret_cast<const char(*)[5]>(f)),
-                                path.c_str()));
+        std::unique_ptr<QWidget> panel(plugins.configVideo(
+            &parent, code(*reinterpret_cast<const char(*)[5]>(f)), path.c_str()));
         EXPECT_NE(panel, nullptr) << f;
     }
     for (const char* f : {"MP3 ", "AAC "}) {
-        std::unique_ptr<QWidget> panel(
-            plugins.configAudio(&parent, code(*reinterpret_cast<const char(*)[5]>(f)),
-                                path.c_str()));
+        std::unique_ptr<QWidget> panel(plugins.configAudio(
+            &parent, code(*reinterpret_cast<const char(*)[5]>(f)), path.c_str()));
         EXPECT_NE(panel, nullptr) << f;
     }
     EXPECT_EQ(plugins.configVideo(&parent, code("MP3 "), path.c_str()), nullptr);

@@ -84,8 +84,8 @@ TEST(EncoderConfig, WithoutPluginsTheListsHoldTheBuiltInFormats)
 
 TEST(EncoderConfig, PluginFormatsFollowTheBuiltInsAndTheirPanelsSitInTheFrames)
 {
-    Open o("audfmt=" + std::to_string(code("ZZA2")) + "\nvidfmt=" +
-               std::to_string(code("ZZV1")) + "\n",
+    Open o("audfmt=" + std::to_string(code("ZZA2")) + "\nvidfmt=" + std::to_string(code("ZZV1")) +
+               "\n",
            panelTestPlugins());
     EXPECT_EQ(entries(o.list(false)),
               (std::vector<std::string>{"No Audio", "PCM Audio", "Test audio 1", "Test audio 2",
@@ -110,8 +110,8 @@ TEST(EncoderConfig, PluginFormatsFollowTheBuiltInsAndTheirPanelsSitInTheFrames)
 
 TEST(EncoderConfig, EveryListNotificationMakesThePanelAfresh)
 {
-    Open o("audfmt=" + std::to_string(code("ZZA1")) + "\nvidfmt=" +
-               std::to_string(code("ZZV1")) + "\n",
+    Open o("audfmt=" + std::to_string(code("ZZA1")) + "\nvidfmt=" + std::to_string(code("ZZV1")) +
+               "\n",
            panelTestPlugins());
     EXPECT_EQ(o.counter("made_audio"), 1);
 
@@ -152,11 +152,8 @@ TEST(EncoderConfig, SyncIntervalsAboveTheirLimitsAreReplaced)
         const char* maxStored;
     };
     const Case cases[] = {
-        {"150", "5000", "2", "1000"},
-        {"100", "1000", "100", "1000"},
-        {"101", "1001", "2", "1000"},
-        {"", "", "0", "0"},
-        {"60", "30", "60", "30"}, // no check between the two
+        {"150", "5000", "2", "1000"}, {"100", "1000", "100", "1000"}, {"101", "1001", "2", "1000"},
+        {"", "", "0", "0"},           {"60", "30", "60", "30"}, // no check between the two
     };
     for (const Case& c : cases) {
         Open o("minsync=0\nmaxsync=120\n", noPlugins());

@@ -54,15 +54,17 @@ QLineEdit* field(QWidget* dialog, const char* name)
     return f;
 }
 
-template <typename W>
-W* child(QWidget* dialog, const char* name)
+template <typename W> W* child(QWidget* dialog, const char* name)
 {
     auto* w = dialog->findChild<W*>(QString::fromLatin1(name));
     EXPECT_NE(w, nullptr) << name;
     return w;
 }
 
-void click(QWidget* dialog, const char* button) { child<QPushButton>(dialog, button)->click(); }
+void click(QWidget* dialog, const char* button)
+{
+    child<QPushButton>(dialog, button)->click();
+}
 
 std::string value(const std::string& path, const char* section, const char* key)
 {

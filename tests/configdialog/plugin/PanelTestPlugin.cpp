@@ -55,7 +55,8 @@ class CountingPanel : public QWidget {
         setObjectName(QStringLiteral("zzPanel"));
         setFixedSize(150, 50);
         auto* layout = new QVBoxLayout(this);
-        layout->addWidget(new QLabel(QString::fromLatin1(reinterpret_cast<const char*>(&m_format), 4), this));
+        layout->addWidget(
+            new QLabel(QString::fromLatin1(reinterpret_cast<const char*>(&m_format), 4), this));
         ++g_livePanels;
         bump(m_path, "made_" + m_kind);
     }
@@ -75,8 +76,7 @@ class CountingPanel : public QWidget {
     std::string m_path;
 };
 
-template <size_t N>
-uint32_t typeAt(const Type (&types)[N], int index, char* nameOut)
+template <size_t N> uint32_t typeAt(const Type (&types)[N], int index, char* nameOut)
 {
     if (index < 0 || size_t(index) >= N)
         return 0;
@@ -96,8 +96,14 @@ QWidget* panelFor(const Type (&types)[N], const char* kind, QWidget* parent, uin
 
 } // namespace
 
-ZZ_EXPORT uint32_t GetAudioTypes3(int index, char* nameOut) { return typeAt(kAudio, index, nameOut); }
-ZZ_EXPORT uint32_t GetVideoTypes3(int index, char* nameOut) { return typeAt(kVideo, index, nameOut); }
+ZZ_EXPORT uint32_t GetAudioTypes3(int index, char* nameOut)
+{
+    return typeAt(kAudio, index, nameOut);
+}
+ZZ_EXPORT uint32_t GetVideoTypes3(int index, char* nameOut)
+{
+    return typeAt(kVideo, index, nameOut);
+}
 
 ZZ_EXPORT QWidget* ConfigAudio3(QWidget* parent, void*, uint32_t format, const char* path)
 {
@@ -109,4 +115,7 @@ ZZ_EXPORT QWidget* ConfigVideo3(QWidget* parent, void*, uint32_t format, const c
     return panelFor(kVideo, "video", parent, format, path);
 }
 
-ZZ_EXPORT int ZzLivePanels() { return g_livePanels; }
+ZZ_EXPORT int ZzLivePanels()
+{
+    return g_livePanels;
+}
