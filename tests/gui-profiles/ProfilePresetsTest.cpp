@@ -47,8 +47,6 @@ class PresetsTest : public ::testing::Test {
         m_index = std::make_unique<SettingsFile>(m_folder + "/index.txt");
         m_store = std::make_unique<ProfileStore>(m_folder, *m_index, pluginFolder);
         m_store->loadAll(m_prompt);
-        if (m_store->count() == 1)
-            addProfilePresets(*m_store);
         return *m_store;
     }
 
