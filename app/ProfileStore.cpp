@@ -2,6 +2,7 @@
 
 #include "app/DefaultFormats.h"
 #include "app/JobPaths.h"
+#include "app/ProfilePresets.h"
 #include "app/ProgramFolders.h"
 #include "app/Prompt.h"
 #include "app/SettingsFile.h"
@@ -250,6 +251,8 @@ void ProfileStore::loadAll(Prompt& prompt)
     }
     if (m_count == 0)
         createDefaultProfile();
+    if (listed == 0)
+        addProfilePresets(*this);
 }
 
 void ProfileStore::createDefaultProfile()

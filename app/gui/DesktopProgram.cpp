@@ -2,6 +2,8 @@
 
 #include "app/ProgramFolders.h"
 #include "app/gui/MainWindow.h"
+#include "app/gui/ProfileManagerDialog.h"
+#include "app/gui/ProfileManagerHook.h"
 #include "app/gui/ScreenshotTour.h"
 #include "app/gui/ToolIcons.h"
 #include "pipeline/VideoTables.h"
@@ -38,6 +40,7 @@ int runMainWindow(const std::string& programFile)
 
     const bool quitOnLastWindow = QApplication::quitOnLastWindowClosed();
     QApplication::setQuitOnLastWindowClosed(false);
+    setProfileManagerOpener(&openProfileManagerDialog);
     int code = 0;
     {
         MainWindow window;

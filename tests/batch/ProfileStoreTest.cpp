@@ -30,13 +30,15 @@ TEST(ProfileStore, FirstStartCreatesTheDefaultProfileWithBuiltInFormats)
 {
     ProfileFixture f;
     f.load();
-    ASSERT_EQ(f.store->count(), 1);
+    // Beside it, the ready-made profile that needs no plug-in.
+    ASSERT_EQ(f.store->count(), 2);
     EXPECT_EQ(f.store->displayName(0), "(Default)");
     const std::string path = f.profilesFolder + "/(Default).pf";
     EXPECT_EQ(f.store->filePath(0), path);
     EXPECT_TRUE(fs::is_regular_file(path));
     EXPECT_TRUE(f.prompt.messages.empty());
-    EXPECT_EQ(f.indexText(), "[config]\nnum_profiles=1\nprofile0=(Default).pf\n");
+    EXPECT_EQ(f.indexText(), "[config]\nnum_profiles=2\nprofile0=(Default).pf\n"
+                             "profile1=Uncompressed: RGB 24bit 320x240 + PCM.pf\n");
 
     KmfConfig config = configOf(path);
     EXPECT_EQ(config.vidfmt, fourCC("RGB3"));
@@ -45,7 +47,7 @@ TEST(ProfileStore, FirstStartCreatesTheDefaultProfileWithBuiltInFormats)
 
     // The next start loads it as it is.
     f.load();
-    ASSERT_EQ(f.store->count(), 1);
+    ASSERT_EQ(f.store->count(), 2);
     EXPECT_EQ(f.store->displayName(0), "(Default)");
     EXPECT_TRUE(f.prompt.messages.empty());
 }
@@ -54,7 +56,7 @@ TEST(ProfileStore, DefaultProfileTakesTheCompressingPluginsFormats)
 {
     ProfileFixture f;
     f.load(fs::path(KMF_CODER_AV_PATH).parent_path().string());
-    ASSERT_EQ(f.store->count(), 1);
+    ASSERT_EQ(f.store->count(), 4); // with the three ready-made profiles
     KmfConfig config = configOf(f.store->filePath(0));
     EXPECT_EQ(config.vidfmt, fourCC("VP80"));
     EXPECT_EQ(config.audfmt, fourCC("MP3 "));
@@ -143,7 +145,7 @@ TEST(ProfileStore, CapacityIsAPowerOfTwoThatShrinksOnlyToAQuarter)
     EXPECT_EQ(store.capacity(), 4);
     store.resize(1024);
     EXPECT_EQ(store.capacity(), 1024);
-    EXPECT_EQ(store.count(), 1); // resizing never changes the profiles
+    EXPECT_EQ(store.count(), 2); // resizing never changes the profiles
     EXPECT_EQ(store.displayName(0), "(Default)");
 }
 
@@ -153,7 +155,7 @@ TEST(ProfileStore, EmptyIndexBesideAnUnlistedDefaultFileAdoptsIt)
     const std::string path = f.profilesFolder + "/(Default).pf";
     writeFileText(path, "[kmfencpp]\r\nout_srate=22050\r\n");
     f.load();
-    ASSERT_EQ(f.store->count(), 1);
+    ASSERT_EQ(f.store->count(), 2); // and a ready-made profile
     EXPECT_EQ(f.store->displayName(0), "(Default)");
     EXPECT_EQ(f.store->filePath(0), path);
     EXPECT_EQ(f.store->at(0)->outSrate, 22050); // the user's settings stay
@@ -166,7 +168,7 @@ TEST(ProfileStore, FolderInTheWayOfTheDefaultFileGivesTheNextFreeName)
     ProfileFixture f;
     fs::create_directory(f.profilesFolder + "/(Default).pf");
     f.load();
-    ASSERT_EQ(f.store->count(), 1);
+    ASSERT_EQ(f.store->count(), 2); // and a ready-made profile
     EXPECT_EQ(f.store->displayName(0), "(Default) (2)");
     EXPECT_TRUE(fs::is_regular_file(f.store->filePath(0)));
 }

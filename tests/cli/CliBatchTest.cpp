@@ -72,7 +72,8 @@ TEST_F(CliBatchTest, ListProfilesShowsTheStoreAndMakesTheDefaultOnFirstStart)
 {
     CliResult r = run({"--list-profiles"});
     ASSERT_EQ(r.exitStatus, 0) << r.err;
-    EXPECT_EQ(r.out, "0\t(Default)\n");
+    // With the ready-made profile that needs no plug-in.
+    EXPECT_EQ(r.out, std::string("0\t(Default)\n1\t") + kRawName + "\n");
     EXPECT_TRUE(fs::exists(file("bin/Profiles/(Default).pf")));
 
     listRawProfile();

@@ -1,0 +1,155 @@
+// The ready-made profiles of a fresh install.
+#include "app/ProfilePresets.h"
+#include "app/ProfileStore.h"
+#include "app/Prompt.h"
+#include "app/SettingsFile.h"
+#include "profiles/IniFile.h"
+#include "profiles/KmfConfig.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace moxel::test {
+
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+const char* const kStreaming = "Streaming: VP8 640x360 + MP3";
+const char* const kQuality = "High quality: H.264 1280x720 + AAC";
+const char* const kPlain = "Uncompressed: RGB 24bit 320x240 + PCM";
+
+constexpr uint32_t kVp8 = 0x30385056;
+constexpr uint32_t kMp3 = 0x2033504d;
+constexpr uint32_t kH264 = 0x34363248;
+constexpr uint32_t kAac = 0x20434141;
+constexpr uint32_t kRgb3 = 859981650;
+constexpr uint32_t kPcm = 541934416;
+
+class SilentPrompt : public Prompt {
+  public:
+    void showMessage(const std::string&, const std::string&) override { ++messages; }
+    bool askYesNo(const std::string&, const std::string&) override { return false; }
+    FileExistsAnswer askFileExists(const std::string&) override { return FileExistsAnswer::No; }
+    int messages = 0;
+};
+
+class PresetsTest : public ::testing::Test {
+  protected:
+    PresetsTest() : m_folder(m_dir.file("Profiles")) { fs::create_directory(m_folder); }
+
+    // A store as a first start makes it: the default profile, then the presets.
+    ProfileStore& firstStart(const std::string& pluginFolder)
+    {
+        m_index = std::make_unique<SettingsFile>(m_folder + "/index.txt");
+        m_store = std::make_unique<ProfileStore>(m_folder, *m_index, pluginFolder);
+        m_store->loadAll(m_prompt);
+        return *m_store;
+    }
+
+    Names names() const
+    {
+        Names list;
+        for (int i = 0; i < m_store->count(); ++i)
+            list.push_back(m_store->displayName(i));
+        return list;
+    }
+
+    KmfConfig configOf(const std::string& name) const
+    {
+        KmfConfig config(m_folder + "/" + name + ".pf");
+        config.load();
+        return config;
+    }
+
+    TempDir m_dir;
+    std::string m_folder;
+    SilentPrompt m_prompt;
+    std::unique_ptr<SettingsFile> m_index;
+    std::unique_ptr<ProfileStore> m_store;
+};
+
+} // namespace
+
+TEST_F(PresetsTest, AFreshStoreWithTheAvPlugInOffersEveryPreset)
+{
+    ProfileStore& store = firstStart(MANAGER_PLUGIN_DIR);
+    ASSERT_EQ(names(), (Names{"(Default)", kStreaming, kQuality, kPlain}));
+    const EncodingProfile& streaming = *store.at(1);
+    EXPECT_EQ(streaming.filePath, m_folder + "/" + kStreaming + ".pf");
+    EXPECT_EQ(streaming.doresize, 1);
+    EXPECT_EQ(streaming.resizew, 640);
+    EXPECT_EQ(streaming.resizeh, 360);
+    EXPECT_EQ(configOf(kStreaming).vidfmt, kVp8);
+    EXPECT_EQ(configOf(kStreaming).audfmt, kMp3);
+    EXPECT_EQ(store.at(2)->resizew, 1280);
+    EXPECT_EQ(store.at(2)->resizeh, 720);
+    EXPECT_EQ(configOf(kQuality).vidfmt, kH264);
+    EXPECT_EQ(configOf(kQuality).audfmt, kAac);
+    const IniFile quality = IniFile::load(m_folder + "/" + kQuality + ".pf");
+    EXPECT_EQ(quality.getInt("kmf_coder_av", "video_bitrate", 0), 4000);
+    EXPECT_EQ(quality.getInt("kmf_coder_av", "audio_bitrate", 0), 192);
+    EXPECT_EQ(store.at(3)->resizew, 320);
+    EXPECT_EQ(configOf(kPlain).vidfmt, kRgb3);
+    EXPECT_EQ(configOf(kPlain).audfmt, kPcm);
+    EXPECT_EQ(m_prompt.messages, 0);
+
+    // They are listed: the next start loads them like any profile and adds
+    // nothing.
+    SettingsFile written(m_folder + "/index.txt");
+    EXPECT_EQ(written.getInt("num_profiles", 0), 4);
+    EXPECT_EQ(written.getString("profile3", ""), std::string(kPlain) + ".pf");
+    m_store.reset();
+    m_index.reset();
+    firstStart(MANAGER_PLUGIN_DIR);
+    EXPECT_EQ(names().size(), 4u);
+    EXPECT_EQ(addProfilePresets(*m_store), 0);
+    EXPECT_EQ(names().size(), 4u);
+}
+
+TEST_F(PresetsTest, WithoutThePlugInOnlyTheUncompressedPresetIsMade)
+{
+    const TempDir noPlugins;
+    firstStart(noPlugins.path().string());
+    EXPECT_EQ(names(), (Names{"(Default)", kPlain}));
+    EXPECT_FALSE(fs::exists(m_folder + "/" + kStreaming + ".pf"));
+}
+
+TEST_F(PresetsTest, AFileOfAPresetsNameIsLeftAlone)
+{
+    test::writeFileText(m_folder + "/" + kPlain + ".pf", "mine");
+    const TempDir noPlugins;
+    firstStart(noPlugins.path().string());
+    EXPECT_EQ(names(), (Names{"(Default)"}));
+    EXPECT_EQ(test::readFileText(m_folder + "/" + kPlain + ".pf"), "mine");
+}
+
+TEST_F(PresetsTest, PresetsOfTheBundledSampleProfilesAreTheSameProfiles)
+{
+    // An installed program copies the samples after making the presets; as
+    // they are the same profiles, the copies are passed over.
+    firstStart(MANAGER_PLUGIN_DIR);
+    const std::pair<const char*, const char*> pairs[] = {{kStreaming, "streaming-vp8-640x360.pf"},
+                                                         {kPlain, "uncompressed-rgb-pcm.pf"}};
+    const std::pair<const char*, std::vector<const char*>> sections[] = {
+        {"kmfencpp",
+         {"friendly_name", "out_srate", "out_channels", "sizefix", "deinterlace", "filteringresize",
+          "doresize", "resizew", "resizeh", "crop_l", "crop_t", "crop_r", "crop_b", "outfruse",
+          "lowpass", "audioscale", "outfror"}},
+        {"kmfconfig",
+         {"audfmt", "vidfmt", "minsync", "maxsync", "audiosendahead", "hdrwrite", "hdrtoc"}},
+        {"kmf_coder_av", {"video_bitrate", "keyint", "speed", "audio_bitrate"}}};
+    for (const auto& [name, sampleFile] : pairs) {
+        const IniFile sample = IniFile::load(std::string(MANAGER_SAMPLES_DIR "/") + sampleFile);
+        const IniFile preset = IniFile::load(m_folder + "/" + name + ".pf");
+        for (const auto& [section, keys] : sections)
+            for (const char* key : keys)
+                EXPECT_EQ(preset.getString(section, key, "?"), sample.getString(section, key, "?"))
+                    << sampleFile << " " << section << " " << key;
+    }
+}
+
+} // namespace moxel::test
