@@ -59,13 +59,13 @@ TEST_F(FullDiskTest, TheCliUnderAFileSizeLimitEndsInErrorWithTheWriteMessage)
 {
     const std::string clipPath = source();
     const std::string dest = file("out.kmf");
-    const std::string profileText = test::readFileText(MOXEL_SAMPLE_PROFILES "/uncompressed-rgb-pcm.pf");
+    const std::string profileText =
+        test::readFileText(MOXEL_SAMPLE_PROFILES "/uncompressed-rgb-pcm.pf");
     test::writeFileText(file("raw.pf"), profileText);
     // 256 KiB: the header fits, the frames of 320 x 240 RGB soon do not.
-    const std::string script = std::string("trap '' XFSZ; ulimit -f 256; exec '") +
-                               MOXEL_CLI_PATH + "' --profile '" + file("raw.pf") +
-                               "' --progress '" + file("progress.txt") + "' -o '" + dest + "' '" +
-                               clipPath + "'";
+    const std::string script = std::string("trap '' XFSZ; ulimit -f 256; exec '") + MOXEL_CLI_PATH +
+                               "' --profile '" + file("raw.pf") + "' --progress '" +
+                               file("progress.txt") + "' -o '" + dest + "' '" + clipPath + "'";
     const test::CliResult r =
         test::CliProcess(m_dir.path().string(), {"-c", script}, "/bin/bash").finish();
     EXPECT_EQ(r.exitStatus, 1) << r.err;

@@ -121,8 +121,8 @@ TEST(OutputKillTest, FilesOfAKilledCliReadBackToTheirLastWholeFrame)
     std::string error;
     ASSERT_TRUE(test::writeClip(dir.file("long.mp4"), spec, &error)) << error;
     test::writeFileText(dir.file("kill.pf"), killProfileText());
-    const std::vector<std::string> args = {"--profile", dir.file("kill.pf"), "--overwrite", "-o",
-                                           dir.file("out.kmf"), dir.file("long.mp4")};
+    const std::vector<std::string> args = {"--profile", dir.file("kill.pf"), "--overwrite",
+                                           "-o",        dir.file("out.kmf"), dir.file("long.mp4")};
     const std::string folder = dir.path().string();
 
     // The whole job once: its time, and the file it makes.
@@ -145,8 +145,8 @@ TEST(OutputKillTest, FilesOfAKilledCliReadBackToTheirLastWholeFrame)
         std::this_thread::sleep_for(at);
         child.signal(SIGKILL);
         child.finish();
-        const KilledFile k = checkKilledFile(
-            dir.file("out.kmf"), "killed after " + std::to_string(at.count()) + " us");
+        const KilledFile k = checkKilledFile(dir.file("out.kmf"),
+                                             "killed after " + std::to_string(at.count()) + " us");
         torn += k.tornEnd;
         frames += k.frames;
     }

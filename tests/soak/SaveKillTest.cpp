@@ -74,8 +74,8 @@ TEST_P(SaveKillTest, KilledSavesLeaveTheOldOrTheNewFileAndNoTemporary)
         EXPECT_EQ(r.exitStatus, -1) << "the saver stopped by itself: " << r.err;
 
         const std::string text = test::readFileText(path);
-        EXPECT_TRUE(text == textA || text == textB) << "kill " << i << ": " << text.size()
-                                                    << " bytes of neither content";
+        EXPECT_TRUE(text == textA || text == textB)
+            << "kill " << i << ": " << text.size() << " bytes of neither content";
         leftovers += folderEntries(m_dir.path()).size() > 1;
 
         // The next save clears what the killed one left.

@@ -37,8 +37,7 @@ void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes, size
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(size));
 }
 
-class SourceDamageTest : public test::DriverTest,
-                         public ::testing::WithParamInterface<DamageCase> {
+class SourceDamageTest : public test::DriverTest, public ::testing::WithParamInterface<DamageCase> {
   protected:
     // Runs one job on source; its end, checked, and the time it took.
     std::chrono::milliseconds convertChecked(const std::string& source, const std::string& what,
@@ -49,8 +48,8 @@ class SourceDamageTest : public test::DriverTest,
         auto record = job(source, dest);
         bool timedOut = false;
         const auto start = std::chrono::steady_clock::now();
-        const JobStatus end = test::runWithWatchdog(m_run, *record, m_profile, m_prompt, limit,
-                                                    &timedOut);
+        const JobStatus end =
+            test::runWithWatchdog(m_run, *record, m_profile, m_prompt, limit, &timedOut);
         const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - start);
         EXPECT_FALSE(timedOut) << what << ": still running after " << limit.count() << " ms";
@@ -62,7 +61,9 @@ class SourceDamageTest : public test::DriverTest,
             if (end == JobStatus::Complete) {
                 EXPECT_TRUE(s.hasHeader) << what;
                 EXPECT_EQ(s.header.fileSize, s.fileBytes) << what;
-                EXPECT_TRUE(s.tocPointsAtFrames()) << what;
+                EXPECT_TRUE(s.tocPointsAtFrames())
+                    << what << ": " << s.frames.size() << " frames, TOC of "
+                    << s.header.tocSize << " starting " << (s.header.toc.empty() ? 0 : s.header.toc[0]);
             }
         }
         return took;
