@@ -102,8 +102,14 @@ KilledFile checkKilledFile(const std::string& path, const std::string& what)
     if (status == KmfReadStatus::Error) {
         // A torn frame: the fault lies in the last frame's bytes, which end
         // the file and are fewer than a whole frame's.
-        result.tornEnd = true;
-        EXPECT_GE(reader.errorOffset(), wholeEnd) << what << ": " << reader.errorText();
+        // The header of a file that was never closed is still the placeholder
+        // written at open: its file size (its own size) is the one fault the
+        // reader may find before the frames' end.
+        const bool placeholder = reader.hasFileHeader() && header.fileSize == header.headerSize &&
+                                 reader.errorOffset() <= header.headerSize;
+        EXPECT_TRUE(placeholder || reader.errorOffset() >= wholeEnd)
+            << what << ": " << reader.errorText();
+        result.tornEnd = reader.sourceSize() > wholeEnd;
         EXPECT_LT(reader.sourceSize() - wholeEnd, kPictureBytes + 64 * 1024u)
             << what << ": " << reader.errorText();
     }
@@ -117,6 +123,8 @@ TEST(OutputKillTest, FilesOfAKilledCliReadBackToTheirLastWholeFrame)
     test::ClipSpec spec;
     spec.videoCodec = "h264";
     spec.audioCodec = "aac";
+    spec.width = 1280; // decoding and scaling it down takes the job a while
+    spec.height = 720;
     spec.frameCount = 250;
     std::string error;
     ASSERT_TRUE(test::writeClip(dir.file("long.mp4"), spec, &error)) << error;
