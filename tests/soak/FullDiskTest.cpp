@@ -51,8 +51,11 @@ TEST_F(FullDiskTest, AJobOnAFullTmpfsEndsInError)
     fs::create_directory(mountPoint);
     if (mount("soak", mountPoint.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=256k") != 0)
         GTEST_SKIP() << "no tmpfs can be mounted here";
+    struct Unmount {
+        const fs::path& at;
+        ~Unmount() { EXPECT_EQ(umount2(at.c_str(), MNT_DETACH), 0); }
+    } unmount{mountPoint};
     expectWriteError((mountPoint / "out.kmf").string(), test::uncompressedKeys());
-    EXPECT_EQ(umount(mountPoint.c_str()), 0);
 }
 
 TEST_F(FullDiskTest, TheCliUnderAFileSizeLimitEndsInErrorWithTheWriteMessage)

@@ -4,6 +4,7 @@
 #include "CliProcess.h"
 #include "SoakSupport.h"
 
+#include "profiles/AtomicFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,9 @@
 #include <csignal>
 #include <filesystem>
 #include <random>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace moxel {
 namespace {
@@ -85,6 +88,32 @@ TEST_P(SaveKillTest, KilledSavesLeaveTheOldOrTheNewFileAndNoTemporary)
     }
     RecordProperty("temporaries_left_by_kills", leftovers);
     std::printf("%s: %d kills, %d left a temporary file\n", GetParam(), kills, leftovers);
+}
+
+// Only the temporaries of processes that are gone are cleared: a live
+// writer's and files that merely look alike stay.
+TEST(StaleTemporaryTest, ASaveRemovesOnlyTheTemporariesOfEndedWriters)
+{
+    const pid_t ended = fork();
+    if (ended == 0)
+        _exit(0);
+    ASSERT_GT(ended, 0);
+    ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
+    test::TempDir dir;
+    const std::string path = dir.file("saved");
+    const std::string stale = path + ".tmp" + std::to_string(ended) + "_3";
+    const std::string live = path + ".tmp" + std::to_string(getppid()) + "_0";
+    const std::string alike = path + ".tmp" + std::to_string(ended) + "_notes";
+    const std::string other = dir.file("other.tmp" + std::to_string(ended) + "_0");
+    for (const std::string& name : {stale, live, alike, other})
+        test::writeFileText(name, "x");
+
+    ASSERT_TRUE(writeFileAtomically(path, "new"));
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(live));
+    EXPECT_TRUE(fs::exists(alike));
+    EXPECT_TRUE(fs::exists(other));
+    EXPECT_EQ(test::readFileText(path), "new");
 }
 
 INSTANTIATE_TEST_SUITE_P(Writers, SaveKillTest, ::testing::Values("settings", "profile", "atomic"),
