@@ -100,7 +100,7 @@ TEST_P(SourceDamageTest, CutAndFlippedSourcesEndAndLeaveSoundFiles)
     // scheduling into a failure.
     const auto limit = std::max(normal * 10, std::chrono::milliseconds(1000));
 
-    const int cases = test::soakCount("MOXEL_SOAK_DAMAGE_CASES", 600, 120) / 3;
+    const int cases = test::soakCount("MOXEL_SOAK_DAMAGE_CASES", 600, 240) / 3;
     std::mt19937_64 random(test::soakSeed() + std::hash<std::string>{}(c.name));
     const std::string damaged = file(std::string("damaged.") + c.extension);
     for (int i = 0; i < cases; ++i) {
