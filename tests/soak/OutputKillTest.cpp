@@ -100,11 +100,10 @@ KilledFile checkKilledFile(const std::string& path, const std::string& what)
             return result;
     }
     if (status == KmfReadStatus::Error) {
-        // A torn frame: the fault lies in the last frame's bytes, which end
-        // the file and are fewer than a whole frame's.
-        // The header of a file that was never closed is still the placeholder
-        // written at open: its file size (its own size) is the one fault the
-        // reader may find before the frames' end.
+        // Either a torn last frame (the fault lies in bytes that end the file
+        // and are fewer than a whole frame's) or the header of a file that was
+        // never closed: still the placeholder written at open, whose file size
+        // (its own) is the one fault the reader may name before the frames.
         const bool placeholder = reader.hasFileHeader() && header.fileSize == header.headerSize &&
                                  reader.errorOffset() <= header.headerSize;
         EXPECT_TRUE(placeholder || reader.errorOffset() >= wholeEnd)
