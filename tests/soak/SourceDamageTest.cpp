@@ -27,6 +27,11 @@ struct DamageCase {
     const char* audio;
 };
 
+void PrintTo(const DamageCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 std::vector<uint8_t> readBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
