@@ -1,10 +1,13 @@
 #include "profiles/AtomicFile.h"
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,6 +35,33 @@ int openTemporary(const std::string& path, std::string& tempPath)
             return fd;
     }
     return -1;
+}
+
+// A writer killed between creating its temporary and the rename leaves the
+// temporary behind. Removes those of path (named as openTemporary names
+// them) whose process is gone, so that the next save cleans up after it.
+void removeStaleTemporaries(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    const std::string prefix =
+        (slash == std::string::npos ? path : path.substr(slash + 1)) + ".tmp";
+    DIR* dir = opendir(folderOf(path).c_str());
+    if (!dir)
+        return;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        char* end = nullptr;
+        const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+        if (!std::isdigit(static_cast<unsigned char>(name[prefix.size()])) || pid <= 0 ||
+            *end != '_' || end[1] == '\0' || pid == long(getpid()) ||
+            std::string(end + 1).find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        if (kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            unlink((folderOf(path) + "/" + name).c_str());
+    }
+    closedir(dir);
 }
 
 // A link is followed, so the file it names is replaced, not the link.
@@ -69,6 +99,7 @@ bool writeFileAtomically(const std::string& requestedPath, std::string_view byte
     if (requestedPath.empty())
         return false;
     const std::string path = resolveLink(requestedPath);
+    removeStaleTemporaries(path);
     std::string tempPath;
     int fd = openTemporary(path, tempPath);
     if (fd < 0)

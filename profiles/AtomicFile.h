@@ -13,6 +13,8 @@ namespace moxel {
 // removed, the old file (if any) is left intact and false is returned. A new
 // file gets mode 0666 less the umask; a replaced file keeps its mode. A
 // symbolic link at path is followed: the file it points to is replaced.
+// Temporaries of path left by a writer that was killed (its process is
+// gone) are removed first.
 bool writeFileAtomically(const std::string& path, std::string_view bytes);
 
 } // namespace moxel

@@ -1,0 +1,71 @@
+#include "SoakSupport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+namespace moxel::test {
+
+int soakCount(const char* env, int normal, int sanitized)
+{
+    if (const char* text = std::getenv(env)) {
+        const int value = std::atoi(text);
+        if (value > 0)
+            return value;
+    }
+#ifdef MOXEL_SOAK_SANITIZED
+    (void)normal;
+    return sanitized;
+#else
+    (void)sanitized;
+    return normal;
+#endif
+}
+
+uint64_t soakSeed()
+{
+    if (const char* text = std::getenv("MOXEL_SOAK_SEED"))
+        return std::strtoull(text, nullptr, 10);
+    return 20261207;
+}
+
+namespace {
+
+bool waitUntil(const BatchJob& job, std::chrono::steady_clock::time_point deadline)
+{
+    while (job.workerBlock.workerDone.load(std::memory_order_acquire) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+} // namespace
+
+JobStatus runWithWatchdog(BatchRunState& run, BatchJob& job, const std::string& profilePath,
+                          Prompt& prompt, std::chrono::milliseconds limit, bool* timedOut)
+{
+    const auto start = std::chrono::steady_clock::now();
+    startJob(run, job, profilePath, prompt);
+    *timedOut = !waitUntil(job, start + limit);
+    if (*timedOut) {
+        job.workerBlock.abortRequested.store(1, std::memory_order_release);
+        if (!waitUntil(job, std::chrono::steady_clock::now() + std::chrono::seconds(30))) {
+            std::fprintf(stderr, "watchdog: the job on %s neither ended nor aborted\n",
+                         job.sourcePath.c_str());
+            std::abort();
+        }
+    }
+    return job.statusValue();
+}
+
+std::string messageWith(const ScriptedPrompt& prompt, const std::string& part)
+{
+    for (const ScriptedPrompt::Entry& e : prompt.entries())
+        if (e.text.find(part) != std::string::npos || e.title.find(part) != std::string::npos)
+            return e.title + ": " + e.text;
+    return {};
+}
+
+} // namespace moxel::test
