@@ -76,6 +76,12 @@ ParsedBatchFile parseBatchFile(std::string_view bytes)
                  "not a batch line (source, destination and profile separated by tabs)"});
             continue;
         }
+        // A path cannot hold a NUL, and a CR inside a line is no line end:
+        // a job with either could never be written back.
+        if (line.find_first_of(std::string_view("\r\0", 2)) != std::string_view::npos) {
+            parsed.problems.push_back({lineNumber, "a field holds a CR or NUL character"});
+            continue;
+        }
         BatchFileEntry e{std::string(line.substr(0, tab1)),
                          std::string(line.substr(tab1 + 1, tab2 - tab1 - 1)),
                          std::string(line.substr(tab2 + 1)), lineNumber};

@@ -14,7 +14,7 @@ using namespace moxel;
 
 bool lineSafe(const std::string& field)
 {
-    return field.find_first_of("\t\r\n") == std::string::npos;
+    return field.find_first_of(std::string_view("\t\r\n\0", 4)) == std::string::npos;
 }
 
 void entry(const uint8_t* data, size_t size)

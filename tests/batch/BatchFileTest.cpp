@@ -164,6 +164,15 @@ TEST(BatchFileFormat, ParsesBothLineEndsAndRefusesOverLongPaths)
     ASSERT_EQ(parsed.problems.size(), 1u);
     EXPECT_EQ(parsed.problems[0].line, 3);
 
+    // A CR inside a line or a NUL in a field: such a job could never be
+    // written back, so the line is a problem rather than a job.
+    parsed = parseBatchFile(std::string("a\rx\tb\tc\r\nok\tb\tc\r\na\tb\0y\tc\r\n", 26));
+    ASSERT_EQ(parsed.entries.size(), 1u);
+    EXPECT_EQ(parsed.entries[0].sourcePath, "ok");
+    ASSERT_EQ(parsed.problems.size(), 2u);
+    EXPECT_EQ(parsed.problems[0].line, 1);
+    EXPECT_EQ(parsed.problems[1].line, 3);
+
     std::vector<BatchFileProblem> many(25, BatchFileProblem{1, "bad"});
     const std::string text = describeProblems("/b.txt", many);
     EXPECT_NE(text.find("and 5 more"), std::string::npos);
