@@ -1,5 +1,5 @@
 // The frame-rate decision for sources that are pushed timestamped pictures
-// (the DirectShow source): per incoming picture, drop it or queue it with a
+// (the decoder source): per incoming picture, drop it or queue it with a
 // repeat count, so that the output runs at outFps when the profile's outfruse
 // is set and pictures the decoder skipped are made up for. Lives from the
 // source's open to its close; used only by the thread receiving pictures.

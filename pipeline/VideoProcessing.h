@@ -1,7 +1,7 @@
 // The picture stage: deinterlace, crop and resize one decoded picture into
 // one output picture, in a single call. Called by the sources for every
-// picture they keep (the DirectShow source on its streaming thread, the
-// QuickTime source on the worker). Pictures are 4 bytes per pixel (blue,
+// picture they keep (the decoder source on its decoding thread, the
+// movie source on the worker). Pictures are 4 bytes per pixel (blue,
 // green, red, undefined), rows packed and bottom-up; the caller owns every
 // buffer: source and scratch inW x inH x 4 bytes, destination outW x outH x 4.
 //
