@@ -1,5 +1,5 @@
-// The pieces of moxel-cli that need no child process: the default
-// destination, the progress arithmetic and texts, and the block format.
+// The pieces of moxel-cli that need no child process: the progress
+// arithmetic and texts, and the block format.
 #include "tools/moxel-cli/CliOptions.h"
 #include "tools/moxel-cli/JobProgress.h"
 #include "tools/moxel-cli/ProgressWriter.h"
@@ -10,15 +10,6 @@
 
 namespace moxel::cli {
 namespace {
-
-TEST(CliOptions, DefaultDestinationReplacesTheExtensionOfTheFileName)
-{
-    EXPECT_EQ(defaultDestination("/v/movie.avi"), "/v/movie.kmf");
-    EXPECT_EQ(defaultDestination("/v/movie.tar.mp4"), "/v/movie.tar.kmf");
-    EXPECT_EQ(defaultDestination("/v/noext"), "/v/noext.kmf");
-    EXPECT_EQ(defaultDestination("/v.d/noext"), "/v.d/noext.kmf");
-    EXPECT_EQ(defaultDestination("clip.mov"), "clip.kmf");
-}
 
 TEST(JobProgress, ElapsedTimeAndStatusTexts)
 {

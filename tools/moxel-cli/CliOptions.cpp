@@ -99,14 +99,4 @@ int parseCliOptions(int argc, const char* const* argv, CliOptions& options, std:
     return -1;
 }
 
-std::string defaultDestination(const std::string& source)
-{
-    const size_t slash = source.find_last_of('/');
-    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const size_t dot = source.find_last_of('.');
-    if (dot == std::string::npos || dot < nameStart)
-        return source + ".kmf";
-    return source.substr(0, dot) + ".kmf";
-}
-
 } // namespace moxel::cli

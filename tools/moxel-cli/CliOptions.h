@@ -28,8 +28,4 @@ struct CliOptions {
 int parseCliOptions(int argc, const char* const* argv, CliOptions& options, std::ostream& out,
                     std::ostream& err);
 
-// The default destination: the source path with the extension of its file
-// name replaced by ".kmf" (".kmf" appended when the name has none).
-std::string defaultDestination(const std::string& source);
-
 } // namespace moxel::cli

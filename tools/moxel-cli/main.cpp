@@ -1,4 +1,5 @@
 // moxel-cli: the headless twin of the desktop program; see --help.
+#include "app/JobPaths.h"
 #include "app/ProfileStore.h"
 #include "app/ProgramFolders.h"
 #include "encoder/CodecPlugins.h"
