@@ -183,7 +183,8 @@ void StreamOutput::queueBroxHeaderLine(size_t index)
 void StreamOutput::queueStoredHeader()
 {
     if (m_protocol == StreamProtocol::Qz) {
-        m_connection->sendString(m_qzHeader.c_str());
+        // Sent by length: a line may hold a NUL, which must not end the header early.
+        m_connection->send(m_qzHeader.data(), int(m_qzHeader.size()));
         m_connection->sendString("\r\n");
         return;
     }
