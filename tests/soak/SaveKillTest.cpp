@@ -1,5 +1,5 @@
 // A save killed with SIGKILL midway, for each way the program rewrites its
-// files (settings, a profile, the atomic writer itself): the file is always
+// files (settings, a profile, the batch list): the file is always
 // the old or the new one, and the next save leaves no temporary behind.
 #include "CliProcess.h"
 #include "SoakSupport.h"
@@ -116,7 +116,7 @@ TEST(StaleTemporaryTest, ASaveRemovesOnlyTheTemporariesOfEndedWriters)
     EXPECT_EQ(test::readFileText(path), "new");
 }
 
-INSTANTIATE_TEST_SUITE_P(Writers, SaveKillTest, ::testing::Values("settings", "profile", "atomic"),
+INSTANTIATE_TEST_SUITE_P(Writers, SaveKillTest, ::testing::Values("settings", "profile", "queue"),
                          [](const auto& info) { return std::string(info.param); });
 
 } // namespace

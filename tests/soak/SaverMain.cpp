@@ -1,9 +1,11 @@
 // moxel_soak_saver KIND PATH LETTER|loop: saves a file the way the program
 // does, for the tests that kill a save midway. KIND is "settings"
-// (SettingsFile::flush), "profile" (EncodingProfile::save) or "atomic"
-// (writeFileAtomically). With a letter the content is that letter's and the
+// (SettingsFile::flush), "profile" (EncodingProfile::save) or "queue" (a
+// batch list of 500 jobs written the way Save Batch and the kept queue
+// write it). With a letter the content is that letter's and the
 // program saves once; with "loop" it saves 'b' and 'a' contents in turn
 // forever, printing "ready" after the first save.
+#include "app/BatchFile.h"
 #include "app/SettingsFile.h"
 #include "profiles/AtomicFile.h"
 #include "profiles/EncodingProfile.h"
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -30,7 +33,13 @@ bool save(const std::string& kind, const std::string& path, char letter)
         profile.resizew = letter == 'a' ? 320 : 640;
         return profile.save();
     }
-    return moxel::writeFileAtomically(path, std::string(64 * 1024, letter));
+    std::vector<moxel::BatchFileEntry> jobs(500);
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        jobs[i].sourcePath = "/videos/" + std::string(40, letter) + std::to_string(i) + ".mp4";
+        jobs[i].destPath = "/out/" + std::to_string(i) + ".kmf";
+        jobs[i].profileName = "profile " + std::string(1, letter);
+    }
+    return moxel::writeFileAtomically(path, moxel::formatBatchFile(jobs));
 }
 
 } // namespace
