@@ -4,14 +4,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 namespace moxel {
 
 namespace {
 
-constexpr float kSecondsPerProgressUnit = 0.00005f;
 constexpr size_t kStatusCellChars = 1023;
 
 bool mayHaveWorker(const BatchJob& job)
@@ -46,63 +44,6 @@ bool compareAndSwapStatus(BatchJob& job, JobStatus from, JobStatus to)
 }
 
 } // namespace
-
-std::string formatElapsed(int32_t progress, int32_t audioBytesPerSecond)
-{
-    double seconds = 0.0;
-    if (progress >= 0) {
-        seconds = float(progress) * kSecondsPerProgressUnit;
-    } else {
-        // Until the worker knows its audio format there is no rate to divide by.
-        const int32_t divisor = audioBytesPerSecond / 9;
-        if (divisor > 0)
-            seconds = double(-int64_t(progress)) / double(divisor);
-    }
-    const int64_t whole = int64_t(seconds);
-    const int64_t hours = whole / 3600;
-    seconds -= double(hours * 3600);
-    const int64_t minutes = int64_t(seconds) / 60;
-    seconds -= double(minutes * 60);
-    const int secs = int(seconds);
-    char text[48];
-    if (hours > 0)
-        std::snprintf(text, sizeof text, "%lldh:%02lld:%02d", static_cast<long long>(hours),
-                      static_cast<long long>(minutes), secs);
-    else
-        std::snprintf(text, sizeof text, "%02lld:%02d", static_cast<long long>(minutes), secs);
-    return text;
-}
-
-std::string statusText(const BatchJob& job)
-{
-    if (job.isAborting())
-        return "aborting";
-    const auto elapsed = [&job] {
-        return formatElapsed(job.progress.load(std::memory_order_acquire),
-                             job.workerBlock.audioBytesPerSecond.load(std::memory_order_acquire));
-    };
-    switch (job.statusValue()) {
-    case JobStatus::Idle:
-        return "";
-    case JobStatus::Queued:
-        return "queued [#" + std::to_string(job.queueNumber) + "]";
-    case JobStatus::Initializing:
-        return "initializing";
-    case JobStatus::Encoding:
-        return "encoding [" + elapsed() + "]";
-    case JobStatus::Paused:
-        return "paused [" + elapsed() + "]";
-    case JobStatus::Complete:
-        return "complete [" + elapsed() + "]";
-    case JobStatus::Error:
-        return "error";
-    case JobStatus::Aborted:
-        return "aborted by user";
-    case JobStatus::Skipped:
-        return "skipped";
-    }
-    return "";
-}
 
 BatchList::BatchList(const ProfileStore& profiles, Prompt& prompt, JobStarter starter)
     : m_profiles(profiles), m_prompt(prompt), m_starter(std::move(starter)),

@@ -15,6 +15,7 @@
 
 #include "app/BatchJob.h"
 #include "app/BatchListView.h"
+#include "app/JobStatusText.h"
 #include "pipeline/ConversionDriver.h"
 
 #include <functional>
@@ -35,10 +36,6 @@ using JobStarter = std::function<void(BatchRunState& run, BatchJob& job,
 inline constexpr void (*kDriverJobStart)(BatchRunState&, BatchJob&, const std::string&,
                                          Prompt&) = &startJob;
 
-// "%dh:%02d:%02d" with hours, else "%02d:%02d": the media time of progress.
-std::string formatElapsed(int32_t progress, int32_t audioBytesPerSecond);
-// The Status column's text for a job, "aborting" included.
-std::string statusText(const BatchJob& job);
 
 class BatchList {
   public:

@@ -45,7 +45,7 @@ std::string CliRunner::statusLine(const JobProgress& p, int index, int total,
             std::snprintf(text, sizeof text, "  %3.0f%%", p.percent);
             line += text;
             if (p.secondsLeft >= 0)
-                line += "  " + elapsedText(p.secondsLeft) + " left";
+                line += "  " + mediaTimeText(p.secondsLeft) + " left";
         }
     }
     return line;

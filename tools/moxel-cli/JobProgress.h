@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/BatchJob.h"
+#include "app/JobStatusText.h"
 
 #include <string>
 
@@ -12,6 +13,7 @@ namespace moxel::cli {
 struct JobProgress {
     JobStatus status = JobStatus::Idle;
     bool aborting = false;      // abort asked for, worker not finished
+    uint32_t queueNumber = 0;   // place in the run while queued
     double mediaSeconds = 0;    // converted so far
     uint32_t frames = 0;        // frames built so far
     double fps = 0;             // frames per second of wall time
@@ -19,13 +21,6 @@ struct JobProgress {
     double percent = -1;        // -1 while the duration is unknown
     double secondsLeft = -1;    // -1 while it cannot be estimated
 };
-
-// The media time a progress value counts: 1/20000 s units when positive,
-// bytes / 9 of PCM at audioBytesPerSecond when negative.
-double progressSeconds(int32_t progress, int32_t audioBytesPerSecond);
-
-// "%02d:%02d", or "%dh:%02d:%02d" from one hour on (seconds truncated).
-std::string elapsedText(double seconds);
 
 // The Status column text: "initializing", "encoding [00:05]", "aborting", ...
 std::string statusText(const JobProgress& progress);
