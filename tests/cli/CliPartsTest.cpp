@@ -13,7 +13,6 @@ namespace {
 
 TEST(JobProgress, StatusTextsAndEstimates)
 {
-
     BatchJob job;
     job.setStatus(JobStatus::Encoding);
     job.progress = 20000 * 5;
