@@ -1,5 +1,5 @@
-// moxel-cli on the program's own profile store: --list-profiles, and --batch
-// running a saved batch file through the batch list. Each test runs a copy
+// moxel-cli on the program's own profile store: --list-profiles, profiles
+// chosen by name, and --batch running a saved batch file through the batch list. Each test runs a copy
 // of the program in a folder of its own, so its settings and Profiles folder
 // are the test's.
 #include "CliProcess.h"
@@ -14,6 +14,7 @@ extern "C" {
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 
 namespace moxel {
@@ -105,6 +106,25 @@ TEST_F(CliBatchTest, RunsTheGoodLinesOfABatchAndReportsTheOthers)
                                               "\t" + file("b.kmf") + "\t" + kRawName + "\r\n");
     EXPECT_EQ(run({"--batch", file("good.txt")}).exitStatus, 1);
     EXPECT_EQ(run({"--overwrite", "--batch", file("good.txt")}).exitStatus, 0);
+}
+
+TEST_F(CliBatchTest, ProfileOptionTakesAStoreProfileByNameOrPosition)
+{
+    listRawProfile();
+    const std::string a = clip("a.avi", 3);
+    std::string lower = kRawName;
+    for (char& c : lower)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (const std::string& named : {std::string(kRawName), lower, std::string("0")}) {
+        const CliResult r = run({"--overwrite", "-p", named, "-o", file("a.kmf"), a});
+        ASSERT_EQ(r.exitStatus, 0) << named << ": " << r.err;
+        EXPECT_EQ(test::summariseKmf(file("a.kmf")).frames.size(), 3u) << named;
+    }
+    for (const char* unknown : {"1", "No Such Profile", "-1"}) {
+        const CliResult r = run({"-p", unknown, a});
+        EXPECT_EQ(r.exitStatus, 2) << unknown;
+        EXPECT_TRUE(contains(r.err, "--list-profiles")) << r.err;
+    }
 }
 
 TEST_F(CliBatchTest, BatchRunsTakeNoSourcesAndNeedAReadableFile)

@@ -1,5 +1,9 @@
 #include "tools/moxel-cli/ProfileChoice.h"
 
+#include "app/ProfileStore.h"
+
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <system_error>
 
@@ -21,6 +25,19 @@ std::string chooseProfile(const std::string& requested, const std::string& progr
                 ? "the bundled profile " + path + " is missing; name one with --profile"
                 : "no profile file named " + path;
     return {};
+}
+
+std::string storeProfilePath(const std::string& requested, const ProfileStore& store)
+{
+    int at = store.findExact(requested);
+    if (at < 0)
+        at = store.findIgnoringCase(requested);
+    const bool digits =
+        !requested.empty() && requested.size() <= 9 &&
+        std::all_of(requested.begin(), requested.end(), [](unsigned char c) { return std::isdigit(c); });
+    if (at < 0 && digits)
+        at = std::stoi(requested);
+    return store.filePath(at);
 }
 
 } // namespace moxel::cli

@@ -1,9 +1,13 @@
 // Which profile file a moxel-cli run uses: the --profile value when it names
-// a file, otherwise the bundled sample profile that lies in the "samples"
-// folder beside the program.
+// a file or a profile of the profile store, otherwise the bundled sample
+// profile that lies in the "samples" folder beside the program.
 #pragma once
 
 #include <string>
+
+namespace moxel {
+class ProfileStore;
+}
 
 namespace moxel::cli {
 
@@ -17,5 +21,10 @@ std::string bundledProfilePath(const std::string& programFolder);
 // none (the named file does not exist or is a folder, or the bundled file is missing).
 std::string chooseProfile(const std::string& requested, const std::string& programFolder,
                           std::string& error);
+
+// The file of the store's profile that requested names: its name exactly,
+// else its name in any letter case, else its position as --list-profiles
+// shows it. Empty when none matches.
+std::string storeProfilePath(const std::string& requested, const ProfileStore& store);
 
 } // namespace moxel::cli

@@ -69,6 +69,15 @@ int main(int argc, char** argv)
     std::string profile; // a batch file names the profiles of its jobs
     if (options.batch.empty()) {
         profile = chooseProfile(options.profile, programFolders().programFolder, error);
+        if (profile.empty() && !options.profile.empty()) {
+            Console console;
+            CliPrompt prompt(console, false, false);
+            ProfileStore store;
+            store.loadAll(prompt);
+            profile = storeProfilePath(options.profile, store);
+            error = "no profile file or profile named \"" + options.profile +
+                    "\" (moxel-cli --list-profiles shows the profiles)";
+        }
         if (profile.empty()) {
             std::cerr << "moxel-cli: " << error << "\n";
             releaseSettings();
