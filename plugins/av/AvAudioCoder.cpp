@@ -117,6 +117,12 @@ bool AvAudioCoder::open(const AvFormat& format, int channels, int sampleRate,
 
 AvAudioCoder::~AvAudioCoder()
 {
+    // What the codec still holds cannot reach the file any more; taking it
+    // out keeps libavcodec from warning about frames left in its queue.
+    if (m_context != nullptr && m_packet != nullptr && avcodec_is_open(m_context) &&
+        avcodec_send_frame(m_context, nullptr) >= 0)
+        while (avcodec_receive_packet(m_context, m_packet) >= 0)
+            av_packet_unref(m_packet);
     av_packet_free(&m_packet);
     av_frame_free(&m_frame);
     avcodec_free_context(&m_context);
