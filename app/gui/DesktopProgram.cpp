@@ -7,6 +7,7 @@
 #include "app/gui/ScreenshotTour.h"
 #include "app/gui/ToolIcons.h"
 #include "pipeline/VideoTables.h"
+#include "sources/LibraryLog.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -18,6 +19,7 @@ namespace moxel::gui {
 
 int runDesktopProgram(int& argc, char** argv)
 {
+    setLibraryLogLevel();
     initVideoTables();
 
     QApplication application(argc, argv);

@@ -5,6 +5,7 @@
 #include "encoder/CodecPlugins.h"
 #include "pipeline/ConversionDriver.h"
 #include "pipeline/VideoTables.h"
+#include "sources/LibraryLog.h"
 #include "tools/moxel-cli/BatchRun.h"
 #include "tools/moxel-cli/CliOptions.h"
 #include "tools/moxel-cli/CliRunner.h"
@@ -51,6 +52,7 @@ int main(int argc, char** argv)
     const int parsed = parseCliOptions(argc, argv, options, std::cout, std::cerr);
     if (parsed >= 0)
         return parsed;
+    setLibraryLogLevel();
 
     std::string error;
     if (!initialiseSettings(&error)) {
