@@ -10,6 +10,15 @@
 
 namespace moxel::test {
 
+bool soakSanitized()
+{
+#ifdef MOXEL_SOAK_SANITIZED
+    return true;
+#else
+    return false;
+#endif
+}
+
 int soakCount(const char* env, int normal, int sanitized)
 {
     if (const char* text = std::getenv(env)) {
@@ -17,13 +26,7 @@ int soakCount(const char* env, int normal, int sanitized)
         if (value > 0)
             return value;
     }
-#ifdef MOXEL_SOAK_SANITIZED
-    (void)normal;
-    return sanitized;
-#else
-    (void)sanitized;
-    return normal;
-#endif
+    return soakSanitized() ? sanitized : normal;
 }
 
 uint64_t soakSeed()

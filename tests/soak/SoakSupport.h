@@ -15,6 +15,8 @@ namespace moxel::test {
 // The count named by the environment variable env when it is set to a
 // positive number; otherwise normal, or sanitized in a sanitizer build.
 int soakCount(const char* env, int normal, int sanitized);
+// True in a sanitizer build, whose memory figures are the sanitizer's.
+bool soakSanitized();
 // MOXEL_SOAK_SEED when set, else a fixed seed: the same cases every run.
 uint64_t soakSeed();
 
