@@ -66,8 +66,9 @@ TEST(BatchSoakTest, ManyJobsInOneProcessLeaveNothingBehind)
     // between the two windows. (The sanitizers' own bookkeeping grows with
     // what is freed; there the child's leak check at its exit stands in.)
     const long boundKiB = 1024 + (done - window - settled) * kPictureBytes / 4 / 1024;
-    if (!test::soakSanitized())
+    if (!test::soakSanitized()) {
         EXPECT_LT(end.rssKiB, start.rssKiB + boundKiB);
+    }
 
     const std::string figures = "batch soak: " + std::to_string(done) + " of " +
                                 std::to_string(jobs) + " jobs complete, " +

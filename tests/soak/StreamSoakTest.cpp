@@ -155,8 +155,9 @@ TEST(StreamSoakTest, ReconnectsResendTheHeaderAndTheProcessStaysFlat)
     EXPECT_LE(end.threads, start.threads + 1);
     // A backlog (1 MiB) lost with each dropped connection would pass this
     // after a handful of drops.
-    if (!test::soakSanitized())
+    if (!test::soakSanitized()) {
         EXPECT_LT(end.rssKiB, start.rssKiB + 8192);
+    }
 
     const std::string figures =
         "stream soak: " + std::to_string(ran) + " s, " + std::to_string(complete) +
