@@ -22,6 +22,7 @@ class CliProcess {
     ~CliProcess(); // waits for the child if finish() was not called
 
     void signal(int number);
+    pid_t pid() const { return m_pid; } // -1 once finished or when it could not start
     // Waits for the child to end and reads what it wrote.
     CliResult finish();
 

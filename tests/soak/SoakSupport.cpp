@@ -1,10 +1,23 @@
 #include "SoakSupport.h"
 
+#include "support/TempDir.h"
+
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <sstream>
 #include <thread>
 
 namespace moxel::test {
+
+bool soakSanitized()
+{
+#ifdef MOXEL_SOAK_SANITIZED
+    return true;
+#else
+    return false;
+#endif
+}
 
 int soakCount(const char* env, int normal, int sanitized)
 {
@@ -13,13 +26,7 @@ int soakCount(const char* env, int normal, int sanitized)
         if (value > 0)
             return value;
     }
-#ifdef MOXEL_SOAK_SANITIZED
-    (void)normal;
-    return sanitized;
-#else
-    (void)sanitized;
-    return normal;
-#endif
+    return soakSanitized() ? sanitized : normal;
 }
 
 uint64_t soakSeed()
@@ -58,6 +65,29 @@ JobStatus runWithWatchdog(BatchRunState& run, BatchJob& job, const std::string& 
         }
     }
     return job.statusValue();
+}
+
+std::string rawProfileWith(const std::map<std::string, std::string>& values)
+{
+    std::istringstream in(readFileText(MOXEL_SAMPLE_PROFILES "/uncompressed-rgb-pcm.pf"));
+    std::string out, line;
+    while (std::getline(in, line)) {
+        const auto it = values.find(line.substr(0, line.find('=')));
+        out += (it == values.end() ? line : it->first + "=" + it->second) + "\n";
+    }
+    return out;
+}
+
+std::string installCli(const std::string& folder, const std::string& profileText)
+{
+    namespace fs = std::filesystem;
+    const std::string program = folder + "/bin/moxel-cli";
+    fs::create_directories(folder + "/bin/Profiles");
+    fs::copy_file(MOXEL_CLI_PATH, program, fs::copy_options::overwrite_existing);
+    fs::permissions(program, fs::perms::owner_all);
+    writeFileText(folder + "/bin/Profiles/soak.pf", profileText);
+    writeFileText(folder + "/bin/Profiles/index.txt", "[config]\nnum_profiles=1\nprofile0=soak.pf\n");
+    return program;
 }
 
 std::string messageWith(const ScriptedPrompt& prompt, const std::string& part)
