@@ -162,7 +162,9 @@ TEST(StreamSoakTest, ReconnectsResendTheHeaderAndTheProcessStaysFlat)
     const std::string figures =
         "stream soak: " + std::to_string(ran) + " s, " + std::to_string(complete) +
         " jobs complete + 1 interrupted, " + std::to_string(drops) + " drops, " +
-        std::to_string(reconnects) + " reconnects, connections qz " +
+        std::to_string(reconnects) + " reconnects (qz " +
+        std::to_string(countOf(result.out, "[qz] reconnecting")) + " brox " +
+        std::to_string(countOf(result.out, "[brox] reconnecting")) + "), connections qz " +
         std::to_string(q.connections) + " brox " + std::to_string(b.connections) +
         ", whole header on " + std::to_string(q.wholeHeader + b.wholeHeader) + " (" +
         std::to_string(q.emptyAtEnd + b.emptyAtEnd) + " empty at the interrupt); " +
