@@ -36,7 +36,6 @@ using JobStarter = std::function<void(BatchRunState& run, BatchJob& job,
 inline constexpr void (*kDriverJobStart)(BatchRunState&, BatchJob&, const std::string&,
                                          Prompt&) = &startJob;
 
-
 class BatchList {
   public:
     static constexpr int kMinCapacity = 32;

@@ -1,7 +1,7 @@
 // moxel-cli on the program's own profile store: --list-profiles, profiles
-// chosen by name, and --batch running a saved batch file through the batch list. Each test runs a copy
-// of the program in a folder of its own, so its settings and Profiles folder
-// are the test's.
+// chosen by name, and --batch running a saved batch file through the batch
+// list. Each test runs a copy of the program in a folder of its own, so its
+// settings and Profiles folder are the test's.
 #include "CliProcess.h"
 
 #include "support/ClipWriter.h"

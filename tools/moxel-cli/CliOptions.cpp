@@ -45,7 +45,8 @@ int parseCliOptions(int argc, const char* const* argv, CliOptions& options, std:
     app.footer(kFooter);
     app.option_defaults()->always_capture_default(false);
     app.add_option("--profile,-p", options.profile,
-                   "The encoding profile: a .pf file, or a profile's name or position as --list-profiles shows it (default: the bundled sample profile)")
+                   "The encoding profile: a .pf file, or a profile's name or position as "
+                   "--list-profiles shows it (default: the bundled sample profile)")
         ->type_name("P");
     app.add_option("-o,--output", options.output,
                    "Destination of the one SOURCE: a .kmf file or a stream destination")

@@ -23,7 +23,8 @@ std::string chooseProfile(const std::string& requested, const std::string& progr
         return path;
     error = requested.empty()
                 ? "the bundled profile " + path + " is missing; name one with --profile"
-                : "no profile file named " + path;
+                : "no profile file or profile named \"" + requested +
+                      "\" (moxel-cli --list-profiles shows the profiles)";
     return {};
 }
 
@@ -32,10 +33,9 @@ std::string storeProfilePath(const std::string& requested, const ProfileStore& s
     int at = store.findExact(requested);
     if (at < 0)
         at = store.findIgnoringCase(requested);
-    const bool digits =
-        !requested.empty() && requested.size() <= 9 &&
-        std::all_of(requested.begin(), requested.end(), [](unsigned char c) { return std::isdigit(c); });
-    if (at < 0 && digits)
+    const auto isDigit = [](unsigned char c) { return std::isdigit(c) != 0; };
+    if (at < 0 && !requested.empty() && requested.size() <= 9 &&
+        std::all_of(requested.begin(), requested.end(), isDigit))
         at = std::stoi(requested);
     return store.filePath(at);
 }

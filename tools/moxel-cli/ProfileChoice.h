@@ -18,7 +18,9 @@ inline constexpr const char* kBundledProfileName = "streaming-vp8-640x360.pf";
 std::string bundledProfilePath(const std::string& programFolder);
 
 // The profile file for the run; empty with a message in error when there is
-// none (the named file does not exist or is a folder, or the bundled file is missing).
+// none (the named file does not exist or is a folder, or the bundled file is
+// missing). A name that is no file may still be a profile of the store:
+// storeProfilePath, whose failure the same message covers.
 std::string chooseProfile(const std::string& requested, const std::string& programFolder,
                           std::string& error);
 

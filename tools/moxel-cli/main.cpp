@@ -41,6 +41,14 @@ void catchInterrupt()
     std::signal(SIGPIPE, SIG_IGN);
 }
 
+// The program's profile store, its problems told on the console.
+void loadProfiles(moxel::ProfileStore& store)
+{
+    moxel::cli::Console console;
+    moxel::cli::CliPrompt prompt(console, false, false);
+    store.loadAll(prompt);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -60,10 +68,8 @@ int main(int argc, char** argv)
         return kExitSomeFailed;
     }
     if (options.listProfiles) {
-        Console console;
-        CliPrompt prompt(console, false, false);
         ProfileStore store;
-        store.loadAll(prompt);
+        loadProfiles(store);
         const int status = listProfiles(store, std::cout);
         releaseSettings();
         return status;
@@ -72,13 +78,9 @@ int main(int argc, char** argv)
     if (options.batch.empty()) {
         profile = chooseProfile(options.profile, programFolders().programFolder, error);
         if (profile.empty() && !options.profile.empty()) {
-            Console console;
-            CliPrompt prompt(console, false, false);
             ProfileStore store;
-            store.loadAll(prompt);
+            loadProfiles(store);
             profile = storeProfilePath(options.profile, store);
-            error = "no profile file or profile named \"" + options.profile +
-                    "\" (moxel-cli --list-profiles shows the profiles)";
         }
         if (profile.empty()) {
             std::cerr << "moxel-cli: " << error << "\n";
