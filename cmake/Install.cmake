@@ -56,9 +56,9 @@ file(GLOB _moxel_bundled_profiles ${PROJECT_SOURCE_DIR}/profiles/samples/*.pf)
 install(FILES ${_moxel_bundled_profiles} DESTINATION ${MOXEL_INSTALL_PROFILEDIR} COMPONENT moxel)
 
 if(TARGET moxel)
-  install(FILES ${PROJECT_SOURCE_DIR}/app/gui/data/moxel.desktop
+  install(FILES ${PROJECT_SOURCE_DIR}/app/data/moxel.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT moxel)
-  install(FILES ${PROJECT_SOURCE_DIR}/app/gui/data/moxel.svg
+  install(FILES ${PROJECT_SOURCE_DIR}/app/data/moxel.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT moxel)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/moxel

@@ -1,6 +1,6 @@
 #include "sources/FrameRateDetection.h"
 
-#include "app/ProgramFolders.h"
+#include "settings/ProgramFolders.h"
 
 #include <cmath>
 #include <cstdio>

@@ -8,7 +8,7 @@
 // Used by SourceHolder on the job's worker thread only.
 #pragma once
 
-#include "app/Prompt.h"
+#include "base/Prompt.h"
 #include "profiles/EncodingProfile.h"
 
 #include <cstdint>

@@ -5,7 +5,7 @@
 //   anything else                    -> decoder source
 #pragma once
 
-#include "app/Prompt.h"
+#include "base/Prompt.h"
 #include "sources/MediaSource.h"
 
 #include <memory>

@@ -1,7 +1,7 @@
 // Batch files from any bytes: every entry read holds fields a line can
 // carry, every problem names a line of the file, and writing the entries
 // then reading them again gives the same jobs without problems.
-#include "app/BatchFile.h"
+#include "jobs/BatchFile.h"
 #include "fuzz/FuzzTarget.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // The settings file loaded from any bytes: numbers read as the text they
 // come from, and flushing then loading again gives every key the value it
 // had (up to its first line break, which the file cannot carry).
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 #include "fuzz/FuzzTarget.h"
 #include "fuzz/ScratchFolder.h"
 #include "profiles/TextNumbers.h"

@@ -1,7 +1,7 @@
 #include "BatchTestSupport.h"
 
-#include "app/BatchCommands.h"
-#include "app/JobPaths.h"
+#include "jobs/BatchCommands.h"
+#include "jobs/JobPaths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "BatchTestSupport.h"
 
-#include "app/BatchCommands.h"
-#include "app/BatchFile.h"
+#include "jobs/BatchCommands.h"
+#include "jobs/BatchFile.h"
 
 #include <gtest/gtest.h>
 

@@ -3,13 +3,13 @@
 // profile store in a temporary folder.
 #pragma once
 
-#include "app/BatchCommands.h"
-#include "app/BatchDialogs.h"
-#include "app/BatchList.h"
-#include "app/BatchListView.h"
-#include "app/ProfileStore.h"
-#include "app/Prompt.h"
-#include "app/SettingsFile.h"
+#include "jobs/BatchCommands.h"
+#include "jobs/BatchDialogs.h"
+#include "jobs/BatchList.h"
+#include "jobs/BatchListView.h"
+#include "jobs/ProfileStore.h"
+#include "base/Prompt.h"
+#include "settings/SettingsFile.h"
 #include "support/TempDir.h"
 
 #include <array>

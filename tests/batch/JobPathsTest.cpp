@@ -1,4 +1,4 @@
-#include "app/JobPaths.h"
+#include "jobs/JobPaths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "DriverTestSupport.h"
 
-#include "app/ProgramFolders.h"
+#include "settings/ProgramFolders.h"
 #include "pipeline/VideoTables.h"
 
 extern "C" {

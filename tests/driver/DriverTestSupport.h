@@ -3,9 +3,9 @@
 // fixture with its own settings, and a job run from start to settling.
 #pragma once
 
-#include "app/BatchJob.h"
-#include "app/Prompt.h"
-#include "pipeline/ConversionDriver.h"
+#include "jobs/BatchJob.h"
+#include "base/Prompt.h"
+#include "jobs/ConversionDriver.h"
 #include "support/ClipWriter.h"
 #include "support/KmfSummary.h"
 #include "support/TempDir.h"

@@ -2,7 +2,7 @@
 // and the remembered settings.
 #include "ManagerFixture.h"
 
-#include "app/gui/ProfileListBox.h"
+#include "app/ProfileListBox.h"
 #include "profiles/IniFile.h"
 #include "profiles/KmfConfig.h"
 

@@ -2,7 +2,7 @@
 // use or unusable get the old name back.
 #include "ManagerFixture.h"
 
-#include "app/gui/ProfileListBox.h"
+#include "app/ProfileListBox.h"
 #include "profiles/IniFile.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 // The manager's file moves and copies never replace a file they must not.
-#include "app/gui/ProfileManagerFiles.h"
+#include "app/ProfileManagerFiles.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "ManagerFixture.h"
 
-#include "app/gui/ProfileListBox.h"
+#include "app/ProfileListBox.h"
 #include "profiles/EncodingProfile.h"
 #include "profiles/IniFile.h"
 

@@ -3,13 +3,13 @@
 // modal is ever shown.
 #pragma once
 
-#include "app/BatchList.h"
-#include "app/ProfileStore.h"
-#include "app/Prompt.h"
-#include "app/SettingsFile.h"
-#include "app/gui/ProfileManagerDialog.h"
-#include "app/gui/ProfileManagerEditor.h"
-#include "app/gui/ProfileManagerFileChooser.h"
+#include "jobs/BatchList.h"
+#include "jobs/ProfileStore.h"
+#include "base/Prompt.h"
+#include "settings/SettingsFile.h"
+#include "app/ProfileManagerDialog.h"
+#include "app/ProfileManagerEditor.h"
+#include "app/ProfileManagerFileChooser.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The ready-made profiles of a fresh install.
-#include "app/ProfilePresets.h"
-#include "app/ProfileStore.h"
-#include "app/Prompt.h"
-#include "app/SettingsFile.h"
+#include "jobs/ProfilePresets.h"
+#include "jobs/ProfileStore.h"
+#include "base/Prompt.h"
+#include "settings/SettingsFile.h"
 #include "profiles/IniFile.h"
 #include "profiles/KmfConfig.h"
 #include "support/TempDir.h"

@@ -2,15 +2,15 @@
 // destinations it gives the new jobs.
 #include "GuiTestSupport.h"
 
-#include "app/BatchCommands.h"
-#include "app/BatchList.h"
-#include "app/SettingsFile.h"
-#include "app/gui/BatchListWidget.h"
-#include "app/gui/ChangeFilenameDialog.h"
-#include "app/gui/ChangeProfileDialog.h"
-#include "app/gui/EncodingDetailsDialog.h"
-#include "app/gui/MainWindow.h"
-#include "app/gui/ProfileListBox.h"
+#include "jobs/BatchCommands.h"
+#include "jobs/BatchList.h"
+#include "settings/SettingsFile.h"
+#include "app/BatchListWidget.h"
+#include "app/ChangeFilenameDialog.h"
+#include "app/ChangeProfileDialog.h"
+#include "app/EncodingDetailsDialog.h"
+#include "app/MainWindow.h"
+#include "app/ProfileListBox.h"
 
 #include <QLabel>
 #include <QLineEdit>

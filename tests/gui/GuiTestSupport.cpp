@@ -1,7 +1,7 @@
 #include "GuiTestSupport.h"
 
-#include "app/ProgramFolders.h"
-#include "app/SettingsFile.h"
+#include "settings/ProgramFolders.h"
+#include "settings/SettingsFile.h"
 
 #include <QAbstractButton>
 #include <QApplication>

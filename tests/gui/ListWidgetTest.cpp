@@ -1,10 +1,10 @@
 // The batch list in the main window: the right-click rule, columns, size.
 #include "GuiTestSupport.h"
 
-#include "app/BatchList.h"
-#include "app/SettingsFile.h"
-#include "app/gui/BatchListWidget.h"
-#include "app/gui/MainWindow.h"
+#include "jobs/BatchList.h"
+#include "settings/SettingsFile.h"
+#include "app/BatchListWidget.h"
+#include "app/MainWindow.h"
 
 #include <QApplication>
 #include <QHeaderView>

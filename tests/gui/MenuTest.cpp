@@ -1,11 +1,11 @@
 // Menus, tool buttons and shortcuts of the main window reach their commands.
 #include "GuiTestSupport.h"
 
-#include "app/BatchList.h"
-#include "app/SettingsFile.h"
-#include "app/gui/BatchListWidget.h"
-#include "app/gui/MainMenu.h"
-#include "app/gui/MainWindow.h"
+#include "jobs/BatchList.h"
+#include "settings/SettingsFile.h"
+#include "app/BatchListWidget.h"
+#include "app/MainMenu.h"
+#include "app/MainWindow.h"
 
 #include <QAction>
 #include <QMenu>

@@ -2,8 +2,8 @@
 // questions from a worker thread, which only the worker waits for.
 #include "GuiTestSupport.h"
 
-#include "app/gui/FileExistsDialog.h"
-#include "app/gui/GuiPrompt.h"
+#include "app/FileExistsDialog.h"
+#include "app/GuiPrompt.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -2,12 +2,12 @@
 // state in the status bar, the end of the queue, and files dropped on it.
 #include "GuiTestSupport.h"
 
-#include "app/BatchList.h"
-#include "app/gui/BatchListWidget.h"
-#include "app/gui/DroppedFiles.h"
-#include "app/gui/EncodingDetailsDialog.h"
-#include "app/gui/MainWindow.h"
-#include "app/gui/QueueMonitor.h"
+#include "jobs/BatchList.h"
+#include "app/BatchListWidget.h"
+#include "app/DroppedFiles.h"
+#include "app/EncodingDetailsDialog.h"
+#include "app/MainWindow.h"
+#include "app/QueueMonitor.h"
 #include "support/ClipWriter.h"
 
 #include <QLabel>

@@ -2,11 +2,11 @@
 // the other through the conversion driver, with pause, resume and abort.
 #include "GuiTestSupport.h"
 
-#include "app/BatchList.h"
-#include "app/SettingsFile.h"
-#include "app/gui/BatchListWidget.h"
-#include "app/gui/GuiPrompt.h"
-#include "app/gui/MainWindow.h"
+#include "jobs/BatchList.h"
+#include "settings/SettingsFile.h"
+#include "app/BatchListWidget.h"
+#include "app/GuiPrompt.h"
+#include "app/MainWindow.h"
 #include "support/ClipWriter.h"
 
 #include <QSignalSpy>

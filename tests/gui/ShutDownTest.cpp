@@ -2,14 +2,14 @@
 // restarts.
 #include "GuiTestSupport.h"
 
-#include "app/BatchCommands.h"
-#include "app/BatchList.h"
-#include "app/SettingsFile.h"
-#include "app/gui/BatchListWidget.h"
-#include "app/gui/DesktopProgram.h"
-#include "app/gui/EncodingDetailsDialog.h"
-#include "app/gui/GuiPrompt.h"
-#include "app/gui/MainWindow.h"
+#include "jobs/BatchCommands.h"
+#include "jobs/BatchList.h"
+#include "settings/SettingsFile.h"
+#include "app/BatchListWidget.h"
+#include "app/DesktopProgram.h"
+#include "app/EncodingDetailsDialog.h"
+#include "app/GuiPrompt.h"
+#include "app/MainWindow.h"
 
 #include <QApplication>
 #include <QFileDialog>

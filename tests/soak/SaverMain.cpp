@@ -5,8 +5,8 @@
 // write it). With a letter the content is that letter's and the
 // program saves once; with "loop" it saves 'b' and 'a' contents in turn
 // forever, printing "ready" after the first save.
-#include "app/BatchFile.h"
-#include "app/SettingsFile.h"
+#include "jobs/BatchFile.h"
+#include "settings/SettingsFile.h"
 #include "profiles/AtomicFile.h"
 #include "profiles/EncodingProfile.h"
 

@@ -5,7 +5,7 @@
 #include "sources/DecoderSource.h"
 
 #include "SourceTestSupport.h"
-#include "app/ProgramFolders.h"
+#include "settings/ProgramFolders.h"
 #include "sources/SourceHolder.h"
 
 #include <gtest/gtest.h>

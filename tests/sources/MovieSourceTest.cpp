@@ -4,7 +4,7 @@
 #include "sources/MovieSource.h"
 
 #include "SourceTestSupport.h"
-#include "app/ProgramFolders.h"
+#include "settings/ProgramFolders.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include "SourceTestSupport.h"
 #include "support/TempDir.h"
-#include "app/ProgramFolders.h"
+#include "settings/ProgramFolders.h"
 #include "sources/CaptureSource.h"
 #include "sources/FrameRateDetection.h"
 

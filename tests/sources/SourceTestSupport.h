@@ -3,7 +3,7 @@
 // source the way the conversion worker does.
 #pragma once
 
-#include "app/Prompt.h"
+#include "base/Prompt.h"
 #include "sources/MediaSource.h"
 #include "support/ClipWriter.h"
 #include "support/TempDir.h"

@@ -1,8 +1,8 @@
 #include "tools/moxel-cli/BatchRun.h"
 
-#include "app/BatchFile.h"
-#include "app/BatchList.h"
-#include "app/ProfileStore.h"
+#include "jobs/BatchFile.h"
+#include "jobs/BatchList.h"
+#include "jobs/ProfileStore.h"
 #include "tools/moxel-cli/CliOptions.h"
 #include "tools/moxel-cli/CliRunner.h"
 #include "tools/moxel-cli/Console.h"

@@ -3,7 +3,7 @@
 // "File Exists" by --overwrite, and every other answer is no.
 #pragma once
 
-#include "app/Prompt.h"
+#include "base/Prompt.h"
 #include "tools/moxel-cli/Console.h"
 
 namespace moxel::cli {

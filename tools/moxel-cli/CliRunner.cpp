@@ -1,6 +1,6 @@
 #include "tools/moxel-cli/CliRunner.h"
 
-#include "pipeline/ConversionDriver.h"
+#include "jobs/ConversionDriver.h"
 
 #include <chrono>
 #include <cstdio>

@@ -4,7 +4,7 @@
 // list can drive it job by job; run() takes a plain list.
 #pragma once
 
-#include "app/BatchJob.h"
+#include "jobs/BatchJob.h"
 #include "tools/moxel-cli/CliPrompt.h"
 #include "tools/moxel-cli/Console.h"
 #include "tools/moxel-cli/ProgressWriter.h"

@@ -3,8 +3,8 @@
 // time left, and the status texts of the batch list's Status column.
 #pragma once
 
-#include "app/BatchJob.h"
-#include "app/JobStatusText.h"
+#include "jobs/BatchJob.h"
+#include "jobs/JobStatusText.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "tools/moxel-cli/ProfileChoice.h"
 
-#include "app/ProfileStore.h"
+#include "jobs/ProfileStore.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,9 +1,9 @@
 // moxel-cli: the headless twin of the desktop program; see --help.
-#include "app/JobPaths.h"
-#include "app/ProfileStore.h"
-#include "app/ProgramFolders.h"
+#include "jobs/JobPaths.h"
+#include "jobs/ProfileStore.h"
+#include "settings/ProgramFolders.h"
 #include "encoder/CodecPlugins.h"
-#include "pipeline/ConversionDriver.h"
+#include "jobs/ConversionDriver.h"
 #include "pipeline/VideoTables.h"
 #include "sources/LibraryLog.h"
 #include "tools/moxel-cli/BatchRun.h"

@@ -1,0 +1,64 @@
+// The batch list as the user sees it: five columns (Source, Dest, Profile,
+// Status, Meta), several rows selectable, whole rows selected, and the
+// selection still shown while the list has no focus. Each row carries the
+// index of its job as item data.
+//
+// A right-click follows the list's own rule: over no row nothing happens;
+// over a row that is not selected, that row alone becomes the selection;
+// then contextMenuRequested asks for the Selection menu at the cursor.
+#pragma once
+
+#include "jobs/BatchListView.h"
+
+#include <QTreeWidget>
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace moxel::gui {
+
+class BatchListWidget : public QTreeWidget, public BatchListView {
+    Q_OBJECT
+  public:
+    static constexpr int kColumns = kBatchColumnCount;
+    static constexpr int kJobIndexRole = Qt::UserRole;
+
+    explicit BatchListWidget(QWidget* parent = nullptr);
+
+    // Column widths in pixels, Source first. The first two are never made
+    // narrower than 16.
+    void setColumnWidths(const std::array<int, kColumns>& widths);
+    std::array<int, kColumns> columnWidths() const;
+
+    // The batch list's view of the rows.
+    void deleteAllRows() override;
+    void appendRow(const std::string& text, int64_t itemData) override;
+    int rowCount() const override { return topLevelItemCount(); }
+    int64_t itemData(int row) const override;
+    std::string cellText(int row, BatchColumn column) const override;
+    void setCellText(int row, BatchColumn column, const std::string& text) override;
+    bool isSelected(int row) const override;
+    void setSelected(int row, bool selected) override;
+    bool isFocused(int row) const override;
+    void setFocused(int row) override;
+    int firstVisibleRow() const override;
+    void scrollToRow(int row) override;
+
+  signals:
+    void contextMenuRequested(const QPoint& globalPos);
+    // Files or folders were dropped on the list (local paths, as dropped).
+    void pathsDropped(const std::vector<std::string>& paths);
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    QTreeWidgetItem* row(int index) const { return topLevelItem(index); }
+};
+
+} // namespace moxel::gui

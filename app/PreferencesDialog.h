@@ -1,0 +1,48 @@
+// "Preferences": the worker's priority, overwriting and folder creation
+// without asking, the close confirmation and the frame rate to assume for
+// sources whose rate cannot be told. Reads the settings when it opens; OK and
+// the close box store them, Cancel and Escape store nothing.
+#pragma once
+
+#include "app/OkOnCloseDialog.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+
+namespace moxel {
+struct ProgramFolders;
+}
+
+namespace moxel::gui {
+
+class PreferencesDialog : public OkOnCloseDialog {
+    Q_OBJECT
+  public:
+    // folders.settings must be set.
+    explicit PreferencesDialog(ProgramFolders& folders, QWidget* parent = nullptr);
+
+    QComboBox* priorityBox() const { return m_priority; }
+    QCheckBox* overwriteBox() const { return m_overwrite; }
+    QCheckBox* createFoldersBox() const { return m_createFolders; }
+    QCheckBox* confirmQuitBox() const { return m_confirmQuit; }
+    QCheckBox* assumeFpsBox() const { return m_assumeFps; }
+    QLineEdit* assumedFpsEdit() const { return m_assumedFps; }
+
+  public slots:
+    void accept() override;
+
+
+  private:
+    void store();
+
+    ProgramFolders& m_folders;
+    QComboBox* m_priority;
+    QCheckBox* m_overwrite;
+    QCheckBox* m_createFolders;
+    QCheckBox* m_confirmQuit;
+    QCheckBox* m_assumeFps;
+    QLineEdit* m_assumedFps;
+};
+
+} // namespace moxel::gui

@@ -1,0 +1,147 @@
+#include "app/ScreenshotTour.h"
+
+#include "jobs/BatchCommands.h"
+#include "jobs/BatchList.h"
+#include "settings/ProgramFolders.h"
+#include "settings/SettingsFile.h"
+#include "app/BatchListWidget.h"
+#include "app/GuiPrompt.h"
+#include "app/MainWindow.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QMenu>
+#include <QPixmap>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+
+namespace moxel::gui {
+
+namespace {
+
+class Tour {
+  public:
+    Tour(MainWindow& window, const QString& folder) : m_window(window), m_folder(folder) {}
+
+    void run()
+    {
+        QDir().mkpath(m_folder);
+        // Jobs stay where they are for the pictures: queued, not started.
+        m_window.timer().stop();
+        selectRows({1, 2});
+        m_window.batch().encodeJobs(false);
+        m_window.batch().deselectAll();
+        selectRows({0});
+        m_window.batch().rebuildView();
+        settle();
+        save(&m_window, "main-window");
+        showSelectionMenu();
+        selectRows({0});
+        grabModal("encoding-details", [this] {
+            m_window.commands().addSources(
+                {"/home/user/Videos/holiday/beach-day-1.avi", "/home/user/Videos/holiday/beach-day-2.avi"});
+        });
+        selectRows({0, 1});
+        grabModal("change-profile", [this] { m_window.runCommand(CommandId::ChangeProfile); });
+        grabModal("oops", [this] { m_window.runCommand(CommandId::ChangeFilename); });
+        selectRows({0});
+        grabModal("change-output-filename",
+                  [this] { m_window.runCommand(CommandId::ChangeFilename); });
+        grabModal("folder-browser", [this] { m_window.runCommand(CommandId::ChangePath); });
+        grabModal("preferences", [this] { m_window.runCommand(CommandId::Preferences); });
+        grabModal("about", [this] { m_window.runCommand(CommandId::About); });
+        grabModal("file-exists", [this] {
+            m_window.prompt().askFileExists(
+                "The destination file:   /home/user/videos/holiday.kmf\nalready exists.  "
+                "Overwrite it?\n\nClick 'Cancel job' to abort processing remaining files.");
+        });
+        grabModal("create-new-folder", [this] {
+            m_window.prompt().askYesNo(
+                "Create new folder?",
+                "The output path: /home/user/encoded\ndoes not exist.  Create a new folder?");
+        });
+        grabModal("add-source-files", [this] { m_window.runCommand(CommandId::AddSources); });
+        grabModal("save-batch", [this] { m_window.runCommand(CommandId::SaveBatch); });
+        programFolders().settings->setInt("confirmquit", 1);
+        grabModal("close-confirmation", [this] { m_window.close(); });
+        m_window.batch().deselectAll();
+        programFolders().settings->setInt("confirmquit", 0);
+        m_window.close();
+    }
+
+  private:
+    void settle()
+    {
+        for (int i = 0; i < 10; ++i)
+            QApplication::processEvents();
+    }
+
+    void save(QWidget* widget, const char* name)
+    {
+        const QString path = m_folder + "/" + name + ".png";
+        if (!widget->grab().save(path))
+            std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(path));
+    }
+
+    void selectRows(std::initializer_list<int> rows)
+    {
+        m_window.batch().deselectAll();
+        for (int row : rows)
+            m_window.list()->setSelected(row, true);
+        m_window.batch().syncFromView();
+    }
+
+    void showSelectionMenu()
+    {
+        QMenu* menu = m_window.menu().selectionMenu;
+        menu->popup(m_window.mapToGlobal(QPoint(120, 120)));
+        settle();
+        save(menu, "selection-menu");
+        menu->hide();
+    }
+
+    // Runs open, which shows a modal window; the window is saved as name
+    // and dismissed as by Escape (the close box for message boxes).
+    void grabModal(const char* name, const std::function<void()>& open)
+    {
+        QTimer poll;
+        poll.setInterval(50);
+        int waited = 0;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if ((!modal || !modal->isVisible()) && ++waited < 100)
+                return;
+            poll.stop();
+            if (!modal)
+                return;
+            settle();
+            save(modal, name);
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+            else
+                modal->close();
+        });
+        poll.start();
+        open();
+        poll.stop();
+        settle();
+    }
+
+    MainWindow& m_window;
+    QString m_folder;
+};
+
+} // namespace
+
+void startScreenshotTour(MainWindow& window, const QString& folder)
+{
+    QTimer::singleShot(300, &window, [&window, folder] {
+        Tour tour(window, folder);
+        tour.run();
+    });
+}
+
+} // namespace moxel::gui

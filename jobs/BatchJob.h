@@ -1,0 +1,87 @@
+// One conversion job: one row of the batch list.
+//
+// The record is shared by the user-interface thread, which creates, queues,
+// pauses, aborts and removes jobs, and the job's worker thread, which writes
+// status and progress. They never exchange messages: the shared words
+// (status, progress, abortRequested, workerDone, audioBytesPerSecond) are
+// atomics, each written by one side at a time. From the job start until
+// workerDone is set the worker holds pointers into the record, so a record
+// must never move or be destroyed in that time; the batch list keeps records
+// behind pointers for this reason.
+#pragma once
+
+#include "jobs/JobStatus.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace moxel {
+
+class KmfConfig;
+class KmfEncoder;
+class Prompt;
+class SourceHolder;
+
+// The part of the record handed to the job's worker thread. The job start
+// fills it; the worker owns and destroys the objects once it runs.
+struct JobWorkerBlock {
+    JobWorkerBlock();
+    ~JobWorkerBlock();
+    JobWorkerBlock(const JobWorkerBlock&) = delete;
+    JobWorkerBlock& operator=(const JobWorkerBlock&) = delete;
+
+    std::unique_ptr<SourceHolder> source;
+    std::unique_ptr<KmfEncoder> encoder;
+    std::unique_ptr<KmfConfig> config; // dropped by the worker once the encoder is set up
+    std::atomic<int32_t>* progressPtr = nullptr;
+    std::atomic<uint32_t>* statusPtr = nullptr; // holds a JobStatus value
+    std::atomic<uint32_t> abortRequested{0};    // written by the user interface
+    std::atomic<uint32_t> workerDone{0};        // the worker's last write
+    uint64_t threadId = 0;
+    std::string sourceCopy; // sourcePath at the job start
+    std::string destCopy;   // destPath at the job start
+    std::atomic<int32_t> audioBytesPerSecond{0}; // rate x channels x 2, set by the worker
+    Prompt* prompt = nullptr; // where the worker's message boxes go; not owned
+    // For progress displays, written by the worker only: the frames built so
+    // far and the source's length in ms once it is open (0 while unknown).
+    std::atomic<uint32_t> framesProduced{0};
+    std::atomic<int32_t> durationMs{0};
+};
+
+struct BatchJob {
+    std::string sourcePath; // full path of the source file
+    std::string destPath;   // full path of the output file or a stream destination
+    bool selected = false;  // copy of the row's selection state
+    bool isNew = false;     // made by the add-sources operation in progress
+    std::atomic<uint32_t> status{uint32_t(JobStatus::Idle)};
+    // Media time converted so far: positive in 1/20000 s for sources with
+    // video, negative (bytes / 9) for sources without.
+    std::atomic<int32_t> progress{0};
+    uint32_t queueNumber = 0;
+    JobWorkerBlock workerBlock;
+    int profileIndex = 0; // index in the profile store
+
+    JobStatus statusValue() const { return JobStatus(status.load(std::memory_order_acquire)); }
+    void setStatus(JobStatus s) { status.store(uint32_t(s), std::memory_order_release); }
+
+    // Clears selected, isNew, status, abortRequested and profileIndex; the
+    // paths and the rest stay as they are.
+    void reset();
+    // Complete, Error or Aborted, and the worker has gone.
+    bool isSettled() const;
+    // An abort was asked for and the worker has not finished yet.
+    bool isAborting() const;
+};
+
+// The two run-wide fields of the batch list that the job start reads and
+// writes. Used on the user-interface thread only.
+struct BatchRunState {
+    // 1 = ask before overwriting; -1 = overwrite all for the rest of the run;
+    // 0 = the user cancelled the run.
+    int overwriteMode = 1;
+    std::string promptText; // text of the last overwrite prompt
+};
+
+} // namespace moxel

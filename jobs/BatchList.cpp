@@ -1,0 +1,435 @@
+#include "jobs/BatchList.h"
+
+#include "jobs/ProfileStore.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace moxel {
+
+namespace {
+
+constexpr size_t kStatusCellChars = 1023;
+
+bool mayHaveWorker(const BatchJob& job)
+{
+    switch (job.statusValue()) {
+    case JobStatus::Initializing:
+    case JobStatus::Encoding:
+    case JobStatus::Paused:
+        return true;
+    case JobStatus::Complete:
+    case JobStatus::Error:
+    case JobStatus::Aborted:
+        return !job.isSettled();
+    default:
+        return false;
+    }
+}
+
+// Records a destroyed list cannot free because a worker still writes into
+// them. Reachable until the process ends, and never destroyed.
+std::vector<std::unique_ptr<BatchJob>>& orphanedRecords()
+{
+    static auto* records = new std::vector<std::unique_ptr<BatchJob>>;
+    return *records;
+}
+
+bool compareAndSwapStatus(BatchJob& job, JobStatus from, JobStatus to)
+{
+    uint32_t expected = uint32_t(from);
+    return job.status.compare_exchange_strong(expected, uint32_t(to), std::memory_order_acq_rel,
+                                              std::memory_order_acquire);
+}
+
+} // namespace
+
+BatchList::BatchList(const ProfileStore& profiles, Prompt& prompt, JobStarter starter)
+    : m_profiles(profiles), m_prompt(prompt), m_starter(std::move(starter)),
+      m_sleep([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); })
+{
+}
+
+BatchList::~BatchList()
+{
+    for (std::unique_ptr<BatchJob>& record : m_jobs)
+        if (record && mayHaveWorker(*record))
+            orphanedRecords().push_back(std::move(record));
+}
+
+void BatchList::resizeStorage(int n)
+{
+    // The power of two is compared before the minimum applies, so that a
+    // list of 64 slots keeps them down to 17 jobs and drops to 32 at 16.
+    int power = 1;
+    while (power < n)
+        power *= 2;
+    const int current = capacity();
+    if (power == current || power * 2 == current)
+        return;
+    const int wanted = std::max(power, int(kMinCapacity));
+    if (wanted == current)
+        return;
+    if (wanted > current) {
+        m_jobs.reserve(size_t(wanted));
+        while (capacity() < wanted) {
+            auto record = std::make_unique<BatchJob>();
+            record->reset();
+            m_jobs.push_back(std::move(record));
+        }
+        return;
+    }
+    // The dropped slots lie behind the count: spare records without workers.
+    // A record that might still have one is kept rather than freed.
+    for (size_t i = size_t(wanted); i < m_jobs.size(); ++i)
+        if (mayHaveWorker(*m_jobs[i]))
+            orphanedRecords().push_back(std::move(m_jobs[i]));
+    m_jobs.resize(size_t(wanted));
+    m_count = std::min(m_count, wanted);
+}
+
+BatchJob& BatchList::appendJob()
+{
+    if (m_count >= capacity())
+        resizeStorage(m_count + 1);
+    BatchJob& record = *m_jobs[size_t(m_count)];
+    record.reset();
+    ++m_count;
+    return record;
+}
+
+void BatchList::dropLastJobs(int n)
+{
+    m_count = std::max(0, m_count - std::max(n, 0));
+    resizeStorage(m_count);
+}
+
+void BatchList::syncFromView()
+{
+    if (!m_view)
+        return;
+    const int rows = m_view->rowCount();
+    m_focusRow = 0;
+    bool focusFound = false;
+    for (int row = 0; row < rows; ++row) {
+        const int64_t index = m_view->itemData(row);
+        if (index >= 0 && index < m_count)
+            job(int(index)).selected = m_view->isSelected(row);
+        if (!focusFound && m_view->isFocused(row)) {
+            m_focusRow = row;
+            focusFound = true;
+        }
+    }
+    m_topRow = m_view->firstVisibleRow();
+}
+
+void BatchList::rebuildView()
+{
+    if (!m_view)
+        return;
+    m_view->deleteAllRows();
+    for (int i = 0; i < m_count; ++i) {
+        const BatchJob& j = job(i);
+        m_view->appendRow(j.sourcePath, i);
+        m_view->setCellText(i, BatchColumn::Dest, j.destPath);
+        m_view->setCellText(i, BatchColumn::Profile, m_profiles.displayName(j.profileIndex));
+    }
+    refreshStatus();
+    for (int i = 0; i < m_count; ++i)
+        if (job(i).selected)
+            m_view->setSelected(i, true);
+    if (m_topRow > 0)
+        m_view->scrollToRow(m_topRow);
+    if (m_focusRow < m_count)
+        m_view->setFocused(m_focusRow);
+}
+
+void BatchList::refreshStatus()
+{
+    if (m_refreshSuspended || !m_view)
+        return;
+    const int rows = m_view->rowCount();
+    for (int row = 0; row < rows; ++row) {
+        const int64_t index = m_view->itemData(row);
+        if (index < 0 || index >= m_count)
+            continue;
+        const BatchJob& j = job(int(index));
+        std::string text = statusText(j);
+        if (j.isAborting()) {
+            m_view->setCellText(row, BatchColumn::Status, text);
+            continue;
+        }
+        std::string current = m_view->cellText(row, BatchColumn::Status);
+        if (current.size() > kStatusCellChars)
+            current.resize(kStatusCellChars);
+        if (current != text)
+            m_view->setCellText(row, BatchColumn::Status, text);
+    }
+}
+
+void BatchList::encodeJobs(bool all)
+{
+    m_run.overwriteMode = 1;
+    syncFromView();
+    forEachAffected(all, [this](BatchJob& j) {
+        const JobStatus s = j.statusValue();
+        const bool requeue = s == JobStatus::Idle || s == JobStatus::Skipped ||
+                             ((s == JobStatus::Error || s == JobStatus::Aborted) && j.isSettled());
+        if (requeue) {
+            uint32_t largest = 0;
+            for (int k = 0; k < m_count; ++k)
+                if (job(k).statusValue() == JobStatus::Queued)
+                    largest = std::max(largest, job(k).queueNumber);
+            j.queueNumber = largest + 1;
+            j.setStatus(JobStatus::Queued);
+        } else if (s == JobStatus::Paused) {
+            compareAndSwapStatus(j, JobStatus::Paused, JobStatus::Encoding);
+        }
+    });
+    rebuildView();
+}
+
+void BatchList::abortJobs(bool all)
+{
+    syncFromView();
+    for (int i = 0; i < m_count; ++i)
+        job(i).isNew = false;
+    forEachAffected(all, [](BatchJob& j) {
+        switch (j.statusValue()) {
+        case JobStatus::Queued:
+            j.setStatus(JobStatus::Idle);
+            break;
+        case JobStatus::Initializing:
+        case JobStatus::Encoding:
+        case JobStatus::Paused:
+            j.workerBlock.abortRequested.store(1, std::memory_order_release);
+            break;
+        default:
+            break;
+        }
+    });
+}
+
+void BatchList::pauseAll()
+{
+    syncFromView();
+    for (int i = 0; i < m_count; ++i)
+        compareAndSwapStatus(job(i), JobStatus::Encoding, JobStatus::Paused);
+    rebuildView();
+}
+
+void BatchList::unpauseAll()
+{
+    syncFromView();
+    for (int i = 0; i < m_count; ++i)
+        compareAndSwapStatus(job(i), JobStatus::Paused, JobStatus::Encoding);
+    rebuildView();
+}
+
+void BatchList::resetStatus(bool all)
+{
+    syncFromView();
+    forEachAffected(all, [](BatchJob& j) {
+        const JobStatus s = j.statusValue();
+        if (s == JobStatus::Queued || s == JobStatus::Skipped || j.isSettled())
+            j.setStatus(JobStatus::Idle);
+    });
+    rebuildView();
+}
+
+void BatchList::forEachAffected(bool all, const std::function<void(BatchJob&)>& action)
+{
+    for (int i = 0; i < m_count; ++i)
+        if (affected(job(i), all))
+            action(job(i));
+}
+
+int BatchList::compact(const std::function<bool(const BatchJob&)>& remove, bool resetRemoved)
+{
+    std::vector<std::unique_ptr<BatchJob>> kept;
+    std::vector<std::unique_ptr<BatchJob>> removed;
+    for (int i = 0; i < m_count; ++i) {
+        std::unique_ptr<BatchJob>& slot = m_jobs[size_t(i)];
+        if (remove(*slot)) {
+            if (resetRemoved)
+                slot->reset();
+            removed.push_back(std::move(slot));
+        } else {
+            kept.push_back(std::move(slot));
+        }
+    }
+    size_t at = 0;
+    for (auto& record : kept)
+        m_jobs[at++] = std::move(record);
+    for (auto& record : removed)
+        m_jobs[at++] = std::move(record);
+    m_count = int(kept.size());
+    return int(removed.size());
+}
+
+void BatchList::removeJobs(bool all)
+{
+    m_refreshSuspended = true;
+    syncFromView();
+    if (m_view) {
+        int above = 0;
+        const int rows = std::min(m_view->rowCount(), m_topRow);
+        for (int row = 0; row < rows; ++row)
+            if (m_view->isSelected(row))
+                ++above;
+        m_topRow = std::max(0, m_topRow - above);
+        m_focusRow = std::max(0, m_focusRow - above);
+    }
+    compact(
+        [this, all](const BatchJob& j) {
+            if (!affected(j, all))
+                return false;
+            const JobStatus s = j.statusValue();
+            return s == JobStatus::Idle || s == JobStatus::Queued || s == JobStatus::Skipped ||
+                   j.isSettled();
+        },
+        false);
+    resizeStorage(m_count);
+    rebuildView();
+    m_refreshSuspended = false;
+}
+
+void BatchList::clearCompleted()
+{
+    syncFromView();
+    compact(
+        [](const BatchJob& j) { return j.statusValue() == JobStatus::Complete && j.isSettled(); },
+        true);
+    rebuildView();
+}
+
+void BatchList::selectAll()
+{
+    for (int i = 0; i < m_count; ++i)
+        job(i).selected = true;
+    rebuildView();
+}
+
+void BatchList::deselectAll()
+{
+    for (int i = 0; i < m_count; ++i)
+        job(i).selected = false;
+    rebuildView();
+}
+
+void BatchList::scheduleNext()
+{
+    for (;;) {
+        refreshStatus();
+        BatchJob* next = nullptr;
+        int queued = 0;
+        int busy = 0;
+        for (int i = 0; i < m_count; ++i) {
+            BatchJob& j = job(i);
+            switch (j.statusValue()) {
+            case JobStatus::Queued:
+                ++queued;
+                if (!next || j.queueNumber < next->queueNumber)
+                    next = &j;
+                break;
+            case JobStatus::Initializing:
+            case JobStatus::Encoding:
+            case JobStatus::Paused:
+                ++busy;
+                break;
+            default:
+                break;
+            }
+        }
+        if (busy > 0 || queued == 0)
+            return;
+        m_starter(m_run, *next, m_profiles.filePath(next->profileIndex), m_prompt);
+        if (m_run.overwriteMode == 0) {
+            abortJobs(true);
+            return;
+        }
+    }
+}
+
+bool BatchList::isBusy(const BatchJob& job) const
+{
+    switch (job.statusValue()) {
+    case JobStatus::Initializing:
+    case JobStatus::Encoding:
+    case JobStatus::Paused:
+        return job.workerBlock.abortRequested.load(std::memory_order_acquire) != 0;
+    case JobStatus::Complete:
+    case JobStatus::Error:
+    case JobStatus::Aborted:
+        return job.workerBlock.workerDone.load(std::memory_order_acquire) == 0;
+    default:
+        return false;
+    }
+}
+
+bool BatchList::waitUntilSettled(int timeoutMs)
+{
+    int waited = 0;
+    for (;;) {
+        bool anyBusy = false;
+        for (int i = 0; i < m_count && !anyBusy; ++i)
+            anyBusy = isBusy(job(i));
+        if (!anyBusy)
+            return true;
+        if (waited >= timeoutMs)
+            return false;
+        m_sleep(kSettleStepMs);
+        waited += kSettleStepMs;
+    }
+}
+
+bool BatchList::isFinished() const
+{
+    for (int i = 0; i < m_count; ++i) {
+        const BatchJob& j = job(i);
+        if (mayHaveWorker(j) || j.statusValue() == JobStatus::Queued)
+            return false;
+    }
+    return true;
+}
+
+void BatchList::profileRemoved(int position)
+{
+    for (int i = 0; i < m_count; ++i) {
+        int& index = job(i).profileIndex;
+        if (index > position)
+            --index;
+        else if (index == position)
+            index = 0;
+    }
+}
+
+void BatchList::profilesSwapped(int a, int b)
+{
+    for (int i = 0; i < m_count; ++i) {
+        int& index = job(i).profileIndex;
+        if (index == a)
+            index = b;
+        else if (index == b)
+            index = a;
+    }
+}
+
+int BatchList::jobsUsingProfile(int position) const
+{
+    int n = 0;
+    for (int i = 0; i < m_count; ++i)
+        n += job(i).profileIndex == position ? 1 : 0;
+    return n;
+}
+
+int BatchList::selectedCount() const
+{
+    int n = 0;
+    for (int i = 0; i < m_count; ++i)
+        n += job(i).selected ? 1 : 0;
+    return n;
+}
+
+} // namespace moxel

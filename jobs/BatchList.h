@@ -1,0 +1,147 @@
+// The queue of conversion jobs behind the main window's list. It holds one
+// BatchJob per row, turns the list commands (encode, abort, pause, reset,
+// remove, clear) into status changes and, driven by a 100 ms timer, starts
+// the next queued job. All operations run on the user-interface thread.
+//
+// A job's worker (the conversion driver) and the list meet only in the job
+// record. Records live behind pointers and never move, are reused or are
+// destroyed while their job may have a worker: removing jobs only permutes
+// the pointers, parking removed records in spare slots behind the count.
+//
+// Pause and resume change a running job's status only by compare-and-swap
+// from the expected value, so they can never overwrite the worker's final
+// Complete, Error or Aborted.
+#pragma once
+
+#include "jobs/BatchJob.h"
+#include "jobs/BatchListView.h"
+#include "jobs/JobStatusText.h"
+#include "jobs/ConversionDriver.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace moxel {
+
+class ProfileStore;
+class Prompt;
+
+// How the scheduler starts a job. The program uses the conversion driver's
+// startJob; tests pass their own.
+using JobStarter = std::function<void(BatchRunState& run, BatchJob& job,
+                                      const std::string& profilePath, Prompt& prompt)>;
+// The conversion driver's job start, picked out of its overloads.
+inline constexpr void (*kDriverJobStart)(BatchRunState&, BatchJob&, const std::string&,
+                                         Prompt&) = &startJob;
+
+class BatchList {
+  public:
+    static constexpr int kMinCapacity = 32;
+    static constexpr int kSettleStepMs = 100;
+
+    // The profile store names each job's profile and gives the path startJob
+    // receives; prompt goes to startJob and must outlive every worker.
+    // The default starter needs the conversion driver (moxel_driver).
+    BatchList(const ProfileStore& profiles, Prompt& prompt, JobStarter starter = kDriverJobStart);
+    // Records whose job may still have a worker are not destroyed (the
+    // worker holds pointers into them); they are kept until the process ends.
+    ~BatchList();
+    BatchList(const BatchList&) = delete;
+    BatchList& operator=(const BatchList&) = delete;
+
+    // The view the list shows itself in; null for none (moxel-cli). Without a
+    // view the jobs' selected flags are the selection.
+    void setView(BatchListView* view) { m_view = view; }
+    BatchListView* view() const { return m_view; }
+
+    int count() const { return m_count; }
+    int capacity() const { return int(m_jobs.size()); }
+    BatchJob& job(int i) { return *m_jobs[size_t(i)]; }
+    const BatchJob& job(int i) const { return *m_jobs[size_t(i)]; }
+    BatchRunState& runState() { return m_run; }
+    const BatchRunState& runState() const { return m_run; }
+    const ProfileStore& profiles() const { return m_profiles; }
+
+    bool refreshSuspended() const { return m_refreshSuspended; }
+    void setRefreshSuspended(bool suspended) { m_refreshSuspended = suspended; }
+    int focusRow() const { return m_focusRow; }
+    int topRow() const { return m_topRow; }
+
+    // Adjusts the slots for n jobs: 2^ceil(log2 n), at least 32. Nothing
+    // changes when the power of two equals the capacity or half of it (64
+    // slots stay for 20 jobs and become 32 at 16). New slots get reset
+    // records; dropped slots (all spare) are destroyed.
+    void resizeStorage(int n);
+    // Takes the next spare record (growing the storage when needed), resets
+    // it, counts it and returns it.
+    BatchJob& appendJob();
+    // Drops the last n jobs again (they must have no worker) and resizes.
+    void dropLastJobs(int n);
+
+    // The view's selection into the jobs' selected flags, and its first
+    // visible and focused rows into topRow and focusRow.
+    void syncFromView();
+    // Fills the view from the jobs, restoring selection, scroll and focus.
+    void rebuildView();
+    // Writes each row's status text where it changed ("aborting" always).
+    void refreshStatus();
+
+    void encodeJobs(bool all);
+    void abortJobs(bool all);
+    void pauseAll();
+    void unpauseAll();
+    void resetStatus(bool all);
+    void removeJobs(bool all);
+    void clearCompleted();
+    void selectAll();
+    void deselectAll();
+
+    // The timer body: starts queued jobs until one is running, one is
+    // starting, or none is queued.
+    void scheduleNext();
+    // True once no job is busy; false when timeoutMs ran out first.
+    bool waitUntilSettled(int timeoutMs);
+
+    // Nothing queued, starting, running or paused, and every finished job
+    // settled: what a batch run without a window waits for.
+    bool isFinished() const;
+    // The number of selected jobs (after a sync).
+    int selectedCount() const;
+
+    // Keeping profileIndex in step with the profile store. After the profile
+    // at position was deleted: later positions move up by one and jobs on the
+    // deleted one go to the first profile.
+    void profileRemoved(int position);
+    // After two profiles swapped positions.
+    void profilesSwapped(int a, int b);
+    // The number of jobs bound to the profile at position.
+    int jobsUsingProfile(int position) const;
+
+    // How waitUntilSettled waits one step; tests replace the sleep.
+    void setSleeper(std::function<void(int ms)> sleeper) { m_sleep = std::move(sleeper); }
+
+  private:
+    bool affected(const BatchJob& job, bool all) const { return all || job.selected; }
+    // action for each selected job, or for every job when all is true.
+    void forEachAffected(bool all, const std::function<void(BatchJob&)>& action);
+    // Stable compaction: the jobs for which remove is true go behind the
+    // kept ones; returns how many were removed and lowers the count.
+    int compact(const std::function<bool(const BatchJob&)>& remove, bool resetRemoved);
+    bool isBusy(const BatchJob& job) const;
+
+    const ProfileStore& m_profiles;
+    Prompt& m_prompt;
+    JobStarter m_starter;
+    BatchListView* m_view = nullptr;
+    std::vector<std::unique_ptr<BatchJob>> m_jobs; // size is the capacity
+    int m_count = 0;
+    bool m_refreshSuspended = false;
+    int m_focusRow = 0;
+    int m_topRow = 0;
+    BatchRunState m_run;
+    std::function<void(int ms)> m_sleep;
+};
+
+} // namespace moxel

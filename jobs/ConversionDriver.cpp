@@ -1,0 +1,373 @@
+#include "jobs/ConversionDriver.h"
+
+#include "settings/FolderTree.h"
+#include "settings/ProgramFolders.h"
+#include "base/Prompt.h"
+#include "container/FourCC.h"
+#include "encoder/KmfEncoder.h"
+#include "jobs/DestinationCheck.h"
+#include "base/ThreadPriority.h"
+#include "profiles/KmfConfig.h"
+#include "sources/SourceHolder.h"
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace moxel {
+
+namespace {
+
+constexpr int kAudioBlockBytes = 16384;
+constexpr int kPausedTurnMs = 500;
+constexpr int kPausedStepMs = 20;
+
+std::atomic<int> g_openFailurePauseMs{2500};
+
+int setting(const char* key, int defaultValue)
+{
+    const ProgramFolders& folders = programFolders();
+    return folders.settings ? folders.settings->getInt(key, defaultValue) : defaultValue;
+}
+
+JobStatus statusOf(const JobWorkerBlock* block)
+{
+    return JobStatus(block->statusPtr->load(std::memory_order_acquire));
+}
+
+void setStatus(JobWorkerBlock* block, JobStatus status)
+{
+    block->statusPtr->store(uint32_t(status), std::memory_order_release);
+}
+
+bool isRunning(JobStatus status)
+{
+    return status == JobStatus::Encoding || status == JobStatus::Paused;
+}
+
+void show(Prompt* prompt, const std::string& title, const std::string& text)
+{
+    if (prompt)
+        prompt->showMessage(title, text);
+    else
+        std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+}
+
+bool isFolder(const std::string& path)
+{
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
+bool exists(const std::string& path)
+{
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+bool sameFile(const std::string& a, const std::string& b)
+{
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+// Frees what the job start made when no worker will run.
+void giveUp(JobWorkerBlock& block)
+{
+    block.source.reset();
+    block.encoder.reset();
+    if (block.config)
+        block.config->release();
+    block.config.reset();
+}
+
+// Steps 3 and 4 of the pre-flight: the output folder and an existing file.
+// False when the job is skipped (its status is then Skipped).
+bool checkDestination(BatchRunState& run, BatchJob& job, Prompt& prompt)
+{
+    // A stream destination is no file: only its copy file, if any, lies on disk.
+    const std::string target = destinationFile(job.destPath);
+    if (target.empty())
+        return true;
+
+    const std::string folder = folderOf(target);
+    if (!folder.empty() && !isFolder(folder)) {
+        if (setting("prefs_mkdir", 0) == 0 &&
+            !prompt.askYesNo("Create new folder?", "The output path: " + folder +
+                                                       "\ndoes not exist.  Create a new folder?")) {
+            job.setStatus(JobStatus::Skipped);
+            return false;
+        }
+        createFolderTree(folder);
+    }
+
+    // Writing over the file being read would destroy the source.
+    if (sameFile(target, job.sourcePath)) {
+        prompt.showMessage("Error", "The destination file:   " + target +
+                                        "\nis the source file itself.  The job is skipped.");
+        job.setStatus(JobStatus::Skipped);
+        return false;
+    }
+
+    if (setting("prefs_overwrite", 0) == 0 && exists(target) && run.overwriteMode >= 1) {
+        run.promptText = "The destination file:   " + target +
+                         "\nalready exists.  Overwrite it?\n\nClick 'Cancel job' to abort "
+                         "processing remaining files.";
+        switch (prompt.askFileExists(run.promptText)) {
+        case FileExistsAnswer::Yes:
+            break;
+        case FileExistsAnswer::OverwriteAll:
+            run.overwriteMode = -1;
+            break;
+        case FileExistsAnswer::CancelJob:
+            run.overwriteMode = 0;
+            job.setStatus(JobStatus::Skipped);
+            return false;
+        case FileExistsAnswer::No:
+            job.setStatus(JobStatus::Skipped);
+            return false;
+        }
+    }
+    return true;
+}
+
+void* workerEntry(void* argument)
+{
+    runConversion(static_cast<JobWorkerBlock*>(argument));
+    return nullptr;
+}
+
+// Sits out one paused turn (500 ms) in short steps, ending early once the
+// user resumes or aborts, so that neither has to wait the whole turn.
+void waitWhilePaused(const JobWorkerBlock* block)
+{
+    for (int waited = 0; waited < kPausedTurnMs; waited += kPausedStepMs) {
+        if (statusOf(block) != JobStatus::Paused ||
+            block->abortRequested.load(std::memory_order_acquire) != 0)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPausedStepMs));
+    }
+}
+
+// Opens the encoder from the job's codec and container options. False,
+// after the message and the pause, when the encoder refused.
+bool openEncoder(JobWorkerBlock* block)
+{
+    SourceHolder& source = *block->source;
+    KmfEncoder& encoder = *block->encoder;
+    const KmfConfig& config = *block->config;
+    const char* configFile = config.filePath().empty() ? nullptr : config.filePath().c_str();
+
+    encoder.setAudioSendAheadMs(config.audiosendahead);
+    encoder.setMaxSync(config.maxsync);
+    encoder.setMinSync(config.minsync);
+    if (config.hdrwrite != 0) {
+        if (!config.meta.empty())
+            encoder.setHdrMetaData(reinterpret_cast<const uint8_t*>(config.meta.data()),
+                                   int(config.meta.size()));
+        encoder.setHdrTocSize(config.hdrtoc);
+        encoder.setWriteHeader(true);
+    }
+    if (source.hasVideo())
+        encoder.setVideo(config.vidfmt, source.outWidth(), source.outHeight(), source.frameRate(),
+                         kFourCCRgba, configFile);
+    if (source.hasAudio())
+        encoder.setAudio(config.audfmt, source.outSampleRate(), source.outChannels(), 16,
+                         kFourCCPcm, configFile);
+    encoder.openOutput(block->destCopy.c_str());
+    if (!encoder.errorText())
+        return true;
+    show(block->prompt, "ERROR", encoder.errorText());
+    std::this_thread::sleep_for(std::chrono::milliseconds(g_openFailurePauseMs.load()));
+    return false;
+}
+
+// One turn of the conversion loop while encoding: audio until the encoder
+// has enough for the next frame, then one picture (or none) into a frame.
+void convertOneFrame(JobWorkerBlock* block, std::vector<uint8_t>& audio)
+{
+    SourceHolder& source = *block->source;
+    KmfEncoder& encoder = *block->encoder;
+    const bool video = source.hasVideo() != 0;
+
+    if (source.hasAudio()) {
+        while (encoder.audioNeeded() != 0) {
+            int length = 0;
+            if (source.getAudio(audio.data(), kAudioBlockBytes, &length) != 1 || length <= 0)
+                break;
+            encoder.addAudioData(audio.data(), length);
+            if (!video)
+                block->progressPtr->fetch_sub(length / 9, std::memory_order_relaxed);
+        }
+    }
+
+    const uint8_t* picture = nullptr;
+    if (video) {
+        if (source.getVideoFrame(&picture) == 0 || !picture) {
+            setStatus(block, JobStatus::Complete); // queued audio stays unsent
+            return;
+        }
+        if (source.frameRate() > 0)
+            block->progressPtr->fetch_add(int32_t(20000.0 / source.frameRate()),
+                                          std::memory_order_relaxed);
+    } else if (encoder.audioNeeded() == 2) {
+        setStatus(block, JobStatus::Complete); // the sound has run out: one last frame
+    }
+
+    encoder.addVideoFrame(picture);
+    block->framesProduced.fetch_add(1, std::memory_order_relaxed);
+    if (encoder.errorText()) {
+        show(block->prompt, "encoding error:", encoder.errorText());
+        setStatus(block, JobStatus::Error);
+    }
+}
+
+void conversionLoop(JobWorkerBlock* block, int& priority)
+{
+    std::vector<uint8_t> audio(kAudioBlockBytes);
+    while (isRunning(statusOf(block))) {
+        if (statusOf(block) == JobStatus::Paused) {
+            waitWhilePaused(block);
+        } else {
+            convertOneFrame(block, audio);
+            const int wanted = setting("prefs_priority", -1);
+            if (wanted != priority) {
+                applyThreadPriority(wanted);
+                priority = wanted;
+            }
+        }
+        // An error or the end found in this turn is the truer outcome.
+        if (block->abortRequested.load(std::memory_order_acquire) != 0 &&
+            isRunning(statusOf(block)))
+            setStatus(block, JobStatus::Aborted);
+    }
+}
+
+} // namespace
+
+void setOpenFailurePauseMs(int ms)
+{
+    g_openFailurePauseMs.store(std::max(ms, 0));
+}
+
+void startJob(BatchRunState& run, BatchJob& job, const std::string& profilePath, Prompt& prompt)
+{
+    startJob(run, job, profilePath, prompt, startWorkerThread);
+}
+
+void startJob(BatchRunState& run, BatchJob& job, const std::string& profilePath, Prompt& prompt,
+              const WorkerStarter& startWorker)
+{
+    JobWorkerBlock& block = job.workerBlock;
+    block.source = std::make_unique<SourceHolder>(&prompt);
+    block.encoder = std::make_unique<KmfEncoder>();
+    block.config = std::make_unique<KmfConfig>(profilePath);
+    if (!profilePath.empty())
+        block.config->load();
+
+    block.progressPtr = &job.progress;
+    block.statusPtr = &job.status;
+    block.abortRequested.store(0, std::memory_order_release);
+    block.workerDone.store(0, std::memory_order_release);
+    block.threadId = 0;
+    block.sourceCopy = job.sourcePath;
+    block.destCopy = job.destPath;
+    block.prompt = &prompt;
+    block.framesProduced.store(0, std::memory_order_relaxed);
+    block.durationMs.store(0, std::memory_order_relaxed);
+    block.audioBytesPerSecond.store(0, std::memory_order_relaxed);
+    job.progress.store(0, std::memory_order_relaxed);
+    job.setStatus(JobStatus::Initializing);
+
+    if (!checkDestination(run, job, prompt)) {
+        giveUp(block);
+        block.workerDone.store(1, std::memory_order_release);
+        return;
+    }
+    if (!startWorker(&block)) {
+        // Without a worker nobody else would ever mark the job done, and it
+        // could never be settled, re-queued or removed.
+        job.setStatus(JobStatus::Error);
+        giveUp(block);
+        block.workerDone.store(1, std::memory_order_release);
+    }
+}
+
+bool startWorkerThread(JobWorkerBlock* block)
+{
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0)
+        return false;
+    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    pthread_t thread{};
+    const int result = pthread_create(&thread, &attributes, workerEntry, block);
+    pthread_attr_destroy(&attributes);
+    if (result != 0)
+        return false;
+    block->threadId = static_cast<uint64_t>(thread);
+    return true;
+}
+
+int runConversion(JobWorkerBlock* block)
+{
+    int priority = setting("prefs_priority", -1);
+    applyThreadPriority(priority);
+
+    SourceHolder& source = *block->source;
+    const std::string profilePath = block->config->filePath();
+    // The job start leaves the holder empty, so the kind follows the name; a
+    // source put in the holder beforehand (other kinds, tests) is opened as it is.
+    const int kind = source.source() ? -1 : int(SourceKind::ByName);
+    const bool opened = source.open(block->sourceCopy, profilePath, kind) != 0;
+    if (!opened)
+        setStatus(block, JobStatus::Error); // the source has said why, where it can
+    block->audioBytesPerSecond.store(source.outSampleRate() * source.outChannels() * 2,
+                                     std::memory_order_relaxed);
+    if (opened && source.source())
+        block->durationMs.store(
+            int32_t(std::clamp(source.source()->durationSeconds * 1000.0, 0.0, 2e9)),
+            std::memory_order_relaxed);
+
+    if (statusOf(block) != JobStatus::Error && !openEncoder(block))
+        setStatus(block, JobStatus::Error);
+
+    // Writes the kmfconfig section back: keys missing from the file appear
+    // with their defaults.
+    block->config->release();
+    block->config.reset();
+
+    if (statusOf(block) != JobStatus::Error) {
+        setStatus(block, JobStatus::Encoding);
+        try {
+            conversionLoop(block, priority);
+        } catch (...) {
+            show(block->prompt, "ERROR",
+                 "unknown exception while converting file:\n" + block->sourceCopy +
+                     "\n\nThe input file might be corrupt. (?)");
+            setStatus(block, JobStatus::Error);
+        }
+    }
+
+    if (opened)
+        source.close();
+    block->source.reset();
+    // Finishing the file (final header, close) can fail too; a job whose
+    // file is unfinished is not complete.
+    if (!block->encoder->close() && statusOf(block) == JobStatus::Complete) {
+        show(block->prompt, "encoding error:",
+             block->encoder->errorText() ? block->encoder->errorText() : "close failed");
+        setStatus(block, JobStatus::Error);
+    }
+    block->encoder.reset();
+    block->workerDone.store(1, std::memory_order_release);
+    return 0;
+}
+
+} // namespace moxel
