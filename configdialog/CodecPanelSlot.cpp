@@ -5,7 +5,7 @@
 
 namespace moxel {
 
-CodecPanelSlot::CodecPanelSlot(QWidget* frame, Ask ask, void** recordField)
+CodecPanelSlot::CodecPanelSlot(QWidget* frame, Ask ask, QWidget** recordField)
     : m_frame(frame), m_ask(std::move(ask)), m_recordField(recordField)
 {
     auto* layout = new QVBoxLayout(m_frame);

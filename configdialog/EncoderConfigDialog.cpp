@@ -58,8 +58,8 @@ EncoderConfigDialog::EncoderConfigDialog(KmfConfig& config, const CodecPluginSet
     layout->addWidget(buttons);
 
     showValues();
-    m_audioSlot->recreate(m_config.audfmt);
-    m_videoSlot->recreate(m_config.vidfmt);
+    m_audioSlot->recreate(m_config.audioFormat);
+    m_videoSlot->recreate(m_config.videoFormat);
 }
 
 EncoderConfigDialog::~EncoderConfigDialog()
@@ -133,7 +133,7 @@ QWidget* EncoderConfigDialog::buildFormatGroup(const QString& title, const QStri
             return m_plugins.configAudio(parent, format, m_config.filePath().c_str());
         };
     slot = std::make_unique<CodecPanelSlot>(frame, std::move(ask),
-                                            video ? &m_config.videoPanel : &m_config.audioPanel);
+                                            video ? &m_videoPanel : &m_audioPanel);
 
     auto* top = new QHBoxLayout;
     top->addWidget(labelFor(label, list, group));
@@ -147,19 +147,19 @@ QWidget* EncoderConfigDialog::buildFormatGroup(const QString& title, const QStri
 
 void EncoderConfigDialog::showValues()
 {
-    m_header->setChecked(m_config.hdrwrite != 0);
+    m_header->setChecked(m_config.writeHeader != 0);
     m_meta->setText(QString::fromStdString(m_config.meta));
-    m_tocSize->setText(unsignedText(m_config.hdrtoc));
-    m_minSync->setText(unsignedText(m_config.minsync));
-    m_maxSync->setText(unsignedText(m_config.maxsync));
-    m_sendAhead->setText(QString::number(m_config.audiosendahead));
+    m_tocSize->setText(unsignedText(m_config.tocEntries));
+    m_minSync->setText(unsignedText(m_config.minSyncInterval));
+    m_maxSync->setText(unsignedText(m_config.maxSyncInterval));
+    m_sendAhead->setText(QString::number(m_config.audioSendAheadMs));
 
     for (const CodecType& type : m_plugins.audioTypes(true))
         m_audioList->addFormat(type.displayName, type.format);
-    m_audioList->selectFormat(m_config.audfmt);
+    m_audioList->selectFormat(m_config.audioFormat);
     for (const CodecType& type : m_plugins.videoTypes(true))
         m_videoList->addFormat(type.displayName, type.format);
-    m_videoList->selectFormat(m_config.vidfmt);
+    m_videoList->selectFormat(m_config.videoFormat);
 }
 
 void EncoderConfigDialog::listNotified(bool video)
@@ -167,7 +167,7 @@ void EncoderConfigDialog::listNotified(bool video)
     if (m_closing)
         return; // the panels are gone for good
     FormatListBox* list = video ? m_videoList : m_audioList;
-    uint32_t& format = video ? m_config.vidfmt : m_config.audfmt;
+    uint32_t& format = video ? m_config.videoFormat : m_config.audioFormat;
     if (std::optional<uint32_t> selected = list->selectedFormat())
         format = *selected;
     (video ? m_videoSlot : m_audioSlot)->recreate(format);
@@ -175,16 +175,16 @@ void EncoderConfigDialog::listNotified(bool video)
 
 void EncoderConfigDialog::takeValues()
 {
-    m_config.hdrwrite = m_header->isChecked() ? 1 : 0;
+    m_config.writeHeader = m_header->isChecked() ? 1 : 0;
     m_config.meta = fieldText(m_meta, kMetaMaxChars);
-    m_config.hdrtoc = readUnsigned(m_tocSize, 0);
-    m_config.audiosendahead = readSigned(m_sendAhead, 0);
-    m_config.minsync = readUnsigned(m_minSync, 0);
-    if (uint32_t(m_config.minsync) > uint32_t(kMinSyncLimit))
-        m_config.minsync = kMinSyncReplacement;
-    m_config.maxsync = readUnsigned(m_maxSync, 0);
-    if (uint32_t(m_config.maxsync) > uint32_t(kMaxSyncLimit))
-        m_config.maxsync = kMaxSyncLimit;
+    m_config.tocEntries = readUnsigned(m_tocSize, 0);
+    m_config.audioSendAheadMs = readSigned(m_sendAhead, 0);
+    m_config.minSyncInterval = readUnsigned(m_minSync, 0);
+    if (uint32_t(m_config.minSyncInterval) > uint32_t(kMinSyncLimit))
+        m_config.minSyncInterval = kMinSyncReplacement;
+    m_config.maxSyncInterval = readUnsigned(m_maxSync, 0);
+    if (uint32_t(m_config.maxSyncInterval) > uint32_t(kMaxSyncLimit))
+        m_config.maxSyncInterval = kMaxSyncLimit;
 }
 
 void EncoderConfigDialog::done(int)

@@ -39,6 +39,9 @@ class EncoderConfigDialog : public QDialog {
 
     CodecPanelSlot& audioSlot() { return *m_audioSlot; }
     CodecPanelSlot& videoSlot() { return *m_videoSlot; }
+    // The codec's settings panels while they exist, null otherwise.
+    QWidget* audioPanel() const { return m_audioPanel; }
+    QWidget* videoPanel() const { return m_videoPanel; }
 
   private:
     QWidget* buildOptionsGroup();
@@ -60,6 +63,8 @@ class EncoderConfigDialog : public QDialog {
     QLineEdit* m_meta = nullptr;
     FormatListBox* m_audioList = nullptr;
     FormatListBox* m_videoList = nullptr;
+    QWidget* m_audioPanel = nullptr; // recorded by m_audioSlot
+    QWidget* m_videoPanel = nullptr; // recorded by m_videoSlot
     std::unique_ptr<CodecPanelSlot> m_audioSlot;
     std::unique_ptr<CodecPanelSlot> m_videoSlot;
 };

@@ -211,44 +211,46 @@ bool ProfileEditorDialog::isAllowedName(const QString& name)
 void ProfileEditorDialog::showValues()
 {
     const EncodingProfile& p = m_profile;
-    m_deinterlace->setChecked(p.deinterlace != 0);
-    m_hqDeinterlace->setChecked(p.deinterlace == 1);
+    m_deinterlace->setChecked(p.deinterlace != Deinterlace::Off);
+    m_hqDeinterlace->setChecked(p.deinterlace == Deinterlace::HighQuality);
     m_cropTop->setText(unsignedText(p.cropT));
     m_cropLeft->setText(unsignedText(p.cropL));
     m_cropBottom->setText(unsignedText(p.cropB));
     m_cropRight->setText(unsignedText(p.cropR));
-    m_resizeWidth->setText(unsignedText(p.resizew));
-    m_resizeHeight->setText(unsignedText(p.resizeh));
-    m_sampleRate->setText(unsignedText(p.outSrate));
-    m_resize->setChecked(p.doresize != 0);
-    m_hqResize->setChecked(p.filteringresize != 0);
-    m_dropRepeat->setChecked(p.outfruse != 0);
-    m_lowpass->setChecked(p.lowpass != 0);
+    m_resizeWidth->setText(unsignedText(p.resizeWidth));
+    m_resizeHeight->setText(unsignedText(p.resizeHeight));
+    m_sampleRate->setText(unsignedText(p.outSampleRate));
+    m_resize->setChecked(p.resizeEnabled != 0);
+    m_hqResize->setChecked(p.filteredResize != 0);
+    m_dropRepeat->setChecked(p.useOutputFrameRate != 0);
+    m_lowpass->setChecked(p.lowPassFilter != 0);
     m_channels->setCurrentIndex(p.outChannels == 2 ? 1 : 0);
-    m_volume->setText(QString::fromStdString(formatFixed(p.audioscale, 3)));
-    m_frameRate->setText(QString::fromStdString(formatFixed(p.outfror, 5)));
+    m_volume->setText(QString::fromStdString(formatFixed(p.volumeScale, 3)));
+    m_frameRate->setText(QString::fromStdString(formatFixed(p.outputFrameRate, 5)));
     m_name->setText(QString::fromStdString(p.friendlyName));
 }
 
 void ProfileEditorDialog::takeValues()
 {
     EncodingProfile& p = m_profile;
-    p.deinterlace = !m_deinterlace->isChecked() ? 0 : m_hqDeinterlace->isChecked() ? 1 : 2;
+    p.deinterlace = !m_deinterlace->isChecked()    ? Deinterlace::Off
+                    : m_hqDeinterlace->isChecked() ? Deinterlace::HighQuality
+                                                   : Deinterlace::Plain;
     p.cropT = readUnsigned(m_cropTop, 0);
     p.cropL = readUnsigned(m_cropLeft, 0);
     p.cropB = readUnsigned(m_cropBottom, 0);
     p.cropR = readUnsigned(m_cropRight, 0);
-    p.resizew = readUnsigned(m_resizeWidth, 0);
-    p.resizeh = readUnsigned(m_resizeHeight, 0);
-    p.doresize = m_resize->isChecked() ? 1 : 0;
-    p.lowpass = m_lowpass->isChecked() ? 1 : 0;
-    p.filteringresize = m_hqResize->isChecked() ? 1 : 0;
-    p.outfruse = m_dropRepeat->isChecked() ? 1 : 0;
-    p.outSrate = readUnsigned(m_sampleRate, kDefaultSampleRate);
+    p.resizeWidth = readUnsigned(m_resizeWidth, 0);
+    p.resizeHeight = readUnsigned(m_resizeHeight, 0);
+    p.resizeEnabled = m_resize->isChecked() ? 1 : 0;
+    p.lowPassFilter = m_lowpass->isChecked() ? 1 : 0;
+    p.filteredResize = m_hqResize->isChecked() ? 1 : 0;
+    p.useOutputFrameRate = m_dropRepeat->isChecked() ? 1 : 0;
+    p.outSampleRate = readUnsigned(m_sampleRate, kDefaultSampleRate);
     p.outChannels = m_channels->currentIndex() + 1;
     double volume = readReal(m_volume, kRealMaxChars);
-    p.audioscale = volume >= kMinVolume ? volume : kMinVolume;
-    p.outfror = readReal(m_frameRate, kRealMaxChars);
+    p.volumeScale = volume >= kMinVolume ? volume : kMinVolume;
+    p.outputFrameRate = readReal(m_frameRate, kRealMaxChars);
     p.friendlyName = fieldText(m_name, kNameMaxChars);
 }
 

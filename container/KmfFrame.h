@@ -34,7 +34,7 @@ struct KmfFrame {
     const uint8_t* auxData[kKmfMaxAuxChunks] = {};
     int auxLength[kKmfMaxAuxChunks] = {};
     uint32_t auxType[kKmfMaxAuxChunks] = {};
-    int isSync = 0;
+    bool isSync = false;
     const uint8_t* audioData = nullptr;
     int audioLength = 0;
     const uint8_t* videoData = nullptr;

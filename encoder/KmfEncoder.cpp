@@ -263,16 +263,16 @@ void KmfEncoder::addAudioData(const uint8_t* data, int length)
     }
 }
 
-int KmfEncoder::audioNeeded() const
+AudioNeed KmfEncoder::audioNeeded() const
 {
     // Without a byte rate there is no audio time to reach.
     if (bytesPerSecond() <= 0)
-        return 0;
+        return AudioNeed::Enough;
     double available = audioSeconds(m_audioBytesConsumed + m_audioQueue.size());
     double wanted = double(m_videoFrameCount + 1) / m_frameRate + m_audioSendAheadMs * 0.001;
     if (wanted <= available)
-        return 0;
-    return m_audioQueue.empty() ? 2 : 1;
+        return AudioNeed::Enough;
+    return m_audioQueue.empty() ? AudioNeed::MoreWantedEmpty : AudioNeed::MoreWanted;
 }
 
 int KmfEncoder::drainAudio()

@@ -44,6 +44,13 @@ inline constexpr int kEncoderAudioBudget = 0x6000; // 24576
 inline constexpr int kEncoderMaxIdleAudioCalls = 64;
 inline constexpr int kEncoderDefaultMaxSync = 120;
 
+// Whether the encoder has the audio for the next frame (audioNeeded).
+enum class AudioNeed {
+    Enough,          // the audio reaches the next frame's time
+    MoreWanted,      // short of it, with some audio still queued
+    MoreWantedEmpty, // short of it, with nothing queued: a sound source has run out
+};
+
 class KmfEncoder {
 public:
     KmfEncoder();
@@ -80,9 +87,7 @@ public:
 
     void openOutput(const char* destination);
     void addAudioData(const uint8_t* data, int length);
-    // 0: enough audio for the next frame; 1: more wanted, some queued;
-    // 2: more wanted, nothing queued.
-    int audioNeeded() const;
+    AudioNeed audioNeeded() const;
     // picture may be null (a source without video).
     void addVideoFrame(const void* picture);
     // Writes the final header, closes the file and the stream, destroys the

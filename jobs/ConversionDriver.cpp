@@ -165,21 +165,21 @@ bool openEncoder(JobWorkerBlock* block)
     const KmfConfig& config = *block->config;
     const char* configFile = config.filePath().empty() ? nullptr : config.filePath().c_str();
 
-    encoder.setAudioSendAheadMs(config.audiosendahead);
-    encoder.setMaxSync(config.maxsync);
-    encoder.setMinSync(config.minsync);
-    if (config.hdrwrite != 0) {
+    encoder.setAudioSendAheadMs(config.audioSendAheadMs);
+    encoder.setMaxSync(config.maxSyncInterval);
+    encoder.setMinSync(config.minSyncInterval);
+    if (config.writeHeader != 0) {
         if (!config.meta.empty())
             encoder.setHdrMetaData(reinterpret_cast<const uint8_t*>(config.meta.data()),
                                    int(config.meta.size()));
-        encoder.setHdrTocSize(config.hdrtoc);
+        encoder.setHdrTocSize(config.tocEntries);
         encoder.setWriteHeader(true);
     }
     if (source.hasVideo())
-        encoder.setVideo(config.vidfmt, source.outWidth(), source.outHeight(), source.frameRate(),
+        encoder.setVideo(config.videoFormat, source.outWidth(), source.outHeight(), source.frameRate(),
                          kFourCCRgba, configFile);
     if (source.hasAudio())
-        encoder.setAudio(config.audfmt, source.outSampleRate(), source.outChannels(), 16,
+        encoder.setAudio(config.audioFormat, source.outSampleRate(), source.outChannels(), 16,
                          kFourCCPcm, configFile);
     encoder.openOutput(block->destCopy.c_str());
     if (!encoder.errorText())
@@ -198,7 +198,7 @@ void convertOneFrame(JobWorkerBlock* block, std::vector<uint8_t>& audio)
     const bool video = source.hasVideo() != 0;
 
     if (source.hasAudio()) {
-        while (encoder.audioNeeded() != 0) {
+        while (encoder.audioNeeded() != AudioNeed::Enough) {
             int length = 0;
             if (source.getAudio(audio.data(), kAudioBlockBytes, &length) != 1 || length <= 0)
                 break;
@@ -217,7 +217,7 @@ void convertOneFrame(JobWorkerBlock* block, std::vector<uint8_t>& audio)
         if (source.frameRate() > 0)
             block->progressPtr->fetch_add(int32_t(20000.0 / source.frameRate()),
                                           std::memory_order_relaxed);
-    } else if (encoder.audioNeeded() == 2) {
+    } else if (encoder.audioNeeded() == AudioNeed::MoreWantedEmpty) {
         setStatus(block, JobStatus::Complete); // the sound has run out: one last frame
     }
 

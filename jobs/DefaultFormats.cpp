@@ -51,8 +51,8 @@ DefaultFormats chooseDefaultFormats(const std::string& pluginFolder)
 bool writeDefaultFormats(const std::string& profilePath, const DefaultFormats& formats)
 {
     KmfConfig config(profilePath);
-    config.vidfmt = formats.video;
-    config.audfmt = formats.audio;
+    config.videoFormat = formats.video;
+    config.audioFormat = formats.audio;
     return config.release();
 }
 

@@ -56,20 +56,20 @@ bool addPreset(ProfileStore& store, const ProfilePreset& preset)
     if (!store.givePreparedFile())
         return false;
     if (preset.resizeWidth > 0) {
-        record.doresize = 1;
-        record.resizew = preset.resizeWidth;
-        record.resizeh = preset.resizeHeight;
+        record.resizeEnabled = 1;
+        record.resizeWidth = preset.resizeWidth;
+        record.resizeHeight = preset.resizeHeight;
     }
-    record.sizefix = preset.sizefix;
-    record.outfruse = preset.outfruse;
-    record.lowpass = preset.lowpass;
+    record.roundSizeTo16 = preset.roundSizeTo16;
+    record.useOutputFrameRate = preset.useOutputFrameRate;
+    record.lowPassFilter = preset.lowPassFilter;
     if (!record.save())
         return false;
     KmfConfig config(record.filePath);
-    config.vidfmt = preset.video;
-    config.audfmt = preset.audio;
-    config.hdrwrite = preset.hdrwrite;
-    config.maxsync = preset.maxsync;
+    config.videoFormat = preset.video;
+    config.audioFormat = preset.audio;
+    config.writeHeader = preset.writeHeader;
+    config.maxSyncInterval = preset.maxSyncInterval;
     bool written = config.release();
     if (preset.needsAvPlugin) {
         av::AvCoderSettings settings;
@@ -101,10 +101,10 @@ const std::vector<ProfilePreset>& profilePresets()
          .audio = av::kFourCCMp3,
          .resizeWidth = 640,
          .resizeHeight = 360,
-         .sizefix = 0,
-         .outfruse = 1,
-         .lowpass = 1,
-         .hdrwrite = 1,
+         .roundSizeTo16 = 0,
+         .useOutputFrameRate = 1,
+         .lowPassFilter = 1,
+         .writeHeader = 1,
          .needsAvPlugin = true,
          .videoBitrateKbps = 800,
          .keyint = 60,
@@ -115,9 +115,9 @@ const std::vector<ProfilePreset>& profilePresets()
          .audio = av::kFourCCAac,
          .resizeWidth = 1280,
          .resizeHeight = 720,
-         .sizefix = 0,
-         .lowpass = 1,
-         .hdrwrite = 1,
+         .roundSizeTo16 = 0,
+         .lowPassFilter = 1,
+         .writeHeader = 1,
          .needsAvPlugin = true,
          .videoBitrateKbps = 4000,
          .keyint = 120,
@@ -128,10 +128,10 @@ const std::vector<ProfilePreset>& profilePresets()
          .audio = av::fourCC("PCM "),
          .resizeWidth = 320,
          .resizeHeight = 240,
-         .sizefix = 0,
-         .lowpass = 1,
-         .hdrwrite = 1,
-         .maxsync = 30},
+         .roundSizeTo16 = 0,
+         .lowPassFilter = 1,
+         .writeHeader = 1,
+         .maxSyncInterval = 30},
     };
     return presets;
 }

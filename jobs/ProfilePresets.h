@@ -24,11 +24,11 @@ struct ProfilePreset {
     uint32_t audio = 0;  // FourCC
     int resizeWidth = 0; // 0: keep the source size
     int resizeHeight = 0;
-    int sizefix = 1;
-    int outfruse = 0; // 1: convert to 30 pictures a second
-    int lowpass = 0;
-    int hdrwrite = 0;
-    int maxsync = 120;
+    int roundSizeTo16 = 1;
+    int useOutputFrameRate = 0; // 1: convert to 30 pictures a second
+    int lowPassFilter = 0;
+    int writeHeader = 0;
+    int maxSyncInterval = 120;
     bool needsAvPlugin = false;
     // The av plug-in's own settings; unused without it.
     int videoBitrateKbps = 0;

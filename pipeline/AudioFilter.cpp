@@ -25,10 +25,10 @@ AudioFilter createAudioFilter(int inRate, int inChannels, int inBits, const Enco
     AudioFilter f;
     f.channels = inChannels;
     f.bits = inBits;
-    f.scale = profile.audioscale;
+    f.scale = profile.volumeScale;
     f.scaleOn = (f.scale >= 0.99999999 && f.scale <= 1.00000001) ? 0 : 1;
-    if (profile.lowpass != 0 && profile.outSrate < inRate) {
-        const double w = profile.outSrate * 0.5 * 3.14159265359 / inRate;
+    if (profile.lowPassFilter != 0 && profile.outSampleRate < inRate) {
+        const double w = profile.outSampleRate * 0.5 * 3.14159265359 / inRate;
         const double c = 1.0 / std::tan(w);
         const double a = 1.0 / (c * c + c + 1.0);
         AudioFilterState& s = f.coef[0];

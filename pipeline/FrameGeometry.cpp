@@ -55,14 +55,14 @@ bool geometryAcceptable(int inW, int inH, int outW, int outH, const EncodingProf
 OutputSize computeOutputSize(int inW, int inH, const EncodingProfile& profile)
 {
     OutputSize size;
-    if (profile.doresize != 0) {
-        size.width = profile.resizew;
-        size.height = profile.resizeh;
+    if (profile.resizeEnabled != 0) {
+        size.width = profile.resizeWidth;
+        size.height = profile.resizeHeight;
     } else {
         size.width = saturate(static_cast<int64_t>(inW) - profile.cropL - profile.cropR);
         size.height = saturate(static_cast<int64_t>(inH) - profile.cropT - profile.cropB);
     }
-    if (profile.sizefix != 0) {
+    if (profile.roundSizeTo16 != 0) {
         size.width = roundUpTo16(size.width);
         size.height = roundUpTo16(size.height);
     }
@@ -94,7 +94,7 @@ bool makeFrameGeometry(int inW, int inH, int outW, int outH, const EncodingProfi
     g.ystep = static_cast<int32_t>((static_cast<int64_t>(g.ch) * 65536) / outH);
     if (outW == g.cw && outH == g.ch)
         g.path = ResizePath::ExactCopy;
-    else if (profile.filteringresize == 0)
+    else if (profile.filteredResize == 0)
         g.path = ResizePath::Nearest;
     else if (outW < g.cw || outH < g.ch)
         g.path = ResizePath::AreaAverage;

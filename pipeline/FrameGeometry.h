@@ -19,9 +19,9 @@ struct OutputSize {
     int height = 0;
 };
 
-// Output-size rule: the crop window, or (resizew, resizeh) with doresize,
-// each raised to a multiple of 16 with sizefix. Values are saturated to the
-// int range, never wrapped; validateProcessing refuses what cannot be used.
+// Output-size rule: the crop window, or (resizeWidth, resizeHeight) with
+// resizeEnabled, each raised to a multiple of 16 with roundSizeTo16. Values
+// are saturated to the int range, never wrapped; validateProcessing refuses what cannot be used.
 OutputSize computeOutputSize(int inW, int inH, const EncodingProfile& profile);
 
 // Why a picture of inW x inH cannot be processed into outW x outH with the

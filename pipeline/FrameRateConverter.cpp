@@ -38,12 +38,12 @@ int64_t firstNotBelow(int64_t from, Below below)
 
 } // namespace
 
-FrameRateConverter createFrameRateConverter(double inFps, double outFps, int outfruse)
+FrameRateConverter createFrameRateConverter(double inFps, double outFps, int useOutputRate)
 {
     FrameRateConverter f;
     f.inFps = inFps;
     f.outFps = outFps;
-    f.useOutputRate = outfruse;
+    f.useOutputRate = useOutputRate;
     return f;
 }
 

@@ -26,11 +26,12 @@ bool validateProcessing(const EncodingProfile& profile, int srcW, int srcH, std:
     const std::string problem = geometryProblem(srcW, srcH, out.width, out.height, profile);
     if (!problem.empty())
         return refuse(profile, problem, error);
-    if (profile.outfruse != 0
-        && !(std::isfinite(profile.outfror) && profile.outfror > 0.0 && profile.outfror <= kMaxOutputFps)) {
+    if (profile.useOutputFrameRate != 0
+        && !(std::isfinite(profile.outputFrameRate) && profile.outputFrameRate > 0.0
+             && profile.outputFrameRate <= kMaxOutputFps)) {
         char text[160];
         std::snprintf(text, sizeof text, "an output frame rate of %g fps cannot be produced (above 0, at most %g)",
-                      profile.outfror, kMaxOutputFps);
+                      profile.outputFrameRate, kMaxOutputFps);
         return refuse(profile, text, error);
     }
     error.clear();
@@ -40,9 +41,9 @@ bool validateProcessing(const EncodingProfile& profile, int srcW, int srcH, std:
 bool validateAudioProcessing(const EncodingProfile& profile, std::string& error)
 {
     char text[160];
-    if (profile.outSrate < 1 || profile.outSrate > kMaxSampleRateHz) {
+    if (profile.outSampleRate < 1 || profile.outSampleRate > kMaxSampleRateHz) {
         std::snprintf(text, sizeof text, "an output sample rate of %d Hz cannot be produced (1 to %d)",
-                      profile.outSrate, kMaxSampleRateHz);
+                      profile.outSampleRate, kMaxSampleRateHz);
         return refuse(profile, text, error);
     }
     if (profile.outChannels != 1 && profile.outChannels != 2) {

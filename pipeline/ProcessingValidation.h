@@ -11,7 +11,7 @@ namespace moxel {
 struct EncodingProfile;
 
 // Refuses source sides outside 1..32767, negative crops, crops that leave no
-// pixel, output sizes outside 1..32767 and (with outfruse) output frame rates
+// pixel, output sizes outside 1..32767 and (with useOutputFrameRate) output frame rates
 // that are not above 0 and at most 1000 fps. Returns true when the source
 // may open; error then is empty.
 bool validateProcessing(const EncodingProfile& profile, int srcW, int srcH, std::string& error);

@@ -439,12 +439,12 @@ void processFrameFast(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, in
     Workspace& ws = t_workspace;
     buildTables(ws, g);
     const size_t stride = static_cast<size_t>(inW) * 4;
-    const int mode = inH >= 3 ? profile.deinterlace : 0;
+    const Deinterlace mode = inH >= 3 ? profile.deinterlace : Deinterlace::Off;
     ws.rows.resize(inH);
     const uint8_t* contiguous = src;
     for (int y = 0; y < inH; ++y)
         ws.rows[y] = src + y * stride;
-    if (mode == 1) {
+    if (mode == Deinterlace::HighQuality) {
         if (g.path == ResizePath::ExactCopy) {
             // Blend straight into the destination: the copy would only move
             // the scratch rows there.
@@ -458,7 +458,7 @@ void processFrameFast(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, in
             ws.rows[y] = scratch + y * stride;
         }
         contiguous = scratch;
-    } else if (mode != 0) {
+    } else if (mode != Deinterlace::Off) {
         // Line doubling by row indirection: odd rows read the even row before.
         for (int k = 0; k < inH / 2; ++k)
             ws.rows[2 * k + 1] = ws.rows[2 * k];

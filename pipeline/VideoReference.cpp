@@ -22,12 +22,12 @@ struct Picture {
 };
 
 // Returns the picture the resize step reads.
-uint8_t* deinterlace(uint8_t* src, uint8_t* scratch, int w, int h, int mode)
+uint8_t* deinterlace(uint8_t* src, uint8_t* scratch, int w, int h, Deinterlace mode)
 {
-    if (mode == 0 || h < 3)
+    if (mode == Deinterlace::Off || h < 3)
         return src;
     const Picture in{src, w};
-    if (mode == 1) {
+    if (mode == Deinterlace::HighQuality) {
         const Picture out{scratch, w};
         for (int y = 0; y < h; ++y) {
             for (int x = 0; x < w; ++x) {

@@ -7,25 +7,35 @@
 
 namespace moxel {
 
+// How pictures are deinterlaced; stored in the "deinterlace" key as these
+// numbers. A hand-edited file may hold any other number: it is kept as it is
+// (and saved back unchanged) and deinterlaces like Plain, so code tests for
+// Off and HighQuality and takes everything else as Plain.
+enum class Deinterlace : int {
+    Off = 0,
+    HighQuality = 1, // each row blended 1-2-1 with its neighbours
+    Plain = 2,       // each odd row repeats the even row above it
+};
+
 struct EncodingProfile {
     std::string filePath;     // the .pf file that load and save use
     std::string friendlyName; // display name (at most 254 characters when loaded)
-    int outSrate = 44100;     // out_srate: output sample rate in Hz
+    int outSampleRate = 44100; // out_srate: output sample rate in Hz
     int outChannels = 2;      // out_channels: 1 mono, 2 stereo
-    int sizefix = 1;          // round output width and height up to multiples of 16
-    int deinterlace = 0;      // 0 off, 1 high quality, 2 plain
-    int filteringresize = 1;  // resize with filtering
-    int doresize = 0;         // resize to resizew x resizeh
-    int resizew = 320;
-    int resizeh = 240;
+    int roundSizeTo16 = 1;    // sizefix: round output width and height up to multiples of 16
+    Deinterlace deinterlace = Deinterlace::Off;
+    int filteredResize = 1;   // filteringresize: resize with filtering
+    int resizeEnabled = 0;    // doresize: resize to resizeWidth x resizeHeight
+    int resizeWidth = 320;    // resizew
+    int resizeHeight = 240;   // resizeh
     int cropL = 0;
     int cropT = 0;
     int cropR = 0;
     int cropB = 0;
-    int outfruse = 0;        // drop or repeat frames to reach outfror
-    int lowpass = 0;         // low-pass filter when downsampling
-    double audioscale = 1.0; // volume multiplier
-    double outfror = 30.0;   // output frame rate
+    int useOutputFrameRate = 0; // outfruse: drop or repeat frames to reach outputFrameRate
+    int lowPassFilter = 0;      // lowpass: low-pass filter when downsampling
+    double volumeScale = 1.0;   // audioscale: volume multiplier
+    double outputFrameRate = 30.0; // outfror: output frame rate
 
     // Every processing field to its default; filePath and friendlyName stay.
     void resetToDefaults();

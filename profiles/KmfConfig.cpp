@@ -19,13 +19,13 @@ struct NumberKey {
 
 // In the order of the file; meta follows them.
 const NumberKey kNumberKeys[] = {
-    {"audfmt", &KmfConfig::audfmt, nullptr},
-    {"vidfmt", &KmfConfig::vidfmt, nullptr},
-    {"minsync", nullptr, &KmfConfig::minsync},
-    {"maxsync", nullptr, &KmfConfig::maxsync},
-    {"audiosendahead", nullptr, &KmfConfig::audiosendahead},
-    {"hdrwrite", nullptr, &KmfConfig::hdrwrite},
-    {"hdrtoc", nullptr, &KmfConfig::hdrtoc},
+    {"audfmt", &KmfConfig::audioFormat, nullptr},
+    {"vidfmt", &KmfConfig::videoFormat, nullptr},
+    {"minsync", nullptr, &KmfConfig::minSyncInterval},
+    {"maxsync", nullptr, &KmfConfig::maxSyncInterval},
+    {"audiosendahead", nullptr, &KmfConfig::audioSendAheadMs},
+    {"hdrwrite", nullptr, &KmfConfig::writeHeader},
+    {"hdrtoc", nullptr, &KmfConfig::tocEntries},
 };
 
 } // namespace

@@ -28,18 +28,14 @@ class KmfConfig {
 
     const std::string& filePath() const { return m_filePath; }
 
-    // The codec's settings panels while the encoder configuration dialog is
-    // open (opaque to the engine; set and used by that dialog only).
-    void* audioPanel = nullptr;
-    void* videoPanel = nullptr;
-
-    uint32_t audfmt = 0;    // audio FourCC, 0 when none was chosen
-    uint32_t vidfmt = 0;    // video FourCC, 0 when none was chosen
-    int minsync = 0;        // minimum sync-frame interval
-    int maxsync = 120;      // maximum sync-frame interval
-    int audiosendahead = 0; // audio send-ahead in ms, may be negative
-    int hdrwrite = 0;       // write a file header
-    int hdrtoc = 1024;      // table of contents size in the header, 0 for none
+    // Each field is stored under the key named in its comment.
+    uint32_t audioFormat = 0;  // audfmt: audio FourCC, 0 when none was chosen
+    uint32_t videoFormat = 0;  // vidfmt: video FourCC, 0 when none was chosen
+    int minSyncInterval = 0;   // minsync: minimum sync-frame interval
+    int maxSyncInterval = 120; // maxsync: maximum sync-frame interval
+    int audioSendAheadMs = 0;  // audiosendahead: audio send-ahead in ms, may be negative
+    int writeHeader = 0;       // hdrwrite: write a file header (nonzero)
+    int tocEntries = 1024;     // hdrtoc: table of contents entries in the header, 0 for none
     std::string meta;       // metadata text for the file header (at most 32766 characters)
 
   private:

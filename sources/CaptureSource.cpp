@@ -2,7 +2,7 @@
 
 namespace moxel {
 
-int CaptureSource::open(const std::string&, const std::string&) { return 0; }
+bool CaptureSource::open(const std::string&, const std::string&) { return false; }
 
 int CaptureSource::getVideoFrame(const uint8_t** picture)
 {

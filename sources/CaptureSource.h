@@ -8,7 +8,7 @@ namespace moxel {
 
 class CaptureSource final : public MediaSource {
 public:
-    int open(const std::string& sourcePath, const std::string& profilePath) override;
+    bool open(const std::string& sourcePath, const std::string& profilePath) override;
     int getVideoFrame(const uint8_t** picture) override;
     int getAudio(uint8_t* buffer, int maxBytes, int* length) override;
     int close() override;

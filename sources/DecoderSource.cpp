@@ -43,7 +43,7 @@ bool DecoderSource::fail(const std::string& message)
     return false;
 }
 
-int DecoderSource::open(const std::string& sourcePath, const std::string& profilePath)
+bool DecoderSource::open(const std::string& sourcePath, const std::string& profilePath)
 {
     close();
     beginOpen(profilePath);
@@ -68,7 +68,7 @@ int DecoderSource::open(const std::string& sourcePath, const std::string& profil
                                  "a framerate.\nfile: ",
                                  sourcePath));
     } else {
-        hasVideo = 0;
+        hasVideo = false;
         m_video.reset();
     }
 
@@ -81,7 +81,7 @@ int DecoderSource::open(const std::string& sourcePath, const std::string& profil
         inChannels = m_audioFrames.format().channels;
         inBits = m_audioFrames.decodedBits();
     } else {
-        hasAudio = 0;
+        hasAudio = false;
         m_audio.reset();
     }
 
@@ -97,7 +97,7 @@ int DecoderSource::open(const std::string& sourcePath, const std::string& profil
     }
 
     inFrameRate = rate;
-    frameRate = profile.outfruse ? profile.outfror : inFrameRate;
+    frameRate = profile.useOutputFrameRate ? profile.outputFrameRate : inFrameRate;
     m_outFps = frameRate;
 
     if (hasVideo) {
@@ -107,12 +107,12 @@ int DecoderSource::open(const std::string& sourcePath, const std::string& profil
         if (!allocatePicture(m_outputPicture, size_t(outWidth) * outHeight * 4)
             || !allocatePicture(m_conversionBuffer, inBytes) || !allocatePicture(m_scratchBuffer, inBytes))
             return fail(withPath("DirectShow: not enough memory for the pictures of this stream.\nfile: ", sourcePath));
-        m_frameRate = createFrameRateConverter(inFrameRate, frameRate, profile.outfruse);
+        m_frameRate = createFrameRateConverter(inFrameRate, frameRate, profile.useOutputFrameRate);
     }
 
     if (!startThreads())
         return fail(withPath("DirectShow: error playing stream.\nfile: ", sourcePath));
-    return 1;
+    return true;
 }
 
 bool DecoderSource::detectFrameRate(double& rate)

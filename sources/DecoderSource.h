@@ -45,7 +45,7 @@ public:
     DecoderSource() = default;
     ~DecoderSource() override;
 
-    int open(const std::string& sourcePath, const std::string& profilePath) override;
+    bool open(const std::string& sourcePath, const std::string& profilePath) override;
     int getVideoFrame(const uint8_t** picture) override;
     int getAudio(uint8_t* buffer, int maxBytes, int* length) override;
     int close() override;

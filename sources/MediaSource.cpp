@@ -21,7 +21,7 @@ void MediaSource::beginOpen(const std::string& profilePath)
 {
     profile.filePath = profilePath;
     profile.load();
-    hasAudio = hasVideo = 1;
+    hasAudio = hasVideo = true;
     inRate = 44100;
     inChannels = 2;
     inBits = 16;

@@ -21,9 +21,9 @@ class MediaSource {
 public:
     virtual ~MediaSource() = default;
 
-    // Loads the profile, then opens the source. 1 on success; on failure the
-    // source has closed itself, any message has been shown, and 0 is returned.
-    virtual int open(const std::string& sourcePath, const std::string& profilePath) = 0;
+    // Loads the profile, then opens the source. True on success; on failure the
+    // source has closed itself, any message has been shown, and false is returned.
+    virtual bool open(const std::string& sourcePath, const std::string& profilePath) = 0;
     // Sets *picture to null first. 1 with *picture set to the source's output
     // picture (valid until the next call); 0 without video or at its end.
     virtual int getVideoFrame(const uint8_t** picture) = 0;
@@ -38,15 +38,15 @@ public:
 
     // Read by the holder and the driver after a successful open.
     EncodingProfile profile;     // out_srate and out_channels are the output audio format
-    int hasAudio = 0;
-    int hasVideo = 0;
+    bool hasAudio = false;
+    bool hasVideo = false;
     int inRate = 44100;
     int inChannels = 2;
     int inBits = 16;
     int inWidth = 0;
     int inHeight = 0;
     double inFrameRate = 0.0;
-    double frameRate = 0.0;      // outfror when outfruse is set, else inFrameRate
+    double frameRate = 0.0;      // outputFrameRate when useOutputFrameRate is set, else inFrameRate
     int outWidth = 0;
     int outHeight = 0;
     double durationSeconds = 0.0; // length of the source when known, else 0 (for progress)

@@ -18,13 +18,13 @@ char printable(uint32_t c) { return c >= 32 && c < 127 ? char(c) : '?'; }
 
 MovieSource::~MovieSource() { close(); }
 
-int MovieSource::fail()
+bool MovieSource::fail()
 {
     close();
-    return 0;
+    return false;
 }
 
-int MovieSource::open(const std::string& sourcePath, const std::string& profilePath)
+bool MovieSource::open(const std::string& sourcePath, const std::string& profilePath)
 {
     close();
     beginOpen(profilePath);
@@ -51,7 +51,7 @@ int MovieSource::open(const std::string& sourcePath, const std::string& profileP
         // A movie of sound only converts like any sound file (to its end),
         // rather than ending the job at the first picture asked for.
         m_video.reset();
-        hasVideo = 0;
+        hasVideo = false;
         m_timeScale = 600;
         m_timeNumerator = 1;
     }
@@ -100,18 +100,18 @@ int MovieSource::open(const std::string& sourcePath, const std::string& profileP
         }
     }
     inFrameRate = rate;
-    frameRate = profile.outfruse ? profile.outfror : inFrameRate;
+    frameRate = profile.useOutputFrameRate ? profile.outputFrameRate : inFrameRate;
     // A step below one unit would never move the output clock.
     const double step = std::floor(double(m_timeScale) / frameRate * 41.0);
     m_step = std::isfinite(step) ? std::max<int64_t>(1, int64_t(std::min(step, 1e15))) : 1;
     if (hasAudio)
         rebuildAudioChain();
-    return 1;
+    return true;
 }
 
 void MovieSource::openSound(const std::string& sourcePath)
 {
-    hasAudio = 0;
+    hasAudio = false;
     m_audio = std::make_unique<StreamDecoder>();
     const StreamDecoder::OpenResult sound = m_audio->open(sourcePath, AVMEDIA_TYPE_AUDIO);
     if (sound == StreamDecoder::OpenResult::NoStream || sound == StreamDecoder::OpenResult::CannotOpenFile) {
@@ -134,7 +134,7 @@ void MovieSource::openSound(const std::string& sourcePath)
     inRate = m_audioFrames.rate();
     inChannels = m_audioFrames.format().channels;
     inBits = m_audioFrames.decodedBits();
-    hasAudio = 1;
+    hasAudio = true;
 }
 
 int MovieSource::close()

@@ -6,7 +6,7 @@
 // getAudio decodes the sound track chunk by chunk (one decoded frame, in
 // parts of at most 262,144 bytes of PCM) and runs the audio chain on it; it
 // returns 0 only at the end of the track. A movie without pictures opens
-// with hasVideo = 0 and converts like a sound file.
+// with hasVideo false and converts like a sound file.
 //
 // The video and the sound are read by two demuxers of their own on the file,
 // so their positions advance independently; nothing seeks back. Diagnostics
@@ -33,7 +33,7 @@ public:
     MovieSource() = default;
     ~MovieSource() override;
 
-    int open(const std::string& sourcePath, const std::string& profilePath) override;
+    bool open(const std::string& sourcePath, const std::string& profilePath) override;
     int getVideoFrame(const uint8_t** picture) override;
     int getAudio(uint8_t* buffer, int maxBytes, int* length) override;
     int close() override;
@@ -41,7 +41,7 @@ public:
     int setOption(const char* name, double value) override;
 
 private:
-    int fail();
+    bool fail();
     void openSound(const std::string& sourcePath);
     // The start of the first video sample after time (movie units); false
     // when there is none.

@@ -35,7 +35,7 @@ SourceKind sourceKindForName(const std::string& sourcePath)
 
 SourceHolder::~SourceHolder() { close(); }
 
-int SourceHolder::open(const std::string& sourcePath, const std::string& profilePath, int kind)
+bool SourceHolder::open(const std::string& sourcePath, const std::string& profilePath, int kind)
 {
     SourceKind chosen = static_cast<SourceKind>(kind);
     if (chosen == SourceKind::ByName)
@@ -46,7 +46,7 @@ int SourceHolder::open(const std::string& sourcePath, const std::string& profile
     case SourceKind::Capture: m_source = std::make_unique<CaptureSource>(); break;
     default:
         if (!m_source)
-            return 0;
+            return false;
         break;
     }
     m_source->setPrompt(m_prompt);
@@ -82,10 +82,10 @@ int SourceHolder::close()
     return result;
 }
 
-int SourceHolder::hasVideo() const { return m_source ? m_source->hasVideo : 0; }
-int SourceHolder::hasAudio() const { return m_source ? m_source->hasAudio : 0; }
+bool SourceHolder::hasVideo() const { return m_source && m_source->hasVideo; }
+bool SourceHolder::hasAudio() const { return m_source && m_source->hasAudio; }
 double SourceHolder::frameRate() const { return m_source ? m_source->frameRate : 0.0; }
-int SourceHolder::outSampleRate() const { return m_source ? m_source->profile.outSrate : 0; }
+int SourceHolder::outSampleRate() const { return m_source ? m_source->profile.outSampleRate : 0; }
 int SourceHolder::outChannels() const { return m_source ? m_source->profile.outChannels : 0; }
 int SourceHolder::outWidth() const { return m_source ? m_source->outWidth : 0; }
 int SourceHolder::outHeight() const { return m_source ? m_source->outHeight : 0; }

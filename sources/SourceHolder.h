@@ -29,15 +29,15 @@ public:
 
     // Creates the source of `kind` (ByName: by sourcePath) and returns its
     // open result; any other kind value reopens the source already held.
-    int open(const std::string& sourcePath, const std::string& profilePath,
+    bool open(const std::string& sourcePath, const std::string& profilePath,
              int kind = int(SourceKind::ByName));
     int getVideoFrame(const uint8_t** picture);
     int getAudio(uint8_t* buffer, int maxBytes, int* length);
     // 1 without a source; otherwise the source's close result, and the source is freed.
     int close();
 
-    int hasVideo() const;
-    int hasAudio() const;
+    bool hasVideo() const;
+    bool hasAudio() const;
     double frameRate() const;
     int outSampleRate() const;
     int outChannels() const;

@@ -128,7 +128,7 @@ void runCase(const Case& c, const std::string& path, int rounds)
     std::vector<std::vector<uint8_t>> serialised;
     for (int sync : {1, 0}) {
         KmfFrame f = frame;
-        f.isSync = sync;
+        f.isSync = sync != 0;
         KmfBitWriter w;
         if (f.packet(w) != 0) {
             std::fprintf(stderr, "%s: the frame cannot be packed\n", c.name);

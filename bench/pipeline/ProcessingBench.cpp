@@ -70,9 +70,9 @@ struct Case {
 int runCase(const Case& c, int rounds)
 {
     EncodingProfile p;
-    p.sizefix = 0;
-    p.filteringresize = c.filteringresize;
-    p.deinterlace = c.deinterlace;
+    p.roundSizeTo16 = 0;
+    p.filteredResize = c.filteringresize;
+    p.deinterlace = static_cast<Deinterlace>(c.deinterlace);
 
     std::vector<uint8_t> src(static_cast<size_t>(c.inW) * c.inH * 4), scratch(src.size());
     std::mt19937 rng(42);

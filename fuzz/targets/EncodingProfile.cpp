@@ -15,18 +15,20 @@ using moxel::EncodingProfile;
 void checkRanges(const EncodingProfile& p)
 {
     MOXEL_FUZZ_CHECK(p.friendlyName.size() <= 254);
-    MOXEL_FUZZ_CHECK(p.audioscale >= 0.001 && std::isfinite(p.audioscale));
-    MOXEL_FUZZ_CHECK(p.outfror != 0.0 && std::isfinite(p.outfror));
-    MOXEL_FUZZ_CHECK(p.outSrate != 0 && p.outChannels != 0 && p.resizew != 0 && p.resizeh != 0);
+    MOXEL_FUZZ_CHECK(p.volumeScale >= 0.001 && std::isfinite(p.volumeScale));
+    MOXEL_FUZZ_CHECK(p.outputFrameRate != 0.0 && std::isfinite(p.outputFrameRate));
+    MOXEL_FUZZ_CHECK(p.outSampleRate != 0 && p.outChannels != 0 && p.resizeWidth != 0 &&
+                     p.resizeHeight != 0);
 }
 
 bool sameInts(const EncodingProfile& a, const EncodingProfile& b)
 {
-    return a.outSrate == b.outSrate && a.outChannels == b.outChannels && a.sizefix == b.sizefix &&
-           a.deinterlace == b.deinterlace && a.filteringresize == b.filteringresize &&
-           a.doresize == b.doresize && a.resizew == b.resizew && a.resizeh == b.resizeh &&
+    return a.outSampleRate == b.outSampleRate && a.outChannels == b.outChannels &&
+           a.roundSizeTo16 == b.roundSizeTo16 && a.deinterlace == b.deinterlace &&
+           a.filteredResize == b.filteredResize && a.resizeEnabled == b.resizeEnabled &&
+           a.resizeWidth == b.resizeWidth && a.resizeHeight == b.resizeHeight &&
            a.cropL == b.cropL && a.cropT == b.cropT && a.cropR == b.cropR && a.cropB == b.cropB &&
-           a.outfruse == b.outfruse && a.lowpass == b.lowpass;
+           a.useOutputFrameRate == b.useOutputFrameRate && a.lowPassFilter == b.lowPassFilter;
 }
 
 // A real written with `decimals` decimals reads back within half a unit of
@@ -58,11 +60,11 @@ void entry(const uint8_t* data, size_t size)
     MOXEL_FUZZ_CHECK(first.save());
     EncodingProfile second = loaded(path);
     // A frame rate that the file's 7 decimals write as 0 loads as all defaults.
-    if (moxel::parseLeadingDouble(moxel::formatFixed(first.outfror, 7)) == 0.0)
+    if (moxel::parseLeadingDouble(moxel::formatFixed(first.outputFrameRate, 7)) == 0.0)
         return;
     MOXEL_FUZZ_CHECK(sameInts(first, second));
-    MOXEL_FUZZ_CHECK(closeAfterSave(first.audioscale, second.audioscale, 3));
-    MOXEL_FUZZ_CHECK(closeAfterSave(first.outfror, second.outfror, 7));
+    MOXEL_FUZZ_CHECK(closeAfterSave(first.volumeScale, second.volumeScale, 3));
+    MOXEL_FUZZ_CHECK(closeAfterSave(first.outputFrameRate, second.outputFrameRate, 7));
 
     MOXEL_FUZZ_CHECK(second.save());
     EncodingProfile third = loaded(path);

@@ -11,9 +11,10 @@ using moxel::KmfConfig;
 
 bool sameNumbers(const KmfConfig& a, const KmfConfig& b)
 {
-    return a.audfmt == b.audfmt && a.vidfmt == b.vidfmt && a.minsync == b.minsync &&
-           a.maxsync == b.maxsync && a.audiosendahead == b.audiosendahead &&
-           a.hdrwrite == b.hdrwrite && a.hdrtoc == b.hdrtoc;
+    return a.audioFormat == b.audioFormat && a.videoFormat == b.videoFormat &&
+           a.minSyncInterval == b.minSyncInterval && a.maxSyncInterval == b.maxSyncInterval &&
+           a.audioSendAheadMs == b.audioSendAheadMs && a.writeHeader == b.writeHeader &&
+           a.tocEntries == b.tocEntries;
 }
 
 // The metadata as the file keeps it: up to its first line break, without

@@ -41,9 +41,9 @@ TEST(ProfileStore, FirstStartCreatesTheDefaultProfileWithBuiltInFormats)
                              "profile1=Uncompressed: RGB 24bit 320x240 + PCM.pf\n");
 
     KmfConfig config = configOf(path);
-    EXPECT_EQ(config.vidfmt, fourCC("RGB3"));
-    EXPECT_EQ(config.audfmt, fourCC("PCM "));
-    EXPECT_EQ(config.maxsync, 120);
+    EXPECT_EQ(config.videoFormat, fourCC("RGB3"));
+    EXPECT_EQ(config.audioFormat, fourCC("PCM "));
+    EXPECT_EQ(config.maxSyncInterval, 120);
 
     // The next start loads it as it is.
     f.load();
@@ -58,8 +58,8 @@ TEST(ProfileStore, DefaultProfileTakesTheCompressingPluginsFormats)
     f.load(fs::path(KMF_CODER_AV_PATH).parent_path().string());
     ASSERT_EQ(f.store->count(), 4); // with the three ready-made profiles
     KmfConfig config = configOf(f.store->filePath(0));
-    EXPECT_EQ(config.vidfmt, fourCC("VP80"));
-    EXPECT_EQ(config.audfmt, fourCC("MP3 "));
+    EXPECT_EQ(config.videoFormat, fourCC("VP80"));
+    EXPECT_EQ(config.audioFormat, fourCC("MP3 "));
 }
 
 TEST(ProfileStore, MissingAndUnsafeIndexEntriesAreDroppedWithOneMessage)
@@ -158,8 +158,8 @@ TEST(ProfileStore, EmptyIndexBesideAnUnlistedDefaultFileAdoptsIt)
     ASSERT_EQ(f.store->count(), 2); // and a ready-made profile
     EXPECT_EQ(f.store->displayName(0), "(Default)");
     EXPECT_EQ(f.store->filePath(0), path);
-    EXPECT_EQ(f.store->at(0)->outSrate, 22050); // the user's settings stay
-    EXPECT_EQ(configOf(path).vidfmt, fourCC("RGB3"));
+    EXPECT_EQ(f.store->at(0)->outSampleRate, 22050); // the user's settings stay
+    EXPECT_EQ(configOf(path).videoFormat, fourCC("RGB3"));
     EXPECT_NE(f.indexText().find("profile0=(Default).pf"), std::string::npos);
 }
 

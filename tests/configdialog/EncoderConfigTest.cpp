@@ -102,10 +102,10 @@ TEST(EncoderConfig, PluginFormatsFollowTheBuiltInsAndTheirPanelsSitInTheFrames)
         EXPECT_EQ(slot->panel()->size(), QSize(150, 50));
         EXPECT_TRUE(slot->panel()->isVisible());
     }
-    EXPECT_EQ(o.config.audioPanel, o.dialog->audioSlot().panel());
+    EXPECT_EQ(o.dialog->audioPanel(), o.dialog->audioSlot().panel());
     o.dialog->accept();
     EXPECT_EQ(livePanels(), 0);
-    EXPECT_EQ(o.config.audioPanel, nullptr);
+    EXPECT_EQ(o.dialog->audioPanel(), nullptr);
 }
 
 TEST(EncoderConfig, EveryListNotificationMakesThePanelAfresh)
@@ -125,7 +125,7 @@ TEST(EncoderConfig, EveryListNotificationMakesThePanelAfresh)
     EXPECT_EQ(livePanels(), 2);
 
     o.pick(false, "Test audio 3");
-    EXPECT_EQ(o.config.audfmt, code("ZZA3"));
+    EXPECT_EQ(o.config.audioFormat, code("ZZA3"));
     EXPECT_EQ(o.counter("destroyed_audio"), 3);
 
     // A format without a panel leaves the frame empty; the old panel wrote.

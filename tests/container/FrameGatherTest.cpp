@@ -31,7 +31,7 @@ std::vector<KmfFrame> variedFrames(const std::vector<uint8_t>& big)
     KmfFrame full;
     full.setInfo(kFourCCRgb3, 416, 416, 29.97);
     full.audioFormat = kFourCCPcm;
-    full.isSync = 1;
+    full.isSync = true;
     full.syncOffset = -7;
     full.videoData = big.data();
     full.videoLength = kKmfMaxVideoLength;
@@ -44,7 +44,7 @@ std::vector<KmfFrame> variedFrames(const std::vector<uint8_t>& big)
         full.auxType[i] = makeFourCC("AUXa") + uint32_t(i);
     }
     frames.push_back(full);
-    full.isSync = 0;
+    full.isSync = false;
     frames.push_back(full);
     return frames;
 }

@@ -40,7 +40,7 @@ std::vector<uint8_t> pack(const KmfFrame& f, int* result = nullptr)
 TEST(KmfFrame, SyncHeaderLayout)
 {
     KmfFrame f = validFrame();
-    f.isSync = 1;
+    f.isSync = true;
     f.syncOffset = -40;
     uint8_t video[3] = {1, 2, 3};
     uint8_t audio[2] = {9, 8};
@@ -68,7 +68,7 @@ TEST(KmfFrame, NonSyncHeaderIsSevenBytes)
 TEST(KmfFrame, HeaderOnlySyncFrameIsTwentyFourBytes)
 {
     KmfFrame f = validFrame();
-    f.isSync = 1;
+    f.isSync = true;
     f.width = 65535;
     f.height = 1;
     std::vector<uint8_t> expect = {'K', 'M', 'F', 's', 'R', 'G', 'B', '3', 'P', 'C', 'M', ' ',
@@ -92,7 +92,7 @@ TEST(KmfFrame, LengthLimits)
             SCOPED_TRACE(testing::Message() << "sync " << sync << " video " << c.videoLength << " audio "
                                             << c.audioLength);
             KmfFrame f = validFrame();
-            f.isSync = sync;
+            f.isSync = sync != 0;
             f.videoData = video.data();
             f.videoLength = c.videoLength;
             f.audioData = audio.data();
@@ -127,7 +127,7 @@ TEST(KmfFrame, PictureSizeLimitsHoldForEveryFrameKind)
     for (int sync = 0; sync < 2; ++sync) {
         for (const auto& c : cases) {
             KmfFrame f = validFrame();
-            f.isSync = sync;
+            f.isSync = sync != 0;
             f.width = c.width;
             f.height = c.height;
             int r = 0;
@@ -160,7 +160,7 @@ TEST(KmfFrame, FormatsMustBeValidFourCCs)
         EXPECT_EQ(isValidFourCC(c.code), c.valid) << std::hex << c.code;
         for (int which = 0; which < 2; ++which) {
             KmfFrame f = validFrame();
-            f.isSync = 1;
+            f.isSync = true;
             (which ? f.videoFormat : f.audioFormat) = c.code;
             int r = 0;
             pack(f, &r);
@@ -177,7 +177,7 @@ TEST(KmfFrame, SyncOffsetIsWrittenAsItsLowSixteenBits)
     } cases[] = {{0, 0}, {-40, 0xFFD8}, {-1, 0xFFFF}, {32767, 0x7FFF}, {-32768, 0x8000}, {65536 + 5, 5}};
     for (const auto& c : cases) {
         KmfFrame f = validFrame();
-        f.isSync = 1;
+        f.isSync = true;
         f.syncOffset = c.offsetMs;
         std::vector<uint8_t> bytes = pack(f);
         ASSERT_EQ(bytes.size(), 24u);
@@ -220,7 +220,7 @@ TEST(KmfFrame, FifteenFullAuxChunksWithFullVideoStillFit)
     const auto video = pattern(kKmfMaxVideoLength, 5);
     const auto aux = pattern(kKmfMaxAuxLength + 1, 9);
     KmfFrame f = validFrame();
-    f.isSync = 1;
+    f.isSync = true;
     f.videoData = video.data();
     f.videoLength = kKmfMaxVideoLength;
     f.auxCount = 15;
@@ -292,12 +292,12 @@ TEST(KmfFrame, HalfFramePerSecondStreamIsRejected)
 TEST(KmfFrame, FramesFollowEachOtherWithoutPadding)
 {
     KmfFrame sync = validFrame();
-    sync.isSync = 1;
+    sync.isSync = true;
     const uint8_t audio[3] = {1, 2, 3};
     sync.audioData = audio;
     sync.audioLength = 3;
     KmfFrame plain = sync;
-    plain.isSync = 0;
+    plain.isSync = false;
     KmfBitWriter w;
     ASSERT_EQ(sync.packet(w), 0);
     ASSERT_EQ(plain.packet(w), 0);
@@ -311,7 +311,7 @@ TEST(KmfFrame, FramesFollowEachOtherWithoutPadding)
 TEST(KmfFrame, PacketAfterPartialBitsShiftsTheWholeFrame)
 {
     KmfFrame f = validFrame();
-    f.isSync = 1;
+    f.isSync = true;
     const auto video = pattern(40, 1);
     f.videoData = video.data();
     f.videoLength = 40;

@@ -23,7 +23,7 @@ SampleFile makeSampleFile(const SampleOptions& options)
     base.audioFormat = kFourCCPcm;
 
     KmfFrame f = base;
-    f.isSync = 1;
+    f.isSync = true;
     f.syncOffset = -40;
     f.auxCount = 2;
     f.auxType[0] = makeFourCC("TXT ");
@@ -48,7 +48,7 @@ SampleFile makeSampleFile(const SampleOptions& options)
     s.frames.push_back(base); // header only
 
     f = base;
-    f.isSync = 1;
+    f.isSync = true;
     f.syncOffset = 15;
     f.videoLength = 24;
     f.videoData = payload(24, 0x90);

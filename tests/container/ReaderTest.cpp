@@ -50,7 +50,7 @@ std::vector<uint8_t> span(const uint8_t* p, int n) { return n ? std::vector<uint
 void expectFrameMatches(KmfReader& r, const KmfFrameInfo& got, const KmfFrame& want, uint64_t offset)
 {
     EXPECT_EQ(got.offset, offset);
-    EXPECT_EQ(got.isSync, want.isSync != 0);
+    EXPECT_EQ(got.isSync, want.isSync);
     if (want.isSync) {
         EXPECT_EQ(got.videoFormat, want.videoFormat);
         EXPECT_EQ(got.audioFormat, want.audioFormat);
@@ -157,7 +157,7 @@ TEST(KmfReader, LargestFrameRoundTrips)
     KmfFrame f;
     f.setInfo(makeFourCC("VP80"), 65535, 65535, 29.97);
     f.audioFormat = makeFourCC("MP3 ");
-    f.isSync = 1;
+    f.isSync = true;
     f.syncOffset = -32768;
     f.videoData = video.data();
     f.videoLength = kKmfMaxVideoLength;
@@ -171,16 +171,16 @@ TEST(KmfReader, LargestFrameRoundTrips)
     }
     KmfBitWriter w;
     ASSERT_EQ(f.packet(w), 0);
-    f.isSync = 0;
+    f.isSync = false;
     ASSERT_EQ(f.packet(w), 0);
     std::vector<uint8_t> bytes = bytesOf(w);
     KmfReader r;
     ReadResult result = readAll(bytes, bytes.size(), r);
     EXPECT_EQ(result.last, KmfReadStatus::End) << r.errorText();
     ASSERT_EQ(result.frames.size(), 2u);
-    f.isSync = 1;
+    f.isSync = true;
     expectFrameMatches(r, result.frames[0], f, 0);
-    f.isSync = 0;
+    f.isSync = false;
     expectFrameMatches(r, result.frames[1], f, result.frames[0].size);
 }
 

@@ -58,15 +58,15 @@ class ScriptedSource : public MediaSource {
   public:
     ScriptedSource(const BatchJob& job, int pictures) : m_job(job), m_pictures(pictures) {}
 
-    int open(const std::string&, const std::string& profilePath) override
+    bool open(const std::string&, const std::string& profilePath) override
     {
         beginOpen(profilePath);
-        hasAudio = 0;
+        hasAudio = false;
         inWidth = outWidth = 16;
         inHeight = outHeight = 16;
         inFrameRate = frameRate = 25.0;
         m_picture.assign(16 * 16 * 4, 0x80);
-        return 1;
+        return true;
     }
     int getVideoFrame(const uint8_t** picture) override
     {

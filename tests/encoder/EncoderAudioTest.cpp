@@ -87,10 +87,13 @@ TEST(KmfEncoderAudio, AudioNeeded)
     struct Row {
         int sendAheadMs;
         int queued;
-        int expect;
+        AudioNeed expect;
     } rows[] = {
-        {0, 0, 2}, {0, 500, 1}, {0, 1066, 1}, {0, 1067, 0}, {0, 5000, 0},
-        {100, 2666, 1}, {100, 2667, 0}, {-50, 266, 1}, {-50, 267, 0},
+        {0, 0, AudioNeed::MoreWantedEmpty}, {0, 500, AudioNeed::MoreWanted},
+        {0, 1066, AudioNeed::MoreWanted},   {0, 1067, AudioNeed::Enough},
+        {0, 5000, AudioNeed::Enough},       {100, 2666, AudioNeed::MoreWanted},
+        {100, 2667, AudioNeed::Enough},     {-50, 266, AudioNeed::MoreWanted},
+        {-50, 267, AudioNeed::Enough},
     };
     for (const Row& row : rows) {
         FakeJob job;
@@ -224,7 +227,7 @@ TEST(KmfEncoderAudio, AudioOfAStreamWithoutAudioIsDiscarded)
     size_t fed = 0;
     for (int i = 0; i < 30; ++i) {
         feedAudio(encoder, pcm, &fed);
-        EXPECT_EQ(encoder.audioNeeded(), 0); // paced like real audio...
+        EXPECT_EQ(encoder.audioNeeded(), AudioNeed::Enough); // paced like real audio...
         EXPECT_EQ(encoder.audioQueued(), 0u); // ...but never kept
         encoder.addVideoFrame(dummyPicture());
     }

@@ -182,7 +182,7 @@ std::vector<ParsedFrame> FakeJob::frames(ParsedHeader* header) const
 
 void feedAudio(KmfEncoder& encoder, const std::vector<uint8_t>& pcm, size_t* offset)
 {
-    while (encoder.audioNeeded() != 0 && *offset < pcm.size()) {
+    while (encoder.audioNeeded() != AudioNeed::Enough && *offset < pcm.size()) {
         size_t n = std::min<size_t>(16384, pcm.size() - *offset);
         encoder.addAudioData(pcm.data() + *offset, int(n));
         *offset += n;

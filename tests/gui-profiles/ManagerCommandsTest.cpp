@@ -59,8 +59,8 @@ TEST_F(ManagerTest, MakeACopyTwiceKeepsTheCodecChoiceAndTheCodecSettings)
     listProfile("Fast");
     {
         KmfConfig config(profileFile("Fast"));
-        config.vidfmt = 0x30385056; // "VP80"
-        config.maxsync = 77;
+        config.videoFormat = 0x30385056; // "VP80"
+        config.maxSyncInterval = 77;
         config.release();
         IniFile file = IniFile::load(profileFile("Fast"));
         file.setString("kmf_coder_av", "video_bitrate", "1234");

@@ -49,7 +49,7 @@ TEST_F(ManagerTest, EditRenamesTheFileAndKeepsTheEditorsChanges)
     EXPECT_EQ(lastProfile(), "Faster");
     EXPECT_FALSE(fs::exists(profileFile("Fast")));
     EXPECT_EQ(m_store->filePath(0), profileFile("Faster"));
-    EXPECT_EQ(m_store->at(0)->resizew, 640);
+    EXPECT_EQ(m_store->at(0)->resizeWidth, 640);
     EXPECT_EQ(IniFile::load(profileFile("Faster")).getInt("kmfconfig", "vidfmt", 0), 859981650);
     EXPECT_EQ(jobProfiles(), (std::vector<int>{0}));
     EXPECT_TRUE(m_prompt.messages.empty());

@@ -80,21 +80,21 @@ TEST_F(PresetsTest, AFreshStoreWithTheAvPlugInOffersEveryPreset)
     ASSERT_EQ(names(), (Names{"(Default)", kStreaming, kQuality, kPlain}));
     const EncodingProfile& streaming = *store.at(1);
     EXPECT_EQ(streaming.filePath, m_folder + "/" + kStreaming + ".pf");
-    EXPECT_EQ(streaming.doresize, 1);
-    EXPECT_EQ(streaming.resizew, 640);
-    EXPECT_EQ(streaming.resizeh, 360);
-    EXPECT_EQ(configOf(kStreaming).vidfmt, kVp8);
-    EXPECT_EQ(configOf(kStreaming).audfmt, kMp3);
-    EXPECT_EQ(store.at(2)->resizew, 1280);
-    EXPECT_EQ(store.at(2)->resizeh, 720);
-    EXPECT_EQ(configOf(kQuality).vidfmt, kH264);
-    EXPECT_EQ(configOf(kQuality).audfmt, kAac);
+    EXPECT_EQ(streaming.resizeEnabled, 1);
+    EXPECT_EQ(streaming.resizeWidth, 640);
+    EXPECT_EQ(streaming.resizeHeight, 360);
+    EXPECT_EQ(configOf(kStreaming).videoFormat, kVp8);
+    EXPECT_EQ(configOf(kStreaming).audioFormat, kMp3);
+    EXPECT_EQ(store.at(2)->resizeWidth, 1280);
+    EXPECT_EQ(store.at(2)->resizeHeight, 720);
+    EXPECT_EQ(configOf(kQuality).videoFormat, kH264);
+    EXPECT_EQ(configOf(kQuality).audioFormat, kAac);
     const IniFile quality = IniFile::load(m_folder + "/" + kQuality + ".pf");
     EXPECT_EQ(quality.getInt("kmf_coder_av", "video_bitrate", 0), 4000);
     EXPECT_EQ(quality.getInt("kmf_coder_av", "audio_bitrate", 0), 192);
-    EXPECT_EQ(store.at(3)->resizew, 320);
-    EXPECT_EQ(configOf(kPlain).vidfmt, kRgb3);
-    EXPECT_EQ(configOf(kPlain).audfmt, kPcm);
+    EXPECT_EQ(store.at(3)->resizeWidth, 320);
+    EXPECT_EQ(configOf(kPlain).videoFormat, kRgb3);
+    EXPECT_EQ(configOf(kPlain).audioFormat, kPcm);
     EXPECT_EQ(m_prompt.messages, 0);
 
     // They are listed: the next start loads them like any profile and adds

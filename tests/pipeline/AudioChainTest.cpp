@@ -48,9 +48,9 @@ Bytes pcm8(const std::vector<int>& samples)
 EncodingProfile audioProfile(int outSrate, int lowpass, double scale)
 {
     EncodingProfile p;
-    p.outSrate = outSrate;
-    p.lowpass = lowpass;
-    p.audioscale = scale;
+    p.outSampleRate = outSrate;
+    p.lowPassFilter = lowpass;
+    p.volumeScale = scale;
     return p;
 }
 

@@ -24,7 +24,7 @@ protected:
     {
         EncodingProfile p;
         p.friendlyName = "Test";
-        p.sizefix = 0;
+        p.roundSizeTo16 = 0;
         return p;
     }
 };
@@ -112,7 +112,7 @@ TEST_F(VideoProcessingTest, OutputSizeRule)
     for (const Case& c : cases) {
         EncodingProfile p = plainProfile();
         p.cropL = c.cropL, p.cropT = c.cropT, p.cropR = c.cropR, p.cropB = c.cropB;
-        p.doresize = c.doresize, p.resizew = c.rw, p.resizeh = c.rh, p.sizefix = c.sizefix;
+        p.resizeEnabled = c.doresize, p.resizeWidth = c.rw, p.resizeHeight = c.rh, p.roundSizeTo16 = c.sizefix;
         const OutputSize s = computeOutputSize(c.inW, c.inH, p);
         EXPECT_EQ(s.width, c.outW) << c.inW << "x" << c.inH;
         EXPECT_EQ(s.height, c.outH) << c.inW << "x" << c.inH;
@@ -146,8 +146,8 @@ TEST_F(VideoProcessingTest, ValidationRefusesWhatCannotBeProcessed)
         EncodingProfile p = plainProfile();
         p.friendlyName = "Web 320";
         p.cropL = c.cropL, p.cropT = c.cropT, p.cropR = c.cropR, p.cropB = c.cropB;
-        p.doresize = c.doresize, p.resizew = c.rw, p.resizeh = c.rh, p.sizefix = c.sizefix;
-        p.outfruse = c.outfruse, p.outfror = c.outfror;
+        p.resizeEnabled = c.doresize, p.resizeWidth = c.rw, p.resizeHeight = c.rh, p.roundSizeTo16 = c.sizefix;
+        p.useOutputFrameRate = c.outfruse, p.outputFrameRate = c.outfror;
         std::string error;
         EXPECT_EQ(validateProcessing(p, c.inW, c.inH, error), c.ok) << c.what;
         if (c.ok) {
@@ -170,7 +170,7 @@ TEST_F(VideoProcessingTest, ValidationRefusesWhatCannotBeProcessed)
     EXPECT_FALSE(validateAudioProcessing(p, error));
     EXPECT_NE(error.find("6 output channels"), std::string::npos);
     p.outChannels = 1;
-    p.outSrate = 0;
+    p.outSampleRate = 0;
     EXPECT_FALSE(validateAudioProcessing(p, error));
 }
 
@@ -187,7 +187,7 @@ TEST_F(VideoProcessingTest, PathChoice)
     };
     for (const Case& c : cases) {
         EncodingProfile p = plainProfile();
-        p.filteringresize = c.filtering;
+        p.filteredResize = c.filtering;
         FrameGeometry g;
         ASSERT_TRUE(makeFrameGeometry(c.cw, c.ch, c.outW, c.outH, p, g));
         EXPECT_EQ(g.path, c.path) << c.cw << "x" << c.ch << " -> " << c.outW << "x" << c.outH;
@@ -198,7 +198,7 @@ TEST_F(VideoProcessingTest, ExactCopyIsByteForByteWithCropAndFiltering)
 {
     EncodingProfile p = plainProfile();
     p.cropL = 3, p.cropT = 2, p.cropR = 1, p.cropB = 4;
-    p.filteringresize = 1;
+    p.filteredResize = 1;
     const Bytes src = randomPicture(13, 11, 7);
     for (Impl impl : {Impl::Reference, Impl::Fast}) {
         const Bytes dst = run(impl, src, 13, 11, 9, 5, p);
@@ -216,8 +216,8 @@ TEST_F(VideoProcessingTest, NearestStretchesTheSizefixWindow)
 {
     // 100 x 75 without resize, sizefix on: 112 x 80, xstep 58514, ystep 61440.
     EncodingProfile p = plainProfile();
-    p.sizefix = 1;
-    p.filteringresize = 0;
+    p.roundSizeTo16 = 1;
+    p.filteredResize = 0;
     const OutputSize s = computeOutputSize(100, 75, p);
     ASSERT_EQ(s.width, 112);
     ASSERT_EQ(s.height, 80);
@@ -232,7 +232,7 @@ TEST_F(VideoProcessingTest, NearestStretchesTheSizefixWindow)
             EXPECT_EQ(byteAt(dst, 112, e.c, e.r), byteAt(src, 100, e.x, e.y)) << e.c << "," << e.r;
     }
     // The filtered path stretches the same window (enlarging: bilinear).
-    p.filteringresize = 1;
+    p.filteredResize = 1;
     EXPECT_EQ(run(Impl::Fast, src, 100, 75, 112, 80, p), run(Impl::Reference, src, 100, 75, 112, 80, p));
 }
 
@@ -317,9 +317,10 @@ TEST_F(VideoProcessingTest, DeinterlaceRulesAtSmallAndOddHeights)
     auto avg = [&](int a, int b) { return h(a) + h(b); };
     for (int height = 1; height <= 5; ++height) {
         const Bytes src = makePicture(5, height, [&](int, int y) { return values[y]; });
-        for (int mode : {1, 2}) {
+        // A number outside the named modes, from a hand-edited file, is plain.
+        for (int mode : {1, 2, 5, -1}) {
             EncodingProfile p = plainProfile();
-            p.deinterlace = mode;
+            p.deinterlace = static_cast<Deinterlace>(mode);
             for (Impl impl : {Impl::Reference, Impl::Fast}) {
                 const Bytes dst = run(impl, src, 5, height, 5, height, p);
                 for (int y = 0; y < height; ++y) {
@@ -360,8 +361,8 @@ TEST_F(VideoProcessingTest, FastPathsEqualTheReferenceOnRandomPictures)
             for (int deinterlace : {0, 1, 2}) {
                 EncodingProfile p = plainProfile();
                 p.cropL = g.cropL, p.cropT = g.cropT, p.cropR = g.cropR, p.cropB = g.cropB;
-                p.filteringresize = filtering;
-                p.deinterlace = deinterlace;
+                p.filteredResize = filtering;
+                p.deinterlace = static_cast<Deinterlace>(deinterlace);
                 const Bytes src = randomPicture(g.inW, g.inH, seed++);
                 const Bytes want = run(Impl::Reference, src, g.inW, g.inH, g.outW, g.outH, p);
                 ASSERT_EQ(run(Impl::Fast, src, g.inW, g.inH, g.outW, g.outH, p), want)

@@ -60,7 +60,7 @@ TEST_P(AvEncoderJobTest, SyncFramesLandOnKeyPictures)
     std::vector<uint8_t> audio;
     for (int t = 0; t < kFrames; ++t) {
         SCOPED_TRACE(t);
-        while (encoder.audioNeeded() != 0 && fed < pcm.size()) {
+        while (encoder.audioNeeded() != AudioNeed::Enough && fed < pcm.size()) {
             const size_t block = std::min<size_t>(16384, pcm.size() - fed);
             encoder.addAudioData(pcm.data() + fed, int(block));
             fed += block;

@@ -43,9 +43,10 @@ EncodingProfile loadFrom(const test::TempDir& dir, const std::string& content)
 // Every numeric field, in the order of the file.
 auto numbers(const EncodingProfile& p)
 {
-    return std::tuple(p.outSrate, p.outChannels, p.sizefix, p.deinterlace, p.filteringresize,
-                      p.doresize, p.resizew, p.resizeh, p.cropL, p.cropT, p.cropR, p.cropB,
-                      p.outfruse, p.lowpass, p.audioscale, p.outfror);
+    return std::tuple(p.outSampleRate, p.outChannels, p.roundSizeTo16, p.deinterlace,
+                      p.filteredResize, p.resizeEnabled, p.resizeWidth, p.resizeHeight, p.cropL,
+                      p.cropT, p.cropR, p.cropB, p.useOutputFrameRate, p.lowPassFilter,
+                      p.volumeScale, p.outputFrameRate);
 }
 
 void expectDefaults(const EncodingProfile& p)
@@ -69,9 +70,9 @@ TEST(EncodingProfile, ResetKeepsPathAndName)
     EncodingProfile p;
     p.filePath = "/x/y.pf";
     p.friendlyName = "mine";
-    p.outSrate = 8000;
+    p.outSampleRate = 8000;
     p.cropB = 6;
-    p.audioscale = 3.0;
+    p.volumeScale = 3.0;
     p.resetToDefaults();
     expectDefaults(p);
     EXPECT_EQ(p.filePath, "/x/y.pf");
@@ -91,7 +92,7 @@ TEST(EncodingProfileLoad, MissingFileIsNamedError)
     test::TempDir dir;
     EncodingProfile p;
     p.filePath = dir.file("absent.pf");
-    p.outSrate = 1;
+    p.outSampleRate = 1;
     p.load();
     expectDefaults(p);
     EXPECT_EQ(p.friendlyName, "error");
@@ -107,10 +108,11 @@ TEST(EncodingProfileLoad, ReadsEveryField)
         "doresize=1\r\nresizew=640\r\nresizeh=480\r\ncrop_l=4294967292\r\ncrop_t=2\r\ncrop_r=3\r\n"
         "crop_b=4\r\noutfruse=1\r\nlowpass=1\r\nfriendly_name=All set\r\naudioscale=2.5\r\n"
         "outfror=29.97\r\n");
-    EXPECT_EQ(numbers(p), std::tuple(1, 6, 0, 2, 0, 1, 640, 480, -4, 2, 3, 4, 1, 1, 2.5, 29.97));
+    EXPECT_EQ(numbers(p), std::tuple(1, 6, 0, Deinterlace::Plain, 0, 1, 640, 480, -4, 2, 3, 4, 1, 1,
+                                     2.5, 29.97));
     EXPECT_EQ(p.friendlyName, "All set");
-    EXPECT_EQ(p.audioscale, 2.5);
-    EXPECT_EQ(p.outfror, 29.97);
+    EXPECT_EQ(p.volumeScale, 2.5);
+    EXPECT_EQ(p.outputFrameRate, 29.97);
 }
 
 TEST(EncodingProfileLoad, AudioscaleBelowMinimumIsOne)
@@ -127,7 +129,7 @@ TEST(EncodingProfileLoad, AudioscaleBelowMinimumIsOne)
     for (const Case& c : cases) {
         EncodingProfile p =
             loadFrom(dir, std::string("[kmfencpp]\nfriendly_name=n\naudioscale=") + c.value + "\n");
-        EXPECT_EQ(p.audioscale, c.expected) << "audioscale=" << c.value;
+        EXPECT_EQ(p.volumeScale, c.expected) << "audioscale=" << c.value;
     }
 }
 
@@ -138,12 +140,12 @@ TEST(EncodingProfileLoad, NumbersTooLargeForADoubleReadAsTheDefault)
     test::TempDir dir;
     EncodingProfile p = loadFrom(dir, "[kmfencpp]\nfriendly_name=n\ncrop_l=8\naudioscale=1e999\n"
                                       "outfror=-1e900\n");
-    EXPECT_EQ(p.audioscale, 1.0);
-    EXPECT_EQ(p.outfror, 30.0);
+    EXPECT_EQ(p.volumeScale, 1.0);
+    EXPECT_EQ(p.outputFrameRate, 30.0);
     EXPECT_EQ(p.cropL, 8);
     p = loadFrom(dir, "[kmfencpp]\noutfror=1e300\naudioscale=-1e999\n");
-    EXPECT_EQ(p.outfror, 1e300) << "large but finite stays";
-    EXPECT_EQ(p.audioscale, 1.0);
+    EXPECT_EQ(p.outputFrameRate, 1e300) << "large but finite stays";
+    EXPECT_EQ(p.volumeScale, 1.0);
 }
 
 TEST(EncodingProfileLoad, ZeroEssentialResetsAllButName)
@@ -165,8 +167,39 @@ TEST(EncodingProfileLoad, IntegerStopsAtFirstOtherCharacter)
 {
     test::TempDir dir;
     EncodingProfile p = loadFrom(dir, "[kmfencpp]\nresizew=12abc\n");
-    EXPECT_EQ(p.resizew, 12);
-    EXPECT_EQ(p.outfror, 30.0) << "absent outfror reads as 30.0";
+    EXPECT_EQ(p.resizeWidth, 12);
+    EXPECT_EQ(p.outputFrameRate, 30.0) << "absent outfror reads as 30.0";
+}
+
+// A deinterlace number outside the named modes, from a hand-edited file, is
+// kept as it is: loading and saving again leaves the file byte for byte.
+TEST(EncodingProfileLoad, HandEditedDeinterlaceKeepsItsNumber)
+{
+    struct Case {
+        const char* written;
+        int loaded;
+        const char* saved;
+    } cases[] = {
+        {"1", 1, "1"},           {"2", 2, "2"},
+        {"5", 5, "5"},           {"4294967295", -1, "4294967295"},
+        {"-3", -3, "4294967293"}, {"7abc", 7, "7"},
+    };
+    const std::string key = "\r\ndeinterlace=0\r\n";
+    const std::string canonical = kNewProfile;
+    const size_t at = canonical.find(key);
+    ASSERT_NE(at, std::string::npos);
+    test::TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.written);
+        auto withValue = [&](const char* value) {
+            return canonical.substr(0, at) + "\r\ndeinterlace=" + value + "\r\n" +
+                   canonical.substr(at + key.size());
+        };
+        EncodingProfile p = loadFrom(dir, withValue(c.written));
+        EXPECT_EQ(static_cast<int>(p.deinterlace), c.loaded);
+        ASSERT_TRUE(p.save());
+        EXPECT_EQ(test::readFileText(p.filePath), withValue(c.saved));
+    }
 }
 
 TEST(EncodingProfileLoad, NameCutTo254)
@@ -182,8 +215,8 @@ TEST(EncodingProfileSave, NumberFormats)
     EncodingProfile p;
     p.filePath = dir.file("p.pf");
     p.friendlyName = "n";
-    p.audioscale = 1.23456;
-    p.outfror = 29.97;
+    p.volumeScale = 1.23456;
+    p.outputFrameRate = 29.97;
     p.cropL = -4;
     ASSERT_TRUE(p.save());
     std::string text = test::readFileText(p.filePath);
@@ -195,7 +228,7 @@ TEST(EncodingProfileSave, NumberFormats)
     back.filePath = p.filePath;
     back.load();
     EXPECT_EQ(back.cropL, -4);
-    EXPECT_EQ(back.audioscale, 1.235);
+    EXPECT_EQ(back.volumeScale, 1.235);
 }
 
 // The GUI sets the user's locale; a comma as decimal point must not reach
@@ -210,7 +243,7 @@ TEST(EncodingProfileSave, IndependentOfLocale)
     EncodingProfile p;
     p.filePath = dir.file("p.pf");
     p.friendlyName = "n";
-    p.outfror = 29.97;
+    p.outputFrameRate = 29.97;
     bool ok = p.save();
     EncodingProfile back;
     back.filePath = p.filePath;
@@ -218,7 +251,7 @@ TEST(EncodingProfileSave, IndependentOfLocale)
     std::setlocale(LC_NUMERIC, saved.c_str());
     ASSERT_TRUE(ok);
     EXPECT_NE(test::readFileText(p.filePath).find("outfror=29.9700000"), std::string::npos);
-    EXPECT_EQ(back.outfror, 29.97);
+    EXPECT_EQ(back.outputFrameRate, 29.97);
 }
 
 TEST(EncodingProfileSave, OtherSectionsAndKeysKeptByteForByte)
@@ -231,7 +264,7 @@ TEST(EncodingProfileSave, OtherSectionsAndKeysKeptByteForByte)
     EncodingProfile p;
     p.filePath = path;
     p.load();
-    p.outSrate = 22050;
+    p.outSampleRate = 22050;
     ASSERT_TRUE(p.save());
 
     std::string text = test::readFileText(path);
@@ -249,9 +282,9 @@ TEST(EncodingProfileSave, FailureReportedAndRecordKept)
     EncodingProfile p;
     p.filePath = dir.file("no folder/p.pf");
     p.friendlyName = "n";
-    p.outSrate = 8000;
+    p.outSampleRate = 8000;
     EXPECT_FALSE(p.save());
-    EXPECT_EQ(p.outSrate, 8000);
+    EXPECT_EQ(p.outSampleRate, 8000);
 }
 
 } // namespace

@@ -31,8 +31,8 @@ KmfConfig loadedFrom(const std::string& path, const std::string& content)
 
 auto numbers(const KmfConfig& c)
 {
-    return std::tuple(c.audfmt, c.vidfmt, c.minsync, c.maxsync, c.audiosendahead, c.hdrwrite,
-                      c.hdrtoc);
+    return std::tuple(c.audioFormat, c.videoFormat, c.minSyncInterval, c.maxSyncInterval,
+                      c.audioSendAheadMs, c.writeHeader, c.tocEntries);
 }
 
 TEST(KmfConfig, DefaultsWithoutSection)
@@ -50,11 +50,11 @@ TEST(KmfConfig, AbsentKeyKeepsCurrentValue)
     std::string path = dir.file("p.pf");
     test::writeFileText(path, "[kmfconfig]\nmaxsync=30\n");
     KmfConfig c(path);
-    c.minsync = 9;
+    c.minSyncInterval = 9;
     c.meta = "old";
     c.load();
-    EXPECT_EQ(c.minsync, 9);
-    EXPECT_EQ(c.maxsync, 30);
+    EXPECT_EQ(c.minSyncInterval, 9);
+    EXPECT_EQ(c.maxSyncInterval, 30);
     EXPECT_EQ(c.meta, "") << "meta is replaced, also by nothing";
 }
 
@@ -75,8 +75,8 @@ TEST(KmfConfig, NewSectionInKeyOrder)
     std::string path = dir.file("p.pf");
     test::writeFileText(path, "[kmfencpp]\r\nout_srate=8000\r\n");
     KmfConfig c(path);
-    c.vidfmt = 4000000000u;
-    c.audiosendahead = -100;
+    c.videoFormat = 4000000000u;
+    c.audioSendAheadMs = -100;
     ASSERT_TRUE(c.save());
     EXPECT_EQ(test::readFileText(path),
               "[kmfencpp]\r\nout_srate=8000\r\n[kmfconfig]\r\naudfmt=0\r\nvidfmt="
@@ -84,8 +84,8 @@ TEST(KmfConfig, NewSectionInKeyOrder)
               "maxsync=120\r\naudiosendahead=4294967196\r\nhdrwrite=0\r\nhdrtoc=1024\r\nmeta=\r\n");
     KmfConfig back(path);
     back.load();
-    EXPECT_EQ(back.vidfmt, 4000000000u);
-    EXPECT_EQ(back.audiosendahead, -100);
+    EXPECT_EQ(back.videoFormat, 4000000000u);
+    EXPECT_EQ(back.audioSendAheadMs, -100);
 }
 
 TEST(KmfConfig, MetaCutTo32766)
@@ -123,7 +123,7 @@ TEST(KmfConfig, DestructionDoesNotWrite)
     std::string path = dir.file("p.pf");
     {
         KmfConfig c(path);
-        c.maxsync = 1;
+        c.maxSyncInterval = 1;
     }
     EXPECT_FALSE(std::filesystem::exists(path));
 }

@@ -30,7 +30,7 @@ bool save(const std::string& kind, const std::string& path, char letter)
         moxel::EncodingProfile profile;
         profile.filePath = path;
         profile.friendlyName = value;
-        profile.resizew = letter == 'a' ? 320 : 640;
+        profile.resizeWidth = letter == 'a' ? 320 : 640;
         return profile.save();
     }
     std::vector<moxel::BatchFileEntry> jobs(500);

@@ -81,11 +81,11 @@ TEST_F(DecoderSourceTest, EachKindOfClipOpensAndDelivers)
         SCOPED_TRACE(c.name);
         const std::string path = clip(c.name, c.spec);
         DecoderSource source;
-        ASSERT_EQ(source.open(path, m_dir.file("missing.pf")), 1);
+        ASSERT_TRUE(source.open(path, m_dir.file("missing.pf")));
         const bool video = !c.spec.videoCodec.empty();
         const bool audio = !c.spec.audioCodec.empty();
-        EXPECT_EQ(source.hasVideo, video ? 1 : 0);
-        EXPECT_EQ(source.hasAudio, audio ? 1 : 0);
+        EXPECT_EQ(source.hasVideo, video);
+        EXPECT_EQ(source.hasAudio, audio);
         if (video) {
             EXPECT_EQ(source.inWidth, c.spec.width);
             EXPECT_EQ(source.inHeight, c.spec.height);
@@ -135,7 +135,7 @@ TEST_F(DecoderSourceTest, SkippedSlotsOfAVariableRateFileRepeatThePreviousPictur
     ClipSpec spec = makeSpec("mpeg4", "", 160, 120, 25, 1, 9);
     spec.skipEvery = 3; // pictures 0 1 2 _ 3 4 5 _ 6 7 8
     DecoderSource source;
-    ASSERT_EQ(source.open(clip("gaps.mkv", spec), ""), 1);
+    ASSERT_TRUE(source.open(clip("gaps.mkv", spec), ""));
     const std::vector<int> expected = {0, 1, 2, 2, 3, 4, 5, 5, 6, 7, 8};
     EXPECT_EQ(test::drainSource(source).frameNumbers, expected);
 }
@@ -148,7 +148,7 @@ TEST_F(DecoderSourceTest, IgnoringDropsTakesEffectForThePicturesDecidedAfterIt)
     ClipSpec spec = makeSpec("mpeg4", "", 64, 48, 25, 1, 60);
     spec.skipEvery = 3; // 60 pictures on 80 slots
     DecoderSource ignoring;
-    ASSERT_EQ(ignoring.open(clip("many_gaps.mkv", spec), ""), 1);
+    ASSERT_TRUE(ignoring.open(clip("many_gaps.mkv", spec), ""));
     EXPECT_EQ(ignoring.setOption("IGNORE_DROPS", 1), 0);
     const std::vector<int> numbers = test::drainSource(ignoring).frameNumbers;
     ASSERT_GE(numbers.size(), 60u);
@@ -166,7 +166,7 @@ TEST_F(DecoderSourceTest, NtscRatesMakeNoPicturesUp)
                                     std::pair{"long_ntsc.mkv", 30000}, std::pair{"long_film.mkv", 24000}}) {
         SCOPED_TRACE(name);
         DecoderSource source;
-        ASSERT_EQ(source.open(clip(name, makeSpec("mpeg4", "", 64, 48, num, 1001, 300)), ""), 1);
+        ASSERT_TRUE(source.open(clip(name, makeSpec("mpeg4", "", 64, 48, num, 1001, 300)), ""));
         EXPECT_EQ(test::drainSource(source).frameNumbers.size(), 300u);
     }
 }
@@ -178,7 +178,7 @@ TEST_F(DecoderSourceTest, PicturesStoredOutOfOrderComeOutInOrder)
         ClipSpec spec = makeSpec(codec, "aac", 160, 120, 25, 1, 30);
         spec.bFrames = 2;
         DecoderSource source;
-        ASSERT_EQ(source.open(clip(std::string("reordered_") + codec + ".mp4", spec), ""), 1);
+        ASSERT_TRUE(source.open(clip(std::string("reordered_") + codec + ".mp4", spec), ""));
         EXPECT_EQ(test::drainSource(source).frameNumbers, counting(0, 29));
     }
 }
@@ -199,7 +199,7 @@ TEST_F(DecoderSourceTest, TheProfileShapesThePictures)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.width);
         DecoderSource source;
-        ASSERT_EQ(source.open(path, profile(c.keys)), 1);
+        ASSERT_TRUE(source.open(path, profile(c.keys)));
         EXPECT_EQ(source.outWidth, c.width);
         EXPECT_EQ(source.outHeight, c.height);
         EXPECT_EQ(test::drainSource(source).frameNumbers, counting(0, 4));
@@ -213,7 +213,7 @@ TEST_F(DecoderSourceTest, AProfileThatCannotBeProcessedIsRefused)
              {{"crop_l", "100"}, {"crop_r", "60"}}, {{"crop_t", "-4"}}, {{"out_channels", "6"}}}) {
         test::RecordingPrompt prompt;
         SourceHolder holder(&prompt);
-        EXPECT_EQ(holder.open(path, profile(keys)), 0);
+        EXPECT_FALSE(holder.open(path, profile(keys)));
         ASSERT_EQ(prompt.messages.size(), 1u);
         EXPECT_NE(prompt.messages[0].text.find("profile"), std::string::npos) << prompt.messages[0].text;
     }
@@ -224,7 +224,7 @@ TEST_F(DecoderSourceTest, OutputFrameRateDropsAndRepeats)
     const std::string path = clip("twentyfive.avi", makeSpec("mpeg4", "", 160, 120, 25, 1, 20));
     {
         DecoderSource source;
-        ASSERT_EQ(source.open(path, profile({{"outfruse", "1"}, {"outfror", "12.5"}})), 1);
+        ASSERT_TRUE(source.open(path, profile({{"outfruse", "1"}, {"outfror", "12.5"}})));
         EXPECT_DOUBLE_EQ(source.frameRate, 12.5);
         EXPECT_DOUBLE_EQ(source.inFrameRate, 25.0);
         // Every second picture is dropped, the first among them.
@@ -233,7 +233,7 @@ TEST_F(DecoderSourceTest, OutputFrameRateDropsAndRepeats)
     }
     {
         DecoderSource source;
-        ASSERT_EQ(source.open(path, profile({{"outfruse", "1"}, {"outfror", "50"}})), 1);
+        ASSERT_TRUE(source.open(path, profile({{"outfruse", "1"}, {"outfror", "50"}})));
         const std::vector<int> numbers = test::drainSource(source).frameNumbers;
         // Each picture is preceded by one repetition of the one before it
         // (the first by one of itself): 0 0 0 1 1 2 ... 18 18 19.
@@ -245,7 +245,7 @@ TEST_F(DecoderSourceTest, OutputFrameRateDropsAndRepeats)
     {
         // "fr_or" after open changes the reported output rate.
         DecoderSource source;
-        ASSERT_EQ(source.open(path, ""), 1);
+        ASSERT_TRUE(source.open(path, ""));
         EXPECT_EQ(source.setOption("Fr_Or", 12.5), 0);
         EXPECT_DOUBLE_EQ(source.frameRate, 12.5);
         EXPECT_NE(source.setOption("other", 1.0), 0);
@@ -261,7 +261,7 @@ TEST_F(DecoderSourceTest, EightBitSilenceStaysSilentAndSurroundIsDownmixed)
     silence.sampleRate = 22050;
     silence.channels = 1;
     DecoderSource quiet;
-    ASSERT_EQ(quiet.open(clip("silence.wav", silence), profile({{"out_srate", "22050"}, {"out_channels", "1"}})), 1);
+    ASSERT_TRUE(quiet.open(clip("silence.wav", silence), profile({{"out_srate", "22050"}, {"out_channels", "1"}})));
     const test::DrainResult heard = test::drainSource(quiet);
     EXPECT_EQ(heard.audioBytes, int64_t(22050 / 4) * 2);
     for (int16_t s : heard.samples)
@@ -271,7 +271,7 @@ TEST_F(DecoderSourceTest, EightBitSilenceStaysSilentAndSurroundIsDownmixed)
     surround.channels = 6;
     surround.audioSeconds = 0.25;
     DecoderSource mixed;
-    ASSERT_EQ(mixed.open(clip("surround.wav", surround), ""), 1);
+    ASSERT_TRUE(mixed.open(clip("surround.wav", surround), ""));
     EXPECT_EQ(mixed.inChannels, 6);
     const test::DrainResult stereo = test::drainSource(mixed);
     EXPECT_EQ(stereo.audioBytes, int64_t(44100 / 4) * 4);
@@ -296,7 +296,7 @@ TEST_F(DecoderSourceTest, FormatChangesMidStreamApplyFromTheirFirstSample)
     test::writeFileBytes(m_dir.file("joined.ts"), joined);
 
     DecoderSource source;
-    ASSERT_EQ(source.open(m_dir.file("joined.ts"), ""), 1);
+    ASSERT_TRUE(source.open(m_dir.file("joined.ts"), ""));
     EXPECT_EQ(source.inWidth, 160);
     const test::DrainResult got = test::drainSource(source);
     ASSERT_EQ(got.frameNumbers.size(), 20u);
@@ -316,7 +316,7 @@ TEST_F(DecoderSourceTest, AStreamWithoutFrameRateNeedsThePreference)
         programFolders().assumeFpsEnabled = false;
         test::RecordingPrompt prompt;
         SourceHolder refused(&prompt);
-        EXPECT_EQ(refused.open(path, ""), 0);
+        EXPECT_FALSE(refused.open(path, ""));
         ASSERT_EQ(prompt.messages.size(), 1u);
         EXPECT_EQ(prompt.messages[0].text, "DirectShow: error determining framerate. Use the preference option to "
                                            "assume a framerate.\nfile: " + path);
@@ -324,7 +324,7 @@ TEST_F(DecoderSourceTest, AStreamWithoutFrameRateNeedsThePreference)
         programFolders().assumeFpsEnabled = true;
         programFolders().assumedFps = 0.0;
         DecoderSource assumed;
-        ASSERT_EQ(assumed.open(path, ""), 1);
+        ASSERT_TRUE(assumed.open(path, ""));
         EXPECT_DOUBLE_EQ(assumed.inFrameRate, 30.0);
         EXPECT_EQ(test::drainSource(assumed).frameNumbers, std::vector<int>{0});
     }
@@ -335,7 +335,7 @@ TEST_F(DecoderSourceTest, MissingFileShowsTheOpeningMessage)
     test::RecordingPrompt prompt;
     SourceHolder holder(&prompt);
     const std::string path = m_dir.file("nothing here.avi");
-    EXPECT_EQ(holder.open(path, ""), 0);
+    EXPECT_FALSE(holder.open(path, ""));
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(prompt.messages[0].title, "Error");
     EXPECT_EQ(prompt.messages[0].text, "DirectShow: error opening input file/stream:\n" + path);
@@ -393,7 +393,7 @@ TEST_F(DecoderSourceTest, BadlyInterleavedFileIsReadWithBoundedQueues)
     ClipSpec spec = makeSpec("mpeg4", "pcm_s16le", 160, 120, 25, 1, 100);
     spec.interleave = false;
     DecoderSource source;
-    ASSERT_EQ(source.open(clip("apart.mkv", spec), ""), 1); // Matroska reads in file order
+    ASSERT_TRUE(source.open(clip("apart.mkv", spec), "")); // Matroska reads in file order
     test::DrainResult got;
     std::vector<uint8_t> buffer(16384);
     for (;;) {
@@ -420,7 +420,7 @@ TEST_F(DecoderSourceTest, CloseReturnsWhileBothThreadsWaitOnFullQueues)
     const std::string path = clip("long.avi", spec);
     for (int round = 0; round < 3; ++round) {
         auto source = std::make_unique<DecoderSource>();
-        ASSERT_EQ(source->open(path, ""), 1);
+        ASSERT_TRUE(source->open(path, ""));
         // Wait until both queues are full, i.e. both threads are held back.
         while (source->queuedPictures() < DecoderSource::kMaxQueuedPictures
                || source->queuedAudioBytes() < DecoderSource::kMaxQueuedAudioBytes)

@@ -31,9 +31,9 @@ ClipSpec movieSpec(int fps, int frames, const char* audio = "")
 TEST_F(MovieSourceTest, SteppingAtTheMovieRateYieldsEverySampleAfterTimeZero)
 {
     MovieSource source;
-    ASSERT_EQ(source.open(clip("same.mov", movieSpec(30, 12, "aac")), ""), 1);
-    EXPECT_EQ(source.hasVideo, 1);
-    EXPECT_EQ(source.hasAudio, 1);
+    ASSERT_TRUE(source.open(clip("same.mov", movieSpec(30, 12, "aac")), ""));
+    EXPECT_TRUE(source.hasVideo);
+    EXPECT_TRUE(source.hasAudio);
     EXPECT_EQ(source.inWidth, 160);
     EXPECT_EQ(source.inHeight, 120);
     EXPECT_NEAR(source.inFrameRate, 30.0, 1e-9);
@@ -51,7 +51,7 @@ TEST_F(MovieSourceTest, SamplesStoredOutOfOrderAreSteppedInTimeOrder)
     spec.videoCodec = "h264";
     spec.bFrames = 2;
     MovieSource source;
-    ASSERT_EQ(source.open(clip("reordered.mov", spec), ""), 1);
+    ASSERT_TRUE(source.open(clip("reordered.mov", spec), ""));
     EXPECT_NEAR(source.inFrameRate, 25.0, 1e-9);
     EXPECT_EQ(test::drainSource(source).frameNumbers, counting(1, 19));
 }
@@ -61,14 +61,14 @@ TEST_F(MovieSourceTest, OutputRateSkipsOrRepeatsSamples)
     const std::string path = clip("thirty.mov", movieSpec(30, 9));
     {
         MovieSource source;
-        ASSERT_EQ(source.open(path, profile({{"outfruse", "1"}, {"outfror", "15"}})), 1);
+        ASSERT_TRUE(source.open(path, profile({{"outfruse", "1"}, {"outfror", "15"}})));
         EXPECT_DOUBLE_EQ(source.frameRate, 15.0);
         const std::vector<int> expected = {1, 3, 5, 7};
         EXPECT_EQ(test::drainSource(source).frameNumbers, expected);
     }
     {
         MovieSource source;
-        ASSERT_EQ(source.open(path, profile({{"outfruse", "1"}, {"outfror", "60"}})), 1);
+        ASSERT_TRUE(source.open(path, profile({{"outfruse", "1"}, {"outfror", "60"}})));
         // The first shown sample three times (the clock starts at 0), then each twice.
         const std::vector<int> expected = {1, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8};
         const std::vector<int> got = test::drainSource(source).frameNumbers;
@@ -89,7 +89,7 @@ TEST_F(MovieSourceTest, LargeSoundChunksAreConvertedInBoundedParts)
     const std::string mov = m_dir.file("chunks.mov");
     std::filesystem::rename(mkv, mov);
     MovieSource source;
-    ASSERT_EQ(source.open(mov, ""), 1);
+    ASSERT_TRUE(source.open(mov, ""));
     EXPECT_EQ(source.inRate, 96000);
     std::vector<uint8_t> buffer(16384);
     int64_t total = 0;
@@ -108,9 +108,9 @@ TEST_F(MovieSourceTest, MoviesWithoutOneTrack)
     soundOnly.audioSeconds = 0.5;
     soundOnly.channels = 6; // downmixed on the way
     MovieSource sound;
-    ASSERT_EQ(sound.open(clip("sound.mov", soundOnly), ""), 1);
-    EXPECT_EQ(sound.hasVideo, 0); // converted to its end, like a sound file
-    EXPECT_EQ(sound.hasAudio, 1);
+    ASSERT_TRUE(sound.open(clip("sound.mov", soundOnly), ""));
+    EXPECT_FALSE(sound.hasVideo); // converted to its end, like a sound file
+    EXPECT_TRUE(sound.hasAudio);
     EXPECT_DOUBLE_EQ(sound.inFrameRate, 15.0);
     const uint8_t* picture = nullptr;
     EXPECT_EQ(sound.getVideoFrame(&picture), 0);
@@ -123,8 +123,8 @@ TEST_F(MovieSourceTest, MoviesWithoutOneTrack)
     EXPECT_NEAR(double(heard.audioBytes), 0.5 * 44100 * 4, 0.05 * 44100 * 4);
 
     MovieSource silent;
-    ASSERT_EQ(silent.open(clip("silent.mov", movieSpec(25, 5)), ""), 1);
-    EXPECT_EQ(silent.hasAudio, 0);
+    ASSERT_TRUE(silent.open(clip("silent.mov", movieSpec(25, 5)), ""));
+    EXPECT_FALSE(silent.hasAudio);
     length = 9;
     EXPECT_EQ(silent.getAudio(buffer.data(), 16384, &length), 0);
     EXPECT_EQ(length, 0);
@@ -138,7 +138,7 @@ TEST_F(MovieSourceTest, AMovieWithoutFrameRateNeedsThePreference)
     test::RecordingPrompt prompt;
     MovieSource refused;
     refused.setPrompt(&prompt);
-    EXPECT_EQ(refused.open(path, ""), 0);
+    EXPECT_FALSE(refused.open(path, ""));
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(prompt.messages[0].title, "Error");
     EXPECT_NE(prompt.messages[0].text.find("framerate"), std::string::npos);
@@ -146,7 +146,7 @@ TEST_F(MovieSourceTest, AMovieWithoutFrameRateNeedsThePreference)
     programFolders().assumeFpsEnabled = true;
     programFolders().assumedFps = 0.0;
     MovieSource assumed;
-    ASSERT_EQ(assumed.open(path, ""), 1);
+    ASSERT_TRUE(assumed.open(path, ""));
     EXPECT_DOUBLE_EQ(assumed.inFrameRate, 30.0);
     EXPECT_TRUE(test::drainSource(assumed).frameNumbers.empty()); // its one sample is at time 0
 }

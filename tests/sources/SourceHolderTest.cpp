@@ -47,8 +47,8 @@ TEST(SourceHolderTest, WithoutSourceAnswersZero)
 {
     SourceHolder holder;
     EXPECT_EQ(holder.frameRate(), 0.0);
-    EXPECT_EQ(holder.hasVideo(), 0);
-    EXPECT_EQ(holder.hasAudio(), 0);
+    EXPECT_FALSE(holder.hasVideo());
+    EXPECT_FALSE(holder.hasAudio());
     EXPECT_EQ(holder.outSampleRate(), 0);
     EXPECT_EQ(holder.outChannels(), 0);
     EXPECT_EQ(holder.outWidth(), 0);
@@ -56,7 +56,7 @@ TEST(SourceHolderTest, WithoutSourceAnswersZero)
     expectNothingDelivered(holder);
     EXPECT_EQ(holder.close(), 1);
     // Another kind value with nothing held creates nothing.
-    EXPECT_EQ(holder.open("x.avi", "", 9), 0);
+    EXPECT_FALSE(holder.open("x.avi", "", 9));
     EXPECT_EQ(holder.source(), nullptr);
 }
 
@@ -64,7 +64,7 @@ TEST(SourceHolderTest, CaptureKindFailsSilently)
 {
     test::RecordingPrompt prompt;
     SourceHolder holder(&prompt);
-    EXPECT_EQ(holder.open("VFWCAP:0", ""), 0);
+    EXPECT_FALSE(holder.open("VFWCAP:0", ""));
     ASSERT_NE(holder.source(), nullptr);
     expectNothingDelivered(holder);
     EXPECT_EQ(holder.close(), 0);
@@ -76,16 +76,16 @@ TEST(SourceHolderTest, CaptureKindFailsSilently)
 class CountingSource : public MediaSource {
 public:
     explicit CountingSource(int* closes) : m_closes(closes) {}
-    int open(const std::string&, const std::string&) override
+    bool open(const std::string&, const std::string&) override
     {
-        hasVideo = 1;
+        hasVideo = true;
         frameRate = 12.5;
         outWidth = 32;
         outHeight = 16;
-        profile.outSrate = 22050;
+        profile.outSampleRate = 22050;
         profile.outChannels = 1;
         showError("opened");
-        return 1;
+        return true;
     }
     int getVideoFrame(const uint8_t** picture) override
     {
@@ -117,11 +117,11 @@ TEST(SourceHolderTest, ForwardsToAnAdoptedSourceAndClosesItOnce)
     {
         SourceHolder holder(&prompt);
         holder.adopt(std::make_unique<CountingSource>(&closes));
-        EXPECT_EQ(holder.open("anything", "", 99), 1);
+        EXPECT_TRUE(holder.open("anything", "", 99));
         ASSERT_EQ(prompt.messages.size(), 1u);
         EXPECT_EQ(prompt.messages[0].title, "Error");
         EXPECT_EQ(holder.frameRate(), 12.5);
-        EXPECT_EQ(holder.hasVideo(), 1);
+        EXPECT_TRUE(holder.hasVideo());
         EXPECT_EQ(holder.outWidth(), 32);
         EXPECT_EQ(holder.outHeight(), 16);
         EXPECT_EQ(holder.outSampleRate(), 22050);
