@@ -13,8 +13,8 @@ namespace moxel {
 // Off and HighQuality and takes everything else as Plain.
 enum class Deinterlace : int {
     Off = 0,
-    HighQuality = 1, // each row blended 1-2-1 with its neighbours
-    Plain = 2,       // each odd row repeats the even row above it
+    HighQuality = 1, // rows blended 1-2-1 with their neighbours
+    Plain = 2,       // each odd row repeats the even row before it
 };
 
 struct EncodingProfile {
@@ -23,7 +23,7 @@ struct EncodingProfile {
     int outSampleRate = 44100; // out_srate: output sample rate in Hz
     int outChannels = 2;      // out_channels: 1 mono, 2 stereo
     int roundSizeTo16 = 1;    // sizefix: round output width and height up to multiples of 16
-    Deinterlace deinterlace = Deinterlace::Off;
+    Deinterlace deinterlace = Deinterlace::Off; // deinterlace
     int filteredResize = 1;   // filteringresize: resize with filtering
     int resizeEnabled = 0;    // doresize: resize to resizeWidth x resizeHeight
     int resizeWidth = 320;    // resizew
