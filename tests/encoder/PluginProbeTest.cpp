@@ -14,10 +14,14 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -109,6 +113,39 @@ RunResult run(const fs::path& program, const TempDir& dir)
     return result;
 }
 
+// The running trial program started by a thread of this process, or 0 when
+// none shows up within the time given.
+pid_t findTrialProgram(std::chrono::milliseconds within)
+{
+    auto deadline = std::chrono::steady_clock::now() + within;
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::error_code ec;
+        for (const fs::directory_entry& task : fs::directory_iterator("/proc/self/task", ec)) {
+            std::ifstream children(task.path() / "children");
+            for (pid_t child = 0; children >> child;) {
+                std::string comm;
+                std::getline(std::ifstream("/proc/" + std::to_string(child) + "/comm"), comm);
+                if (comm == std::string(kPluginProbeProgram).substr(0, 15))
+                    return child;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return 0;
+}
+
+// The signal set of a "Name:\t<hex>" line of /proc/<pid>/status, cut to
+// the classic signals 1 to 31: the C library keeps two signals above them
+// for itself and sets them up in the new program as it sees fit.
+uint64_t classicSignals(pid_t pid, const std::string& name)
+{
+    std::string status = readFileText("/proc/" + std::to_string(pid) + "/status");
+    size_t at = status.find("\n" + name + ":\t");
+    if (at == std::string::npos)
+        return ~uint64_t(0);
+    return std::stoull(status.substr(at + name.size() + 3, 16), nullptr, 16) & 0x7fffffffu;
+}
+
 } // namespace
 
 TEST(PluginProbe, TriesLibrariesWithoutForkingTheCaller)
@@ -121,7 +158,7 @@ TEST(PluginProbe, TriesLibrariesWithoutForkingTheCaller)
     {
         LoaderListHeld held;
         good = probeCodecPlugin((kPluginDir / "kmf_coder_zztest.so").string(), 5000);
-        crashing = probeCodecPlugin((kPluginDir / "kmf_coder_zzbadsegv.so").string(), 5000);
+        crashing = probeCodecPlugin((kPluginDir / "kmf_coder_zzbadabort.so").string(), 5000);
         hanging = probeCodecPlugin((kPluginDir / "kmf_coder_zzbadhang.so").string(), 200);
     }
     EXPECT_EQ(g_forks, forksBefore);
@@ -135,6 +172,55 @@ TEST(PluginProbe, TriesLibrariesWithoutForkingTheCaller)
     // Every trial program was waited for: none is left to reap.
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
+}
+
+// What the trial program is given of the caller, looked at while it hangs in a
+// library's constructor: the standard streams and its report, no other
+// descriptor, and no blocked or ignored signal.
+TEST(PluginProbe, TheTrialProgramInheritsNothingElse)
+{
+    int leaky[2];
+    ASSERT_EQ(pipe(leaky), 0); // without close-on-exec, as some libraries open files
+    struct sigaction ignore {}, previous {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(sigaction(SIGUSR2, &ignore, &previous), 0);
+
+    PluginProbeResult probe;
+    std::thread caller([&probe] {
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, SIGUSR1);
+        pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+        probe = probeCodecPlugin((kPluginDir / "kmf_coder_zzbadhang.so").string(), 2000);
+    });
+    pid_t trial = findTrialProgram(std::chrono::milliseconds(1500));
+    std::vector<std::string> fds;
+    uint64_t blockedSignals = 0, ignoredSignals = 0;
+    if (trial != 0) {
+        std::error_code ec;
+        for (const fs::directory_entry& fd :
+             fs::directory_iterator("/proc/" + std::to_string(trial) + "/fd", ec))
+            fds.push_back(fd.path().filename().string() + " " +
+                          fs::read_symlink(fd.path(), ec).string());
+        std::sort(fds.begin(), fds.end());
+        blockedSignals = classicSignals(trial, "SigBlk");
+        ignoredSignals = classicSignals(trial, "SigIgn");
+    }
+    caller.join();
+    sigaction(SIGUSR2, &previous, nullptr);
+    close(leaky[0]);
+    close(leaky[1]);
+
+    ASSERT_NE(trial, 0) << "the trial program never showed up";
+    ASSERT_EQ(fds.size(), 4u) << testing::PrintToString(fds);
+    EXPECT_EQ(fds[0], "0 /dev/null");
+    EXPECT_EQ(fds[1], "1 /dev/null");
+    EXPECT_EQ(fds[2], "2 /dev/null");
+    EXPECT_EQ(fds[3].rfind("3 pipe:", 0), 0u) << fds[3];
+    EXPECT_EQ(blockedSignals, 0u);
+    EXPECT_EQ(ignoredSignals, 0u);
+    EXPECT_FALSE(probe.ok);
+    EXPECT_EQ(kill(trial, 0), -1) << "killed and reaped";
 }
 
 TEST(PluginProbe, TheTrialProgramLiesBesideTheProgramOrLibraryThatLoads)
