@@ -48,7 +48,6 @@ void show(Prompt* prompt, const std::string& title, const std::string& text)
         std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
 }
 
-
 // Sits out one paused turn (500 ms) in short steps, ending early once the
 // user resumes or aborts, so that neither has to wait the whole turn.
 void waitWhilePaused(const JobWorkerBlock* block)
