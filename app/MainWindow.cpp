@@ -143,11 +143,8 @@ bool MainWindow::anyWorkerAlive() const
 {
     for (int i = 0; i < m_batch->count(); ++i) {
         const BatchJob& job = m_batch->job(i);
-        const JobStatus status = job.statusValue();
-        const bool started = status == JobStatus::Initializing || status == JobStatus::Encoding ||
-                             status == JobStatus::Paused || status == JobStatus::Complete ||
-                             status == JobStatus::Error || status == JobStatus::Aborted;
-        if (started && job.workerBlock.workerDone.load(std::memory_order_acquire) == 0)
+        if (job.statusRow().hadWorker() &&
+            job.workerBlock.workerDone.load(std::memory_order_acquire) == 0)
             return true;
     }
     return false;

@@ -17,17 +17,6 @@ using Clock = std::chrono::steady_clock;
 // Below this much encoding time a rate says too little to promise a time.
 constexpr auto kSteadyAfter = std::chrono::seconds(2);
 
-// Names of the states in the status bar, by JobStatus value.
-const std::array<const char*, 9> kStateNames = {"idle",     "queued",   "starting",
-                                                "encoding", "paused",   "complete",
-                                                "error",    "aborted",  "skipped"};
-
-bool isActive(JobStatus status)
-{
-    return status == JobStatus::Queued || status == JobStatus::Initializing ||
-           status == JobStatus::Encoding || status == JobStatus::Paused;
-}
-
 } // namespace
 
 QueueMonitor::QueueMonitor(BatchList& list, BatchListWidget& view, QObject* parent)
@@ -62,13 +51,13 @@ void QueueMonitor::update()
 
 void QueueMonitor::update(Clock::time_point now)
 {
-    std::array<int, kStateNames.size()> counts{};
+    std::array<int, kJobStatusTable.size()> counts{};
     bool active = false;
     for (int i = 0; i < m_list.count(); ++i) {
         const JobStatus status = m_list.job(i).statusValue();
         if (size_t(status) < counts.size())
             ++counts[size_t(status)];
-        active = active || isActive(status);
+        active = active || statusRow(status).inProgress();
     }
     for (int row = 0; row < m_view.rowCount(); ++row) {
         const int64_t index = m_view.itemData(row);
@@ -78,12 +67,13 @@ void QueueMonitor::update(Clock::time_point now)
 
     QStringList parts;
     QStringList outcome;
-    for (size_t state = 1; state < counts.size(); ++state) {
-        if (counts[state] == 0)
+    for (size_t state = 0; state < counts.size(); ++state) {
+        const JobStatusRow& row = kJobStatusTable[state];
+        if (counts[state] == 0 || !row.tally)
             continue;
-        const QString part = QString("%1 %2").arg(counts[state]).arg(kStateNames[state]);
+        const QString part = QString("%1 %2").arg(counts[state]).arg(row.tally);
         parts << part;
-        if (!isActive(JobStatus(state)))
+        if (!row.inProgress())
             outcome << part;
     }
     const int jobs = m_list.count();
@@ -106,7 +96,7 @@ void QueueMonitor::updateProgress(int row, const BatchJob& job, Clock::time_poin
     QTreeWidgetItem* item = m_view.topLevelItem(row);
     const int column = int(BatchColumn::Status);
     const JobStatus status = job.statusValue();
-    if (status != JobStatus::Encoding && status != JobStatus::Paused) {
+    if (!statusRow(status).converting) {
         m_timings.erase(&job);
         if (item->data(column, kFractionRole).isValid()) {
             item->setData(column, kFractionRole, QVariant());

@@ -44,6 +44,13 @@ foreach(program moxel moxel-cli kmfinfo kmf-receive)
   endif()
 endforeach()
 
+# The plug-in loader's trial program: beside the programs and the profile
+# editor library that start it, with no link in <bindir> (no one runs it by
+# hand).
+if(TARGET kmf-plugin-probe)
+  install(TARGETS kmf-plugin-probe RUNTIME DESTINATION ${MOXEL_INSTALL_PKGDIR} COMPONENT moxel)
+endif()
+
 # The profile editor library and the codec plug-ins: the project's only
 # shared libraries and loadable modules.
 moxel_targets_of_type(${PROJECT_SOURCE_DIR} SHARED_LIBRARY _moxel_editor)

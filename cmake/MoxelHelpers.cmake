@@ -18,6 +18,15 @@ function(moxel_engine_library name)
   add_library(${name} STATIC ${ARGN})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC Threads::Threads)
+  moxel_strict_warnings(${name})
+endfunction()
+
+# moxel_strict_warnings(TARGETS...): the code without Qt (engine libraries,
+# plug-ins, tools) also builds clean under -Wshadow -Wconversion.
+function(moxel_strict_warnings)
+  foreach(target IN LISTS ARGN)
+    target_compile_options(${target} PRIVATE -Wshadow -Wconversion)
+  endforeach()
 endfunction()
 
 # moxel_test(NAME SOURCES... LIBS libs...): a GoogleTest executable whose

@@ -20,9 +20,13 @@ void BatchJob::reset()
 
 bool BatchJob::isSettled() const
 {
-    const JobStatus s = statusValue();
-    const bool finished = s == JobStatus::Complete || s == JobStatus::Error || s == JobStatus::Aborted;
-    return finished && workerBlock.workerDone.load(std::memory_order_acquire) != 0;
+    return statusRow().outcome && workerBlock.workerDone.load(std::memory_order_acquire) != 0;
+}
+
+bool BatchJob::permits(StatusPermit JobStatusRow::*rule) const
+{
+    const StatusPermit permit = statusRow().*rule;
+    return permit == StatusPermit::Always || (permit == StatusPermit::OnceSettled && isSettled());
 }
 
 bool BatchJob::isAborting() const

@@ -65,22 +65,32 @@ struct BatchJob {
 
     JobStatus statusValue() const { return JobStatus(status.load(std::memory_order_acquire)); }
     void setStatus(JobStatus s) { status.store(uint32_t(s), std::memory_order_release); }
+    // The status table's row for the status now.
+    const JobStatusRow& statusRow() const { return moxel::statusRow(statusValue()); }
 
     // Clears selected, isNew, status, abortRequested and profileIndex; the
     // paths and the rest stay as they are.
     void reset();
-    // Complete, Error or Aborted, and the worker has gone.
+    // An outcome (Complete, Error or Aborted), and the worker has gone.
     bool isSettled() const;
+    // Whether the permit of the status table that rule names (requeue,
+    // reset, remove) lets a list command act on the job now.
+    bool permits(StatusPermit JobStatusRow::*rule) const;
     // An abort was asked for and the worker has not finished yet.
     bool isAborting() const;
+};
+
+// What the job start does about an output file that exists already.
+enum class OverwriteMode : int {
+    Ask = 1,           // ask before overwriting
+    OverwriteAll = -1, // overwrite all for the rest of the run
+    Cancelled = 0,     // the user cancelled the run
 };
 
 // The two run-wide fields of the batch list that the job start reads and
 // writes. Used on the user-interface thread only.
 struct BatchRunState {
-    // 1 = ask before overwriting; -1 = overwrite all for the rest of the run;
-    // 0 = the user cancelled the run.
-    int overwriteMode = 1;
+    OverwriteMode overwriteMode = OverwriteMode::Ask;
     std::string promptText; // text of the last overwrite prompt
 };
 

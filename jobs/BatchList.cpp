@@ -14,18 +14,8 @@ constexpr size_t kStatusCellChars = 1023;
 
 bool mayHaveWorker(const BatchJob& job)
 {
-    switch (job.statusValue()) {
-    case JobStatus::Initializing:
-    case JobStatus::Encoding:
-    case JobStatus::Paused:
-        return true;
-    case JobStatus::Complete:
-    case JobStatus::Error:
-    case JobStatus::Aborted:
-        return !job.isSettled();
-    default:
-        return false;
-    }
+    const JobStatusRow& row = job.statusRow();
+    return row.working || (row.outcome && !job.isSettled());
 }
 
 // Records a destroyed list cannot free because a worker still writes into
@@ -170,20 +160,17 @@ void BatchList::refreshStatus()
 
 void BatchList::encodeJobs(bool all)
 {
-    m_run.overwriteMode = 1;
+    m_run.overwriteMode = OverwriteMode::Ask;
     syncFromView();
     forEachAffected(all, [this](BatchJob& j) {
-        const JobStatus s = j.statusValue();
-        const bool requeue = s == JobStatus::Idle || s == JobStatus::Skipped ||
-                             ((s == JobStatus::Error || s == JobStatus::Aborted) && j.isSettled());
-        if (requeue) {
+        if (j.permits(&JobStatusRow::requeue)) {
             uint32_t largest = 0;
             for (int k = 0; k < m_count; ++k)
-                if (job(k).statusValue() == JobStatus::Queued)
+                if (job(k).statusRow().queued)
                     largest = std::max(largest, job(k).queueNumber);
             j.queueNumber = largest + 1;
             j.setStatus(JobStatus::Queued);
-        } else if (s == JobStatus::Paused) {
+        } else { // a paused job resumes
             compareAndSwapStatus(j, JobStatus::Paused, JobStatus::Encoding);
         }
     });
@@ -196,18 +183,11 @@ void BatchList::abortJobs(bool all)
     for (int i = 0; i < m_count; ++i)
         job(i).isNew = false;
     forEachAffected(all, [](BatchJob& j) {
-        switch (j.statusValue()) {
-        case JobStatus::Queued:
+        const JobStatusRow& row = j.statusRow();
+        if (row.queued)
             j.setStatus(JobStatus::Idle);
-            break;
-        case JobStatus::Initializing:
-        case JobStatus::Encoding:
-        case JobStatus::Paused:
+        else if (row.working)
             j.workerBlock.abortRequested.store(1, std::memory_order_release);
-            break;
-        default:
-            break;
-        }
     });
 }
 
@@ -231,8 +211,7 @@ void BatchList::resetStatus(bool all)
 {
     syncFromView();
     forEachAffected(all, [](BatchJob& j) {
-        const JobStatus s = j.statusValue();
-        if (s == JobStatus::Queued || s == JobStatus::Skipped || j.isSettled())
+        if (j.permits(&JobStatusRow::reset))
             j.setStatus(JobStatus::Idle);
     });
     rebuildView();
@@ -283,11 +262,7 @@ void BatchList::removeJobs(bool all)
     }
     compact(
         [this, all](const BatchJob& j) {
-            if (!affected(j, all))
-                return false;
-            const JobStatus s = j.statusValue();
-            return s == JobStatus::Idle || s == JobStatus::Queued || s == JobStatus::Skipped ||
-                   j.isSettled();
+            return affected(j, all) && j.permits(&JobStatusRow::remove);
         },
         false);
     resizeStorage(m_count);
@@ -299,7 +274,7 @@ void BatchList::clearCompleted()
 {
     syncFromView();
     compact(
-        [](const BatchJob& j) { return j.statusValue() == JobStatus::Complete && j.isSettled(); },
+        [](const BatchJob& j) { return j.statusRow().succeeded && j.isSettled(); },
         true);
     rebuildView();
 }
@@ -327,25 +302,19 @@ void BatchList::scheduleNext()
         int busy = 0;
         for (int i = 0; i < m_count; ++i) {
             BatchJob& j = job(i);
-            switch (j.statusValue()) {
-            case JobStatus::Queued:
+            const JobStatusRow& row = j.statusRow();
+            if (row.queued) {
                 ++queued;
                 if (!next || j.queueNumber < next->queueNumber)
                     next = &j;
-                break;
-            case JobStatus::Initializing:
-            case JobStatus::Encoding:
-            case JobStatus::Paused:
+            } else if (row.working) {
                 ++busy;
-                break;
-            default:
-                break;
             }
         }
         if (busy > 0 || queued == 0)
             return;
         m_starter(m_run, *next, m_profiles.filePath(next->profileIndex), m_prompt);
-        if (m_run.overwriteMode == 0) {
+        if (m_run.overwriteMode == OverwriteMode::Cancelled) {
             abortJobs(true);
             return;
         }
@@ -354,18 +323,12 @@ void BatchList::scheduleNext()
 
 bool BatchList::isBusy(const BatchJob& job) const
 {
-    switch (job.statusValue()) {
-    case JobStatus::Initializing:
-    case JobStatus::Encoding:
-    case JobStatus::Paused:
+    const JobStatusRow& row = job.statusRow();
+    if (row.working)
         return job.workerBlock.abortRequested.load(std::memory_order_acquire) != 0;
-    case JobStatus::Complete:
-    case JobStatus::Error:
-    case JobStatus::Aborted:
+    if (row.outcome)
         return job.workerBlock.workerDone.load(std::memory_order_acquire) == 0;
-    default:
-        return false;
-    }
+    return false;
 }
 
 bool BatchList::waitUntilSettled(int timeoutMs)
@@ -388,7 +351,7 @@ bool BatchList::isFinished() const
 {
     for (int i = 0; i < m_count; ++i) {
         const BatchJob& j = job(i);
-        if (mayHaveWorker(j) || j.statusValue() == JobStatus::Queued)
+        if (mayHaveWorker(j) || j.statusRow().queued)
             return false;
     }
     return true;

@@ -3,7 +3,7 @@
 // remove, clear) into status changes and, driven by a 100 ms timer, starts
 // the next queued job. All operations run on the user-interface thread.
 //
-// A job's worker (the conversion driver) and the list meet only in the job
+// A job's worker (jobs/JobWorker.h) and the list meet only in the job
 // record. Records live behind pointers and never move, are reused or are
 // destroyed while their job may have a worker: removing jobs only permutes
 // the pointers, parking removed records in spare slots behind the count.
@@ -15,8 +15,8 @@
 
 #include "jobs/BatchJob.h"
 #include "jobs/BatchListView.h"
+#include "jobs/JobStart.h"
 #include "jobs/JobStatusText.h"
-#include "jobs/ConversionDriver.h"
 
 #include <functional>
 #include <memory>
@@ -28,11 +28,11 @@ namespace moxel {
 class ProfileStore;
 class Prompt;
 
-// How the scheduler starts a job. The program uses the conversion driver's
+// How the scheduler starts a job. The program uses the job start's
 // startJob; tests pass their own.
 using JobStarter = std::function<void(BatchRunState& run, BatchJob& job,
                                       const std::string& profilePath, Prompt& prompt)>;
-// The conversion driver's job start, picked out of its overloads.
+// The job start's startJob, picked out of its overloads.
 inline constexpr void (*kDriverJobStart)(BatchRunState&, BatchJob&, const std::string&,
                                          Prompt&) = &startJob;
 
@@ -43,7 +43,6 @@ class BatchList {
 
     // The profile store names each job's profile and gives the path startJob
     // receives; prompt goes to startJob and must outlive every worker.
-    // The default starter needs the conversion driver (moxel_driver).
     BatchList(const ProfileStore& profiles, Prompt& prompt, JobStarter starter = kDriverJobStart);
     // Records whose job may still have a worker are not destroyed (the
     // worker holds pointers into them); they are kept until the process ends.

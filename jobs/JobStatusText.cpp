@@ -41,28 +41,17 @@ std::string statusText(JobStatus status, bool aborting, uint32_t queueNumber,
                        const std::string& elapsed)
 {
     if (aborting)
-        return "aborting";
-    switch (status) {
-    case JobStatus::Idle:
-        return "";
-    case JobStatus::Queued:
-        return "queued [#" + std::to_string(queueNumber) + "]";
-    case JobStatus::Initializing:
-        return "initializing";
-    case JobStatus::Encoding:
-        return "encoding [" + elapsed + "]";
-    case JobStatus::Paused:
-        return "paused [" + elapsed + "]";
-    case JobStatus::Complete:
-        return "complete [" + elapsed + "]";
-    case JobStatus::Error:
-        return "error";
-    case JobStatus::Aborted:
-        return "aborted by user";
-    case JobStatus::Skipped:
-        return "skipped";
+        return kAbortingText;
+    const JobStatusRow& row = statusRow(status);
+    switch (row.detail) {
+    case StatusDetail::None:
+        break;
+    case StatusDetail::QueueNumber:
+        return std::string(row.text) + " [#" + std::to_string(queueNumber) + "]";
+    case StatusDetail::MediaTime:
+        return std::string(row.text) + " [" + elapsed + "]";
     }
-    return "";
+    return row.text;
 }
 
 std::string statusText(const BatchJob& job)

@@ -168,10 +168,10 @@ TEST(Encode, ResumesPausedAndLeavesFinishedAndRunningJobs)
     f.finish(3, JobStatus::Aborted);
     f.list.job(4).setStatus(JobStatus::Skipped);
     f.running(5, JobStatus::Encoding);
-    f.list.runState().overwriteMode = -1;
+    f.list.runState().overwriteMode = OverwriteMode::OverwriteAll;
 
     f.list.encodeJobs(true);
-    EXPECT_EQ(f.list.runState().overwriteMode, 1);
+    EXPECT_EQ(f.list.runState().overwriteMode, OverwriteMode::Ask);
     EXPECT_EQ(f.list.job(0).statusValue(), JobStatus::Encoding);
     EXPECT_EQ(f.list.job(1).statusValue(), JobStatus::Complete);
     EXPECT_EQ(f.list.job(2).statusValue(), JobStatus::Error);

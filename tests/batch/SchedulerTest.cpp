@@ -109,7 +109,7 @@ TEST(Scheduler, CancellingTheRunAbortsTheRemainingJobs)
 {
     SchedulerFixture f(4);
     f.fake.outcome = [](BatchRunState& run, BatchJob& job) {
-        run.overwriteMode = 0; // "Cancel job"
+        run.overwriteMode = OverwriteMode::Cancelled; // "Cancel job"
         job.setStatus(JobStatus::Skipped);
     };
     f.list.encodeJobs(true);
@@ -121,7 +121,7 @@ TEST(Scheduler, CancellingTheRunAbortsTheRemainingJobs)
     // A new Encode asks again.
     f.fake.outcome = [](BatchRunState&, BatchJob& job) { job.setStatus(JobStatus::Skipped); };
     f.list.encodeJobs(true);
-    EXPECT_EQ(f.list.runState().overwriteMode, 1);
+    EXPECT_EQ(f.list.runState().overwriteMode, OverwriteMode::Ask);
     f.list.scheduleNext();
     EXPECT_EQ(f.fake.calls.size(), 5u);
     EXPECT_TRUE(f.list.isFinished());

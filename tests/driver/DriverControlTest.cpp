@@ -275,28 +275,28 @@ TEST_F(DriverControlTest, FileExistsAnswersDecideTheJobAndTheRun)
 
     EXPECT_EQ(startWith(FileExistsAnswer::No), JobStatus::Skipped);
     EXPECT_EQ(test::readFileText(dest), "old");
-    EXPECT_EQ(m_run.overwriteMode, 1);
+    EXPECT_EQ(m_run.overwriteMode, OverwriteMode::Ask);
     EXPECT_EQ(m_run.promptText, "The destination file:   " + dest +
                                     "\nalready exists.  Overwrite it?\n\nClick 'Cancel job' to "
                                     "abort processing remaining files.");
 
     EXPECT_EQ(startWith(FileExistsAnswer::Yes), JobStatus::Complete);
     EXPECT_TRUE(test::summariseKmf(dest).ok);
-    EXPECT_EQ(m_run.overwriteMode, 1);
+    EXPECT_EQ(m_run.overwriteMode, OverwriteMode::Ask);
 
     EXPECT_EQ(startWith(FileExistsAnswer::CancelJob), JobStatus::Skipped);
-    EXPECT_EQ(m_run.overwriteMode, 0);
+    EXPECT_EQ(m_run.overwriteMode, OverwriteMode::Cancelled);
     EXPECT_EQ(test::readFileText(dest), "old");
 
-    m_run.overwriteMode = 1;
+    m_run.overwriteMode = OverwriteMode::Ask;
     EXPECT_EQ(startWith(FileExistsAnswer::OverwriteAll), JobStatus::Complete);
-    EXPECT_EQ(m_run.overwriteMode, -1);
+    EXPECT_EQ(m_run.overwriteMode, OverwriteMode::OverwriteAll);
     const size_t asked = m_prompt.count("exists");
     // The rest of the run is not asked again, whatever the answer would be.
     EXPECT_EQ(startWith(FileExistsAnswer::No), JobStatus::Complete);
     EXPECT_EQ(m_prompt.count("exists"), asked);
 
-    m_run.overwriteMode = 1;
+    m_run.overwriteMode = OverwriteMode::Ask;
     setSetting("prefs_overwrite", 1);
     EXPECT_EQ(startWith(FileExistsAnswer::No), JobStatus::Complete);
     EXPECT_EQ(m_prompt.count("exists"), asked);

@@ -1,11 +1,12 @@
-// Helpers of the conversion driver's tests: a prompt with scripted answers
+// Helpers of the job start's and the worker's tests: a prompt with scripted answers
 // that records what it was asked, profile files with both sections, a
 // fixture with its own settings, and a job run from start to settling.
 #pragma once
 
 #include "jobs/BatchJob.h"
 #include "base/Prompt.h"
-#include "jobs/ConversionDriver.h"
+#include "jobs/JobStart.h"
+#include "jobs/JobWorker.h"
 #include "support/ClipWriter.h"
 #include "support/KmfSummary.h"
 #include "support/TempDir.h"

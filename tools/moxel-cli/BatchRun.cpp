@@ -38,7 +38,8 @@ int runBatchFile(const std::string& path, const ProfileStore& profiles, CliRunne
                              Prompt&) {
         if (runner.interrupted()) {
             job.setStatus(JobStatus::Skipped);
-            run.overwriteMode = 0; // the scheduler puts the rest back to idle
+            // The scheduler puts the rest back to idle.
+            run.overwriteMode = OverwriteMode::Cancelled;
             return;
         }
         runner.runState().overwriteMode = run.overwriteMode;
@@ -61,7 +62,7 @@ int runBatchFile(const std::string& path, const ProfileStore& profiles, CliRunne
 
     int complete = 0;
     for (int i = 0; i < list.count(); ++i)
-        complete += list.job(i).statusValue() == JobStatus::Complete ? 1 : 0;
+        complete += list.job(i).statusRow().succeeded ? 1 : 0;
     if (started < total)
         console.message("moxel-cli: " + std::to_string(total - started) + " job(s) not started");
     return appended.problems.empty() && complete == total ? kExitAllComplete : kExitSomeFailed;

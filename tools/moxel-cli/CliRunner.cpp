@@ -1,6 +1,6 @@
 #include "tools/moxel-cli/CliRunner.h"
 
-#include "jobs/ConversionDriver.h"
+#include "jobs/JobStart.h"
 
 #include <chrono>
 #include <cstdio>
@@ -37,7 +37,7 @@ std::string CliRunner::statusLine(const JobProgress& p, int index, int total,
     std::string line = total > 1 ? "[" + std::to_string(index) + "/" + std::to_string(total) + "] "
                                  : std::string();
     line += fileName(source) + ": " + statusText(p);
-    if (p.status == JobStatus::Encoding || p.status == JobStatus::Paused) {
+    if (statusRow(p.status).converting) {
         char text[96];
         std::snprintf(text, sizeof text, "  %.1f fps", p.fps);
         line += text;
@@ -83,7 +83,7 @@ JobStatus CliRunner::runJob(BatchJob& job, const std::string& profilePath, int i
 
     const JobProgress p = readProgress(job, secondsSince(start));
     std::string line = statusLine(p, index, total, job.sourcePath);
-    if (p.status == JobStatus::Complete) {
+    if (statusRow(p.status).succeeded) {
         char text[96];
         std::snprintf(text, sizeof text, "  %u frames in %.1f s", p.frames, secondsSince(start));
         line += text;
@@ -113,9 +113,9 @@ int CliRunner::run(const std::vector<CliJob>& jobs)
         job.sourcePath = jobs[size_t(i)].source;
         job.destPath = jobs[size_t(i)].destination;
         const JobStatus status = runJob(job, jobs[size_t(i)].profilePath, i + 1, total);
-        if (status != JobStatus::Complete)
+        if (!statusRow(status).succeeded)
             allComplete = false;
-        if (m_run.overwriteMode == 0)
+        if (m_run.overwriteMode == OverwriteMode::Cancelled)
             break; // "Cancel job" ends the run
     }
     m_progress.finish();

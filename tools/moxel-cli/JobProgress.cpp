@@ -12,27 +12,7 @@ std::string statusText(const JobProgress& progress)
 
 const char* statusWord(JobStatus status)
 {
-    switch (status) {
-    case JobStatus::Idle:
-        return "idle";
-    case JobStatus::Queued:
-        return "queued";
-    case JobStatus::Initializing:
-        return "initializing";
-    case JobStatus::Encoding:
-        return "encoding";
-    case JobStatus::Paused:
-        return "paused";
-    case JobStatus::Complete:
-        return "complete";
-    case JobStatus::Error:
-        return "error";
-    case JobStatus::Aborted:
-        return "aborted";
-    case JobStatus::Skipped:
-        return "skipped";
-    }
-    return "unknown";
+    return statusRow(status).word;
 }
 
 JobProgress readProgress(const BatchJob& job, double wallSeconds)
@@ -49,7 +29,7 @@ JobProgress readProgress(const BatchJob& job, double wallSeconds)
     p.durationSeconds = block.durationMs.load(std::memory_order_relaxed) / 1000.0;
     if (p.durationSeconds > 0) {
         const double done = std::clamp(p.mediaSeconds / p.durationSeconds, 0.0, 1.0);
-        p.percent = p.status == JobStatus::Complete ? 100.0 : done * 100.0;
+        p.percent = statusRow(p.status).succeeded ? 100.0 : done * 100.0;
         if (done > 0 && wallSeconds > 0)
             p.secondsLeft = wallSeconds * (1.0 - done) / done;
     }

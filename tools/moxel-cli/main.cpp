@@ -3,7 +3,7 @@
 #include "jobs/ProfileStore.h"
 #include "settings/ProgramFolders.h"
 #include "encoder/CodecPlugins.h"
-#include "jobs/ConversionDriver.h"
+#include "jobs/JobWorker.h"
 #include "pipeline/VideoTables.h"
 #include "sources/LibraryLog.h"
 #include "tools/moxel-cli/BatchRun.h"

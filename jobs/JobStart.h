@@ -1,9 +1,9 @@
-// Runs one batch job: the pre-flight on the user-interface thread (output
-// folder, existing file, the prompts), then the conversion on a worker
-// thread of its own that pumps the source into the encoder until the source
-// ends, the user aborts or an error occurs. Status and progress go into the
-// job record; settings (prefs_mkdir, prefs_overwrite, prefs_priority) come
-// from programFolders().settings (their defaults when there are no settings).
+// Starts one batch job, on the user-interface thread: the pre-flight (the
+// output folder and an existing output file, with their questions through
+// the Prompt), the job's source holder, encoder and profile in its worker
+// block, then the worker thread that runs the conversion (jobs/JobWorker.h).
+// Settings (prefs_mkdir, prefs_overwrite) come from programFolders().settings
+// (their defaults when there are no settings).
 #pragma once
 
 #include "jobs/BatchJob.h"
@@ -30,14 +30,5 @@ void startJob(BatchRunState& run, BatchJob& job, const std::string& profilePath,
 
 // Starts the worker on a new detached thread and stores its id in the block.
 bool startWorkerThread(JobWorkerBlock* block);
-
-// The worker thread's body, on a block that startJob filled; returns 0.
-// Its last act is workerDone = 1.
-int runConversion(JobWorkerBlock* block);
-
-// After showing that the output could not be opened, the worker waits this
-// long before it finishes (2500 ms), so that the message is seen before the
-// next job starts. Programs without windows set 0.
-void setOpenFailurePauseMs(int ms);
 
 } // namespace moxel

@@ -1,23 +1,17 @@
-#include "jobs/ConversionDriver.h"
+#include "jobs/JobWorker.h"
 
-#include "settings/FolderTree.h"
 #include "settings/ProgramFolders.h"
 #include "base/Prompt.h"
 #include "container/FourCC.h"
 #include "encoder/KmfEncoder.h"
-#include "jobs/DestinationCheck.h"
 #include "base/ThreadPriority.h"
 #include "profiles/KmfConfig.h"
 #include "sources/SourceHolder.h"
-
-#include <pthread.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -31,12 +25,6 @@ constexpr int kPausedStepMs = 20;
 
 std::atomic<int> g_openFailurePauseMs{2500};
 
-int setting(const char* key, int defaultValue)
-{
-    const ProgramFolders& folders = programFolders();
-    return folders.settings ? folders.settings->getInt(key, defaultValue) : defaultValue;
-}
-
 JobStatus statusOf(const JobWorkerBlock* block)
 {
     return JobStatus(block->statusPtr->load(std::memory_order_acquire));
@@ -49,7 +37,7 @@ void setStatus(JobWorkerBlock* block, JobStatus status)
 
 bool isRunning(JobStatus status)
 {
-    return status == JobStatus::Encoding || status == JobStatus::Paused;
+    return statusRow(status).converting;
 }
 
 void show(Prompt* prompt, const std::string& title, const std::string& text)
@@ -58,90 +46,6 @@ void show(Prompt* prompt, const std::string& title, const std::string& text)
         prompt->showMessage(title, text);
     else
         std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
-}
-
-bool isFolder(const std::string& path)
-{
-    std::error_code error;
-    return std::filesystem::is_directory(path, error);
-}
-
-bool exists(const std::string& path)
-{
-    std::error_code error;
-    return std::filesystem::exists(path, error);
-}
-
-bool sameFile(const std::string& a, const std::string& b)
-{
-    std::error_code error;
-    return std::filesystem::equivalent(a, b, error) && !error;
-}
-
-// Frees what the job start made when no worker will run.
-void giveUp(JobWorkerBlock& block)
-{
-    block.source.reset();
-    block.encoder.reset();
-    if (block.config)
-        block.config->release();
-    block.config.reset();
-}
-
-// Steps 3 and 4 of the pre-flight: the output folder and an existing file.
-// False when the job is skipped (its status is then Skipped).
-bool checkDestination(BatchRunState& run, BatchJob& job, Prompt& prompt)
-{
-    // A stream destination is no file: only its copy file, if any, lies on disk.
-    const std::string target = destinationFile(job.destPath);
-    if (target.empty())
-        return true;
-
-    const std::string folder = folderOf(target);
-    if (!folder.empty() && !isFolder(folder)) {
-        if (setting("prefs_mkdir", 0) == 0 &&
-            !prompt.askYesNo("Create new folder?", "The output path: " + folder +
-                                                       "\ndoes not exist.  Create a new folder?")) {
-            job.setStatus(JobStatus::Skipped);
-            return false;
-        }
-        createFolderTree(folder);
-    }
-
-    // Writing over the file being read would destroy the source.
-    if (sameFile(target, job.sourcePath)) {
-        prompt.showMessage("Error", "The destination file:   " + target +
-                                        "\nis the source file itself.  The job is skipped.");
-        job.setStatus(JobStatus::Skipped);
-        return false;
-    }
-
-    if (setting("prefs_overwrite", 0) == 0 && exists(target) && run.overwriteMode >= 1) {
-        run.promptText = "The destination file:   " + target +
-                         "\nalready exists.  Overwrite it?\n\nClick 'Cancel job' to abort "
-                         "processing remaining files.";
-        switch (prompt.askFileExists(run.promptText)) {
-        case FileExistsAnswer::Yes:
-            break;
-        case FileExistsAnswer::OverwriteAll:
-            run.overwriteMode = -1;
-            break;
-        case FileExistsAnswer::CancelJob:
-            run.overwriteMode = 0;
-            job.setStatus(JobStatus::Skipped);
-            return false;
-        case FileExistsAnswer::No:
-            job.setStatus(JobStatus::Skipped);
-            return false;
-        }
-    }
-    return true;
-}
-
-void* workerEntry(void* argument)
-{
-    runConversion(static_cast<JobWorkerBlock*>(argument));
-    return nullptr;
 }
 
 // Sits out one paused turn (500 ms) in short steps, ending early once the
@@ -237,7 +141,7 @@ void conversionLoop(JobWorkerBlock* block, int& priority)
             waitWhilePaused(block);
         } else {
             convertOneFrame(block, audio);
-            const int wanted = setting("prefs_priority", -1);
+            const int wanted = jobSetting("prefs_priority", -1);
             if (wanted != priority) {
                 applyThreadPriority(wanted);
                 priority = wanted;
@@ -252,72 +156,20 @@ void conversionLoop(JobWorkerBlock* block, int& priority)
 
 } // namespace
 
+int jobSetting(const char* key, int defaultValue)
+{
+    const ProgramFolders& folders = programFolders();
+    return folders.settings ? folders.settings->getInt(key, defaultValue) : defaultValue;
+}
+
 void setOpenFailurePauseMs(int ms)
 {
     g_openFailurePauseMs.store(std::max(ms, 0));
 }
 
-void startJob(BatchRunState& run, BatchJob& job, const std::string& profilePath, Prompt& prompt)
-{
-    startJob(run, job, profilePath, prompt, startWorkerThread);
-}
-
-void startJob(BatchRunState& run, BatchJob& job, const std::string& profilePath, Prompt& prompt,
-              const WorkerStarter& startWorker)
-{
-    JobWorkerBlock& block = job.workerBlock;
-    block.source = std::make_unique<SourceHolder>(&prompt);
-    block.encoder = std::make_unique<KmfEncoder>();
-    block.config = std::make_unique<KmfConfig>(profilePath);
-    if (!profilePath.empty())
-        block.config->load();
-
-    block.progressPtr = &job.progress;
-    block.statusPtr = &job.status;
-    block.abortRequested.store(0, std::memory_order_release);
-    block.workerDone.store(0, std::memory_order_release);
-    block.threadId = 0;
-    block.sourceCopy = job.sourcePath;
-    block.destCopy = job.destPath;
-    block.prompt = &prompt;
-    block.framesProduced.store(0, std::memory_order_relaxed);
-    block.durationMs.store(0, std::memory_order_relaxed);
-    block.audioBytesPerSecond.store(0, std::memory_order_relaxed);
-    job.progress.store(0, std::memory_order_relaxed);
-    job.setStatus(JobStatus::Initializing);
-
-    if (!checkDestination(run, job, prompt)) {
-        giveUp(block);
-        block.workerDone.store(1, std::memory_order_release);
-        return;
-    }
-    if (!startWorker(&block)) {
-        // Without a worker nobody else would ever mark the job done, and it
-        // could never be settled, re-queued or removed.
-        job.setStatus(JobStatus::Error);
-        giveUp(block);
-        block.workerDone.store(1, std::memory_order_release);
-    }
-}
-
-bool startWorkerThread(JobWorkerBlock* block)
-{
-    pthread_attr_t attributes;
-    if (pthread_attr_init(&attributes) != 0)
-        return false;
-    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
-    pthread_t thread{};
-    const int result = pthread_create(&thread, &attributes, workerEntry, block);
-    pthread_attr_destroy(&attributes);
-    if (result != 0)
-        return false;
-    block->threadId = static_cast<uint64_t>(thread);
-    return true;
-}
-
 int runConversion(JobWorkerBlock* block)
 {
-    int priority = setting("prefs_priority", -1);
+    int priority = jobSetting("prefs_priority", -1);
     applyThreadPriority(priority);
 
     SourceHolder& source = *block->source;
