@@ -141,8 +141,8 @@ TEST_P(GoldenJobTest, OutputMatchesTheTable)
 
 INSTANTIATE_TEST_SUITE_P(Jobs, GoldenJobTest,
                          ::testing::Range(size_t{0}, test::goldenJobs().size()),
-                         [](const ::testing::TestParamInfo<size_t>& info) {
-                             return test::goldenJobs()[info.param].name;
+                         [](const ::testing::TestParamInfo<size_t>& job) {
+                             return test::goldenJobs()[job.param].name;
                          });
 
 // The table and the expectation file agree: names usable as test names and
