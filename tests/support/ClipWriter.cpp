@@ -98,6 +98,7 @@ bool Writer::addVideo()
     c->gop_size = 12;
     c->pix_fmt = m_spec.videoCodec == "mjpeg"    ? AV_PIX_FMT_YUVJ420P
                  : m_spec.videoCodec == "rawvideo" ? AV_PIX_FMT_BGR24
+                 : m_spec.videoCodec == "ffv1"     ? AV_PIX_FMT_0RGB32
                                                    : AV_PIX_FMT_YUV420P;
     if (m_spec.videoCodec == "h264")
         av_opt_set(c->priv_data, "preset", m_spec.bFrames > 0 ? "veryfast" : "ultrafast", 0);
@@ -172,7 +173,7 @@ bool Writer::fillVideo(Stream& s)
 {
     if (av_frame_make_writable(s.frame) < 0)
         return false;
-    drawClipPicture(m_rgb.data(), m_spec.width, m_spec.height, s.produced);
+    (m_spec.draw ? m_spec.draw : drawClipPicture)(m_rgb.data(), m_spec.width, m_spec.height, s.produced);
     const uint8_t* src[1] = {m_rgb.data()};
     const int stride[1] = {m_spec.width * 4};
     sws_scale(m_sws, src, stride, 0, m_spec.height, s.frame->data, s.frame->linesize);

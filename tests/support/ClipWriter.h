@@ -17,7 +17,8 @@
 namespace moxel::test {
 
 struct ClipSpec {
-    // Video: "h264" (libx264), "mjpeg", "mpeg4", "rawvideo" (24-bit BGR);
+    // Video: "h264" (libx264), "mjpeg", "mpeg4", "rawvideo" (24-bit BGR),
+    // "ffv1" (lossless 32-bit BGR);
     // empty for no video stream.
     std::string videoCodec = "mpeg4";
     int width = 160;  // h264 and the 4:2:0 codecs need even sides; rawvideo takes any
@@ -32,6 +33,9 @@ struct ClipSpec {
     // Variable frame rate: when above 0, one frame slot is left empty after
     // every skipEvery pictures, so the timestamps jump by two frame times.
     int skipEvery = 0;
+    // Draws frame n into width x height pixels of blue, green, red, alpha,
+    // rows top-down; null draws drawClipPicture's pattern.
+    void (*draw)(uint8_t* bgra, int width, int height, int frameNumber) = nullptr;
 
     // Audio: "aac", "pcm_u8", "pcm_s16le", "mp3" (libmp3lame); empty for
     // no audio stream.
