@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
+#include <new>
 #include <string>
 
 namespace moxel {
@@ -64,7 +65,14 @@ void emitDiagnosticf(std::string_view tag, DiagnosticLevel level, const char* fo
         emitDiagnostic(tag, level, std::string_view(small, size_t(length)));
         return;
     }
-    std::string line(size_t(length), '\0');
+    std::string line;
+    try {
+        line.resize(size_t(length));
+    } catch (const std::bad_alloc&) {
+        va_end(again);
+        emitDiagnostic(tag, level, small); // cut short rather than lost
+        return;
+    }
     std::vsnprintf(line.data(), line.size() + 1, format, again);
     va_end(again);
     emitDiagnostic(tag, level, line);

@@ -23,6 +23,10 @@
 // by shared pointers: an emit in progress keeps its sink alive even after it
 // has been replaced.
 //
+// A library loaded as a plug-in (a codec plug-in, the profile editor) links
+// its own copy of all this, hidden: its lines go to its own console sink and
+// never reach the sinks the program installs.
+//
 //     auto lines = std::make_shared<MyJobLog>();
 //     ScopedDiagnosticSink use(lines);      // this thread writes to lines ...
 //     worker = std::thread(carryDiagnosticSink([] { decode(); })); // ... and so does worker
@@ -65,7 +69,8 @@ public:
 
 // Hands one line to the calling thread's sink.
 void emitDiagnostic(std::string_view tag, DiagnosticLevel level, std::string_view line);
-// The same with the line made by printf-style formatting (any length).
+// The same with the line made by printf-style formatting (any length; cut
+// at 255 characters only when memory runs out).
 void emitDiagnosticf(std::string_view tag, DiagnosticLevel level, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
