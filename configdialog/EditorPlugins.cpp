@@ -1,10 +1,10 @@
 #include "configdialog/EditorPlugins.h"
 
+#include "base/DiagnosticSink.h"
 #include "encoder/CodecPlugins.h"
 
 #include <dlfcn.h>
 
-#include <cstdio>
 #include <filesystem>
 
 namespace moxel {
@@ -30,7 +30,8 @@ CodecPluginSet& editorPlugins()
         loaded = true;
         std::string folder = editorLibraryFolder();
         if (folder.empty())
-            std::fprintf(stderr, "profile editor: cannot find the program folder\n");
+            emitDiagnostic(kProfileEditorDiagnostics, DiagnosticLevel::Error,
+                           "profile editor: cannot find the program folder");
         else
             plugins.load(folder);
     }

@@ -1,5 +1,6 @@
 #include "configdialog/ProfileBackup.h"
 
+#include "base/DiagnosticSink.h"
 #include "profiles/AtomicFile.h"
 
 #include <cerrno>
@@ -37,7 +38,8 @@ ProfileBackup::ProfileBackup(std::string profilePath)
     else
         std::remove(m_backupPath.c_str()); // an older backup would be misleading
     if (m_original && !m_haveBackupFile)
-        std::fprintf(stderr, "profile editor: cannot write the backup %s\n", m_backupPath.c_str());
+        emitDiagnostic(kProfileEditorDiagnostics, DiagnosticLevel::Error,
+                       "profile editor: cannot write the backup " + m_backupPath);
 }
 
 ProfileBackup::~ProfileBackup()

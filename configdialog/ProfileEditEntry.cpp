@@ -2,14 +2,23 @@
 // hidden (see the version script beside this file).
 #include "configdialog/ProfileEditEntry.h"
 
+#include "base/DiagnosticSink.h"
 #include "configdialog/EditorPlugins.h"
 #include "configdialog/ProfileEditSession.h"
 
 #include <QApplication>
 #include <QThread>
 
-#include <cstdio>
 #include <exception>
+
+namespace {
+
+void report(const char* line)
+{
+    moxel::emitDiagnostic(moxel::kProfileEditorDiagnostics, moxel::DiagnosticLevel::Error, line);
+}
+
+} // namespace
 
 extern "C" __attribute__((visibility("default"))) bool ProfileEditDialog(QWidget* parent,
                                                                          const char* profilePath)
@@ -19,17 +28,18 @@ extern "C" __attribute__((visibility("default"))) bool ProfileEditDialog(QWidget
     try {
         QCoreApplication* app = QCoreApplication::instance();
         if (qobject_cast<QApplication*>(app) == nullptr) {
-            std::fprintf(stderr, "profile editor: the process runs no widget application\n");
+            report("profile editor: the process runs no widget application");
             return false;
         } else if (QThread::currentThread() != app->thread()) {
-            std::fprintf(stderr, "profile editor: called off the user-interface thread\n");
+            report("profile editor: called off the user-interface thread");
             return false;
         }
         return moxel::runProfileEdit(parent, profilePath, moxel::editorPlugins());
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "profile editor: %s\n", e.what());
+        moxel::emitDiagnosticf(moxel::kProfileEditorDiagnostics, moxel::DiagnosticLevel::Error,
+                               "profile editor: %s", e.what());
     } catch (...) {
-        std::fprintf(stderr, "profile editor: unknown failure\n");
+        report("profile editor: unknown failure");
     }
     return false;
 }

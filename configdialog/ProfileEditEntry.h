@@ -16,7 +16,7 @@
 // Cancel or the close box (the file is back as it was, byte for byte), for an
 // empty path, and without touching the file when the process runs no
 // QApplication or the call comes from another thread than the application's
-// (a line on stderr says which). Only the path crosses between the two:
+// (a diagnostic line says which). Only the path crosses between the two:
 // nothing allocated by one is freed by the other.
 #pragma once
 

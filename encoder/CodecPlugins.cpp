@@ -1,5 +1,6 @@
 #include "encoder/CodecPlugins.h"
 
+#include "base/DiagnosticSink.h"
 #include "container/FourCC.h"
 #include "encoder/PcmCoder.h"
 #include "encoder/PluginProbe.h"
@@ -8,7 +9,6 @@
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
@@ -108,7 +108,8 @@ int CodecPluginSet::load(const std::string& folder, int maxPlugins)
     if (!folder.empty())
         dir = std::filesystem::absolute(folder, ec);
     if (dir.empty() || ec) {
-        std::fprintf(stderr, "codec plug-ins: no folder to load from\n");
+        emitDiagnostic(kPluginLoaderDiagnostics, DiagnosticLevel::Warning,
+                       "codec plug-ins: no folder to load from");
         return 0;
     }
     std::vector<std::string> names;
@@ -118,8 +119,8 @@ int CodecPluginSet::load(const std::string& folder, int maxPlugins)
             names.push_back(name);
     }
     if (ec)
-        std::fprintf(stderr, "codec plug-ins: cannot list %s: %s\n", dir.c_str(),
-                     ec.message().c_str());
+        emitDiagnosticf(kPluginLoaderDiagnostics, DiagnosticLevel::Warning,
+                        "codec plug-ins: cannot list %s: %s", dir.c_str(), ec.message().c_str());
     std::sort(names.begin(), names.end());
 
     int loaded = 0;
@@ -139,15 +140,15 @@ bool CodecPluginSet::addPlugin(const std::string& path)
     // so one that crashes or ends the process cannot take the program down.
     PluginProbeResult probe = probeCodecPlugin(path);
     if (!probe.ok) {
-        std::fprintf(stderr, "codec plug-ins: skipping %s: %s\n", path.c_str(),
-                     probe.reason.c_str());
+        emitDiagnosticf(kPluginLoaderDiagnostics, DiagnosticLevel::Warning,
+                        "codec plug-ins: skipping %s: %s", path.c_str(), probe.reason.c_str());
         return false;
     }
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* why = dlerror();
-        std::fprintf(stderr, "codec plug-ins: skipping %s: %s\n", path.c_str(),
-                     why ? why : "cannot load");
+        emitDiagnosticf(kPluginLoaderDiagnostics, DiagnosticLevel::Warning,
+                        "codec plug-ins: skipping %s: %s", path.c_str(), why ? why : "cannot load");
         return false;
     }
     CodecPlugin p;
@@ -162,9 +163,9 @@ bool CodecPluginSet::addPlugin(const std::string& path)
     if (!p.createVideo && !p.createAudio && !p.getVideoTypes && !p.getAudioTypes &&
         !p.configVideo && !p.configAudio) {
         // Changed since the trial load: it is no plug-in now.
-        std::fprintf(stderr,
-                     "codec plug-ins: skipping %s: it exports none of the codec plug-in entries\n",
-                     path.c_str());
+        emitDiagnosticf(kPluginLoaderDiagnostics, DiagnosticLevel::Warning,
+                        "codec plug-ins: skipping %s: it exports none of the codec plug-in entries",
+                        path.c_str());
         dlclose(handle);
         return false;
     }
@@ -264,7 +265,8 @@ void loadCodecPlugins()
     g_processLoaded = true;
     std::string folder = executableFolder();
     if (folder.empty()) {
-        std::fprintf(stderr, "codec plug-ins: cannot find the program folder\n");
+        emitDiagnostic(kPluginLoaderDiagnostics, DiagnosticLevel::Warning,
+                       "codec plug-ins: cannot find the program folder");
         return;
     }
     processSet().load(folder);

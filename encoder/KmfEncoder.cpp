@@ -1,5 +1,6 @@
 #include "encoder/KmfEncoder.h"
 
+#include "base/DiagnosticSink.h"
 #include "container/FourCC.h"
 #include "encoder/CodecPlugins.h"
 #include "encoder/StreamOutput.h"
@@ -11,7 +12,6 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <new>
 
 namespace moxel {
@@ -170,7 +170,8 @@ void KmfEncoder::openOutput(const char* destination)
             }
             // The copy is optional: when it cannot be opened there is none.
             if (!copyFile.empty() && !openFile(copyFile))
-                std::fprintf(stderr, "stream copy: cannot open %s\n", copyFile.c_str());
+                emitDiagnostic(kStreamCopyDiagnostics, DiagnosticLevel::Error,
+                               "stream copy: cannot open " + copyFile);
         } else if (!openFile(destination)) {
             setError("openOutput: error opening output file");
             return;

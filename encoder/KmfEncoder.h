@@ -67,7 +67,7 @@ public:
     void setCoderFactory(CoderFactory* factory) { m_coderFactory = factory; }
     // Stream destinations: the clock that paces reconnects (default: the
     // steady clock; not owned, must outlive the encoder), where the "[qz]" /
-    // "[brox]" diagnostics go (default: standard output), and the resolver
+    // "[brox]" diagnostics go (default: the diagnostic sink), and the resolver
     // the connection uses (default: its own). Set before openOutput.
     void setClock(Clock* clock) { m_clock = clock ? clock : &steadyClock(); }
     void setStreamLog(std::function<void(const std::string&)> log) { m_streamLog = std::move(log); }

@@ -1,8 +1,8 @@
 #include "encoder/PcmCoder.h"
 
+#include "base/DiagnosticSink.h"
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 namespace moxel {
@@ -11,7 +11,8 @@ std::unique_ptr<PcmCoder> PcmCoder::create(int channels, int sampleRate, int bit
 {
     int bits = bitsPerSample == 0 ? 16 : bitsPerSample;
     if (channels < 1 || bits < 8) {
-        std::fprintf(stderr, "PCM: cannot take %d channels of %d-bit samples\n", channels, bits);
+        emitDiagnosticf(kPcmCoderDiagnostics, DiagnosticLevel::Error,
+                        "PCM: cannot take %d channels of %d-bit samples", channels, bits);
         return nullptr;
     }
     return std::unique_ptr<PcmCoder>(new PcmCoder(channels, sampleRate, bits));

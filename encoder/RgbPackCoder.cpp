@@ -1,7 +1,7 @@
 #include "encoder/RgbPackCoder.h"
 
+#include "base/DiagnosticSink.h"
 #include <cstdint>
-#include <cstdio>
 
 namespace moxel {
 
@@ -9,10 +9,10 @@ std::unique_ptr<RgbPackCoder> RgbPackCoder::create(int width, int height)
 {
     int64_t packedBytes = int64_t(width) * int64_t(height) * 3;
     if (width < 0 || height < 0 || packedBytes > kCoderVideoOutRoom) {
-        std::fprintf(stderr,
-                     "RGB3: a %dx%d picture does not fit: uncompressed RGB needs "
-                     "width*height*3 <= %d\n",
-                     width, height, kCoderVideoOutRoom);
+        emitDiagnosticf(kRgbCoderDiagnostics, DiagnosticLevel::Error,
+                        "RGB3: a %dx%d picture does not fit: uncompressed RGB needs "
+                        "width*height*3 <= %d",
+                        width, height, kCoderVideoOutRoom);
         return nullptr;
     }
     return std::unique_ptr<RgbPackCoder>(new RgbPackCoder(width, height));

@@ -13,7 +13,7 @@ namespace moxel {
 class RgbPackCoder : public VideoCoder {
 public:
     // Null when a packed picture would not fit the coder output room
-    // (width * height * 3 must stay within kCoderVideoOutRoom); says why on stderr.
+    // (width * height * 3 must stay within kCoderVideoOutRoom); says why in a diagnostic line.
     static std::unique_ptr<RgbPackCoder> create(int width, int height);
 
     int Encode(const void* frame, void* out, int* keyframe) override;

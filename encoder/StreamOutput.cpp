@@ -55,14 +55,13 @@ StreamOutput::StreamOutput(Clock& clock, StreamLog log, std::unique_ptr<AsyncRes
 
 StreamOutput::~StreamOutput() = default;
 
-void StreamOutput::log(const std::string& text) const
+void StreamOutput::log(DiagnosticLevel level, const std::string& line) const
 {
     if (m_log) {
-        m_log(text);
+        m_log("\n" + line + "\n");
         return;
     }
-    std::fputs(text.c_str(), stdout);
-    std::fflush(stdout);
+    emitDiagnostic(m_protocol == StreamProtocol::Qz ? kQzDiagnostics : kBroxDiagnostics, level, line);
 }
 
 const char* StreamOutput::open(const char* destination, std::string& copyFile)
@@ -282,8 +281,8 @@ void StreamOutput::reconnectWhenDue()
         return;
     m_lastConnectMs = now;
     m_connection->close(true);
-    log("\n" + std::string(protocolTag()) + " reconnecting to " + m_serverHost + ":" +
-        std::to_string(m_serverPort) + "\n");
+    log(DiagnosticLevel::Warning, std::string(protocolTag()) + " reconnecting to " + m_serverHost + ":" +
+        std::to_string(m_serverPort));
     m_connection->connect(m_serverHost.c_str(), m_serverPort);
     queueStoredHeader();
     ++m_reconnects;
@@ -313,8 +312,8 @@ void StreamOutput::readServerMessages()
         m_connection->read(head, int(kBroxHeaderSize));
         std::vector<uint8_t> payload(size_t(h.length) + 1);
         m_connection->read(payload.data(), int(payload.size()));
-        log("\n[brox]Got msg: " + std::to_string(h.second) + "," + std::to_string(h.field) + "," +
-            std::to_string(h.length) + ",'" + printable(payload, h.length) + "'\n");
+        log(DiagnosticLevel::Info, "[brox]Got msg: " + std::to_string(h.second) + "," + std::to_string(h.field) + "," +
+            std::to_string(h.length) + ",'" + printable(payload, h.length) + "'");
         return;
     }
 }

@@ -12,6 +12,7 @@
 // diagnostic log and in the counters below.
 #pragma once
 
+#include "base/DiagnosticSink.h"
 #include "container/KmfFrameGather.h"
 #include "net/Clock.h"
 #include "net/NetConnection.h"
@@ -35,8 +36,8 @@ inline constexpr size_t kStreamBacklogLimit = 1048576; // unsent bytes beyond wh
 inline constexpr uint64_t kStreamReconnectMs = 10000;
 inline constexpr size_t kStreamHeaderLineMax = 511;
 
-// Receives diagnostic lines ("[qz] ...", "[brox] ..."); the default writes
-// them to standard output.
+// Receives diagnostic lines ("[qz] ...", "[brox] ...") each on a line of its
+// own ("\n[qz] ...\n"); without one they go to the diagnostic sink.
 using StreamLog = std::function<void(const std::string& text)>;
 
 class StreamOutput {
@@ -82,7 +83,8 @@ private:
     size_t pump(const uint8_t* bytes, size_t length);
     void reconnectWhenDue();
     void readServerMessages();
-    void log(const std::string& text) const;
+    // One line without line breaks, for the log or the diagnostic sink.
+    void log(DiagnosticLevel level, const std::string& line) const;
     const char* protocolTag() const { return m_protocol == StreamProtocol::Qz ? "[qz]" : "[brox]"; }
 
     Clock& m_clock;

@@ -19,6 +19,7 @@
 
 namespace moxel {
 
+class DiagnosticSink;
 class KmfConfig;
 class KmfEncoder;
 class Prompt;
@@ -48,6 +49,10 @@ struct JobWorkerBlock {
     // far and the source's length in ms once it is open (0 while unknown).
     std::atomic<uint32_t> framesProduced{0};
     std::atomic<int32_t> durationMs{0};
+    // Where the job's diagnostic lines go, set before the job start: the
+    // worker installs it for its thread and the threads it starts. Null: the
+    // process-wide sink.
+    std::shared_ptr<DiagnosticSink> diagnostics;
 };
 
 struct BatchJob {

@@ -1,6 +1,7 @@
 #include "jobs/JobWorker.h"
 
 #include "settings/ProgramFolders.h"
+#include "base/DiagnosticSink.h"
 #include "base/Prompt.h"
 #include "container/FourCC.h"
 #include "encoder/KmfEncoder.h"
@@ -45,7 +46,7 @@ void show(Prompt* prompt, const std::string& title, const std::string& text)
     if (prompt)
         prompt->showMessage(title, text);
     else
-        std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+        emitDiagnostic(kMessageDiagnostics, DiagnosticLevel::Error, title + ": " + text);
 }
 
 // Sits out one paused turn (500 ms) in short steps, ending early once the
@@ -169,6 +170,7 @@ void setOpenFailurePauseMs(int ms)
 
 int runConversion(JobWorkerBlock* block)
 {
+    ScopedDiagnosticSink jobDiagnostics(block->diagnostics);
     int priority = jobSetting("prefs_priority", -1);
     applyThreadPriority(priority);
 

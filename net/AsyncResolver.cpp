@@ -1,5 +1,7 @@
 #include "net/AsyncResolver.h"
 
+#include "base/DiagnosticSink.h"
+
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -113,7 +115,7 @@ void AsyncResolver::startPass()
         m_thread.join();
     m_idle.store(0, std::memory_order_release);
     try {
-        m_thread = std::thread([this] { runPass(); });
+        m_thread = std::thread(carryDiagnosticSink([this] { runPass(); }));
     } catch (const std::system_error&) {
         m_idle.store(1, std::memory_order_release);
     }

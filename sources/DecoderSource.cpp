@@ -1,12 +1,12 @@
 #include "sources/DecoderSource.h"
 
+#include "base/DiagnosticSink.h"
 #include "pipeline/ProcessingValidation.h"
 #include "pipeline/VideoProcessing.h"
 #include "sources/FrameRateDetection.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <strings.h>
 #include <system_error>
@@ -125,7 +125,8 @@ bool DecoderSource::detectFrameRate(double& rate)
         found = stream->r_frame_rate;
     if (found.num > 0) {
         rate = av_q2d(found);
-        std::printf("Dshow: reported input fps=%f\n", rate);
+        emitDiagnosticf(kDshowDiagnostics, DiagnosticLevel::Info, "Dshow: reported input fps=%f",
+                        rate);
         rate = snapFrameRate(rate);
         return true;
     }
@@ -137,13 +138,13 @@ bool DecoderSource::startThreads()
 {
     try {
         if (m_video)
-            m_videoThread = std::thread([this] {
+            m_videoThread = std::thread(carryDiagnosticSink([this] {
                 runStream(*m_video, &DecoderSource::handlePicture, "video", m_videoLock, m_videoChanged, m_videoEnded);
-            });
+            }));
         if (m_audio)
-            m_audioThread = std::thread([this] {
+            m_audioThread = std::thread(carryDiagnosticSink([this] {
                 runStream(*m_audio, &DecoderSource::handleAudio, "audio", m_audioLock, m_audioChanged, m_audioEnded);
-            });
+            }));
     } catch (const std::system_error&) {
         return false;
     }
@@ -226,14 +227,16 @@ void DecoderSource::runStream(StreamDecoder& decoder, void (DecoderSource::*hand
         try {
             (this->*handle)(frame.get());
         } catch (const std::bad_alloc&) {
-            std::printf("Dshow: out of memory, the %s stream ends here\n", streamName);
+            emitDiagnosticf(kDshowDiagnostics, DiagnosticLevel::Error,
+                            "Dshow: out of memory, the %s stream ends here", streamName);
             break;
         }
         av_frame_unref(frame.get());
     }
     if (decoder.skippedPackets() > 0)
-        std::printf("Dshow: %lld damaged %s packets skipped\n", static_cast<long long>(decoder.skippedPackets()),
-                    streamName);
+        emitDiagnosticf(kDshowDiagnostics, DiagnosticLevel::Warning,
+                        "Dshow: %lld damaged %s packets skipped",
+                        static_cast<long long>(decoder.skippedPackets()), streamName);
     std::lock_guard<std::mutex> guard(lock);
     ended = true;
     changed.notify_all();
@@ -268,7 +271,8 @@ void DecoderSource::handlePicture(const AVFrame* frame)
     if (!m_pictures.convert(frame, m_conversionBuffer.data(), inWidth, inHeight))
         return;
     if (m_pictures.formatChanged() && !m_reportedPictureChange) {
-        std::printf("Dshow: video media type changed!\n");
+        emitDiagnostic(kDshowDiagnostics, DiagnosticLevel::Info,
+                       "Dshow: video media type changed!");
         m_reportedPictureChange = true;
     }
     Picture picture = takePooledPicture();
@@ -311,8 +315,9 @@ void DecoderSource::handleAudio(const AVFrame* frame)
     if (!(format == m_audioFrames.format())) {
         // Applies from this frame on, which is the first of the new format.
         const bool supported = m_audioFrames.setFormat(format);
-        std::printf("Dshow: audio media type changed (%ibit*%ich@%ihz)\n", m_audioFrames.decodedBits(),
-                    format.channels, format.sampleRate);
+        emitDiagnosticf(kDshowDiagnostics, DiagnosticLevel::Info,
+                        "Dshow: audio media type changed (%ibit*%ich@%ihz)",
+                        m_audioFrames.decodedBits(), format.channels, format.sampleRate);
         if (supported) {
             std::lock_guard<std::mutex> lock(m_audioLock);
             rebuildAudioChainLocked();
@@ -320,7 +325,8 @@ void DecoderSource::handleAudio(const AVFrame* frame)
     }
     if (!m_audioFrames.supported()) {
         if (!m_reportedUnsupportedAudio)
-            std::printf("Dshow: audio format cannot be converted, its samples are skipped\n");
+            emitDiagnostic(kDshowDiagnostics, DiagnosticLevel::Warning,
+                           "Dshow: audio format cannot be converted, its samples are skipped");
         m_reportedUnsupportedAudio = true;
         return;
     }

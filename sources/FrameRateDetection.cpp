@@ -1,9 +1,9 @@
 #include "sources/FrameRateDetection.h"
 
+#include "base/DiagnosticSink.h"
 #include "settings/ProgramFolders.h"
 
 #include <cmath>
-#include <cstdio>
 
 namespace moxel {
 
@@ -24,7 +24,8 @@ double snapFrameRate(double rate)
     else if (std::fabs(rate - 23.97) < 0.0001)
         snapped = 24000.0 / 1001.0;
     if (snapped != rate)
-        std::printf("Dshow: overriding detected fps to %.8f\n", snapped);
+        emitDiagnosticf(kDshowDiagnostics, DiagnosticLevel::Info,
+                        "Dshow: overriding detected fps to %.8f", snapped);
     return snapped;
 }
 

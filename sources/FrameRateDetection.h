@@ -10,7 +10,7 @@ namespace moxel {
 double assumedFrameRate();
 
 // 29.97 becomes 30000/1001 and 23.97 becomes 24000/1001, with
-// "Dshow: overriding detected fps to %.8f" on standard output; other rates
+// the diagnostic line "Dshow: overriding detected fps to %.8f"; other rates
 // stay as they are.
 double snapFrameRate(double rate);
 

@@ -1,12 +1,16 @@
-// How much the media libraries write to standard error. The programs keep
-// their warnings and errors only, so version banners and encoder statistics
-// do not break into the progress lines; MOXEL_AV_LOGLEVEL (quiet, panic,
-// fatal, error, warning, info, verbose, debug, trace) sets another level.
+// How much the media libraries write, and where. The programs keep their
+// warnings and errors only, so version banners and encoder statistics do not
+// break into the progress lines; MOXEL_AV_LOGLEVEL (quiet, panic, fatal,
+// error, warning, info, verbose, debug, trace) sets another level. What they
+// write goes to the diagnostic sink under the "media library" tag, one line
+// each with its "[name @ 0x...] " prefix; on the console it looks as it
+// always has, on standard error.
 #pragma once
 
 namespace moxel {
 
-// Sets the level once at program start, before any thread uses the libraries.
+// Sets the level and the sink route once at program start, before any
+// thread uses the libraries.
 void setLibraryLogLevel();
 
 } // namespace moxel

@@ -1,9 +1,9 @@
 #include "sources/MediaSource.h"
 
+#include "base/DiagnosticSink.h"
 #include "pipeline/FrameGeometry.h"
 #include "pipeline/ProcessingValidation.h"
 
-#include <cstdio>
 #include <new>
 
 namespace moxel {
@@ -14,7 +14,7 @@ void MediaSource::showError(const std::string& text) const
         m_prompt->showMessage("Error", text);
         return;
     }
-    std::fprintf(stderr, "Error: %s\n", text.c_str());
+    emitDiagnostic(kMessageDiagnostics, DiagnosticLevel::Error, "Error: " + text);
 }
 
 void MediaSource::beginOpen(const std::string& profilePath)

@@ -51,8 +51,8 @@ public:
     int outHeight = 0;
     double durationSeconds = 0.0; // length of the source when known, else 0 (for progress)
 
-    // Where the source shows its "Error" messages; null writes them to
-    // standard error. The holder sets it before open.
+    // Where the source shows its "Error" messages; null makes them diagnostic
+    // lines (standard error by default). The holder sets it before open.
     void setPrompt(Prompt* prompt) { m_prompt = prompt; }
 
 protected:

@@ -1,12 +1,12 @@
 #include "sources/MovieSource.h"
 
+#include "base/DiagnosticSink.h"
 #include "pipeline/ProcessingValidation.h"
 #include "pipeline/VideoProcessing.h"
 #include "sources/FrameRateDetection.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 namespace moxel {
@@ -35,7 +35,8 @@ bool MovieSource::open(const std::string& sourcePath, const std::string& profile
     m_video = std::make_unique<StreamDecoder>();
     const StreamDecoder::OpenResult video = m_video->open(sourcePath, AVMEDIA_TYPE_VIDEO);
     if (video == StreamDecoder::OpenResult::CannotOpenFile) {
-        std::printf("QT: Error opening movie! Wrong filename?\n");
+        emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Error,
+                       "QT: Error opening movie! Wrong filename?");
         return fail();
     }
     m_sample.reset(av_frame_alloc());
@@ -58,7 +59,8 @@ bool MovieSource::open(const std::string& sourcePath, const std::string& profile
 
     openSound(sourcePath);
     if (!hasVideo && !hasAudio) {
-        std::printf("QT: Error opening movie! No pictures and no sound in it\n");
+        emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Error,
+                       "QT: Error opening movie! No pictures and no sound in it");
         return fail();
     }
     if (m_video)
@@ -79,7 +81,7 @@ bool MovieSource::open(const std::string& sourcePath, const std::string& profile
         const size_t inBytes = size_t(inWidth) * inHeight * 4;
         if (!allocatePicture(m_renderBuffer, inBytes) || !allocatePicture(m_scratchBuffer, inBytes)
             || !allocatePicture(m_outputPicture, size_t(outWidth) * outHeight * 4)) {
-            std::printf("QT: Error creating world!\n");
+            emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Error, "QT: Error creating world!");
             return fail();
         }
     }
@@ -93,7 +95,8 @@ bool MovieSource::open(const std::string& sourcePath, const std::string& profile
     if (rate < 0.0001) {
         rate = assumedFrameRate();
         if (rate <= 0.0) {
-            std::printf("QT: Error determining framerate\n");
+            emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Error,
+                           "QT: Error determining framerate");
             showError("Movie: error determining framerate. Use the preference option to assume a framerate.\nfile: "
                       + sourcePath);
             return fail();
@@ -115,19 +118,21 @@ void MovieSource::openSound(const std::string& sourcePath)
     m_audio = std::make_unique<StreamDecoder>();
     const StreamDecoder::OpenResult sound = m_audio->open(sourcePath, AVMEDIA_TYPE_AUDIO);
     if (sound == StreamDecoder::OpenResult::NoStream || sound == StreamDecoder::OpenResult::CannotOpenFile) {
-        std::printf("QT: Error getting audio track, no audio\n");
+        emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Warning,
+                       "QT: Error getting audio track, no audio");
         m_audio.reset();
         return;
     }
     if (sound == StreamDecoder::OpenResult::Opened) {
         const uint32_t tag = m_audio->stream()->codecpar->codec_tag;
-        std::printf("QT audio format=%c%c%c%c\n", printable(tag & 0xFF), printable((tag >> 8) & 0xFF),
-                    printable((tag >> 16) & 0xFF), printable(tag >> 24));
+        emitDiagnosticf(kQtDiagnostics, DiagnosticLevel::Info, "QT audio format=%c%c%c%c",
+                        printable(tag & 0xFF), printable((tag >> 8) & 0xFF),
+                        printable((tag >> 16) & 0xFF), printable(tag >> 24));
     }
     m_soundFrame.reset(av_frame_alloc());
     if (sound != StreamDecoder::OpenResult::Opened || !m_soundFrame
         || !m_audioFrames.setFormat(audioFormatOf(m_audio->codec()))) {
-        std::printf("QT: Error creating soundConverter\n");
+        emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Error, "QT: Error creating soundConverter");
         m_audio.reset();
         return;
     }
@@ -226,7 +231,7 @@ MovieSource::ChunkResult MovieSource::readSoundChunk()
         const AudioFormatKey format = audioFormatOf(m_soundFrame.get());
         if (!(format == m_audioFrames.format())) {
             if (!m_audioFrames.setFormat(format)) {
-                std::printf("QT: error calling SCCB\n");
+                emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Error, "QT: error calling SCCB");
                 av_frame_unref(m_soundFrame.get());
                 return ChunkResult::Skipped;
             }
@@ -235,7 +240,7 @@ MovieSource::ChunkResult MovieSource::readSoundChunk()
         m_chunkRest = m_audioFrames.convert(m_soundFrame.get(), m_chunkRestBytes);
         av_frame_unref(m_soundFrame.get());
         if (m_chunkRestBytes == 0) {
-            std::printf("QT: error calling SCCB\n");
+            emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Error, "QT: error calling SCCB");
             return ChunkResult::Skipped;
         }
     }

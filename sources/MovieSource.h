@@ -9,8 +9,8 @@
 // with hasVideo false and converts like a sound file.
 //
 // The video and the sound are read by two demuxers of their own on the file,
-// so their positions advance independently; nothing seeks back. Diagnostics
-// begin "QT:" and go to standard output.
+// so their positions advance independently; nothing seeks back. Diagnostic
+// lines begin "QT" (DiagnosticSink.h; standard output by default).
 #pragma once
 
 #include "sources/AudioChain.h"

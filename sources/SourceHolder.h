@@ -21,7 +21,7 @@ SourceKind sourceKindForName(const std::string& sourcePath);
 class SourceHolder {
 public:
     // prompt shows the sources' messages to the user (title "Error"); it may
-    // be null, and then they go to standard error.
+    // be null, and then they are diagnostic lines (standard error by default).
     explicit SourceHolder(Prompt* prompt = nullptr) : m_prompt(prompt) {}
     ~SourceHolder(); // closes and frees the source, if any
     SourceHolder(const SourceHolder&) = delete;

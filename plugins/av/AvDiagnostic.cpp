@@ -1,5 +1,7 @@
 #include "plugins/av/AvDiagnostic.h"
 
+#include "base/DiagnosticSink.h"
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -16,8 +18,7 @@ void diagnostic(const char* format, ...)
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    std::printf("kmf_coder_av: %s\n", line);
-    std::fflush(stdout);
+    emitDiagnosticf(kAvPluginDiagnostics, DiagnosticLevel::Error, "kmf_coder_av: %s", line);
 }
 
 const char* avErrorText(int code, char* buffer, int size)
