@@ -5,9 +5,9 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QMimeData>
-#include <QTimer>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <algorithm>
 

@@ -20,7 +20,6 @@ class ChangeProfileDialog : public OkOnCloseDialog {
     int highlightedProfile() const;
     ProfileListBox* profileList() const { return m_profiles; }
 
-
   private:
     ProfileListBox* m_profiles;
 };

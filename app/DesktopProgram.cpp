@@ -1,12 +1,12 @@
 #include "app/DesktopProgram.h"
 
-#include "settings/ProgramFolders.h"
 #include "app/MainWindow.h"
 #include "app/ProfileManagerDialog.h"
 #include "app/ProfileManagerHook.h"
 #include "app/ScreenshotTour.h"
 #include "app/ToolIcons.h"
 #include "pipeline/VideoTables.h"
+#include "settings/ProgramFolders.h"
 #include "sources/LibraryLog.h"
 
 #include <QApplication>
@@ -33,8 +33,8 @@ int runDesktopProgram(int& argc, char** argv)
 int runMainWindow(const std::string& programFile)
 {
     std::string error;
-    const bool ready = programFile.empty() ? initialiseSettings(&error)
-                                           : initialiseSettings(programFile, &error);
+    const bool ready =
+        programFile.empty() ? initialiseSettings(&error) : initialiseSettings(programFile, &error);
     if (!ready) {
         QMessageBox::critical(nullptr, "Moxel", QString::fromStdString(error));
         return 1;

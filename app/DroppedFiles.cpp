@@ -11,9 +11,9 @@ namespace fs = std::filesystem;
 bool hasMediaExtension(const std::string& path)
 {
     static const char* const kExtensions[] = {
-        ".avi", ".mpg",  ".mpeg", ".mov", ".mp4", ".m4v", ".mkv", ".webm", ".wmv", ".asf",
-        ".flv", ".ts",   ".m2ts", ".mts", ".vob", ".ogv", ".ogg", ".3gp",  ".dv",  ".y4m",
-        ".wav", ".mp3",  ".flac", ".m4a", ".aac", ".opus"};
+        ".avi", ".mpg", ".mpeg", ".mov",  ".mp4",  ".m4v", ".mkv", ".webm", ".wmv",
+        ".asf", ".flv", ".ts",   ".m2ts", ".mts",  ".vob", ".ogv", ".ogg",  ".3gp",
+        ".dv",  ".y4m", ".wav",  ".mp3",  ".flac", ".m4a", ".aac", ".opus"};
     std::string extension = fs::path(path).extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });

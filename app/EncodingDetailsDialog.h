@@ -30,8 +30,8 @@ class EncodingDetailsDialog : public OkOnCloseDialog {
     };
     // Called by "Edit Profiles" with the highlighted entry (-1 for none); it
     // opens the profile manager and gives back the refilled list.
-    using EditProfiles = std::function<void(int highlighted, std::vector<std::string>& names,
-                                            int& newHighlight)>;
+    using EditProfiles =
+        std::function<void(int highlighted, std::vector<std::string>& names, int& newHighlight)>;
 
     EncodingDetailsDialog(const Setup& setup, EditProfiles editProfiles, QWidget* parent = nullptr);
 

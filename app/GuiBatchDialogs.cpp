@@ -1,12 +1,12 @@
 #include "app/GuiBatchDialogs.h"
 
-#include "jobs/ProfileStore.h"
-#include "settings/SettingsFile.h"
 #include "app/ChangeFilenameDialog.h"
 #include "app/ChangeProfileDialog.h"
 #include "app/EncodingDetailsDialog.h"
 #include "app/FolderBrowser.h"
 #include "app/ProfileManagerHook.h"
+#include "jobs/ProfileStore.h"
+#include "settings/SettingsFile.h"
 
 #include <QFileDialog>
 
@@ -30,7 +30,8 @@ QStringList nameFilters(const std::vector<FileFilter>& filters)
     return list;
 }
 
-void prepareFileDialog(QFileDialog& dialog, const char* name, const std::vector<FileFilter>& filters)
+void prepareFileDialog(QFileDialog& dialog, const char* name,
+                       const std::vector<FileFilter>& filters)
 {
     dialog.setObjectName(name);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
@@ -50,7 +51,8 @@ std::vector<std::string> GuiBatchDialogs::chooseOpenFiles(const std::string& tit
                                                           const std::string& initialFolder,
                                                           const std::vector<FileFilter>& filters)
 {
-    QFileDialog dialog(m_owner, QString::fromStdString(title), QString::fromStdString(initialFolder));
+    QFileDialog dialog(m_owner, QString::fromStdString(title),
+                       QString::fromStdString(initialFolder));
     prepareFileDialog(dialog, kOpenFilesName, filters);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -67,7 +69,8 @@ std::optional<std::string> GuiBatchDialogs::chooseSaveFile(const std::string& ti
                                                            const std::vector<FileFilter>& filters,
                                                            const std::string& defaultExtension)
 {
-    QFileDialog dialog(m_owner, QString::fromStdString(title), QString::fromStdString(initialFolder));
+    QFileDialog dialog(m_owner, QString::fromStdString(title),
+                       QString::fromStdString(initialFolder));
     prepareFileDialog(dialog, kSaveFileName, filters);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -95,7 +98,8 @@ std::vector<std::string> GuiBatchDialogs::profileNames() const
 void GuiBatchDialogs::editProfiles(int highlighted, std::vector<std::string>& names,
                                    int& newHighlight)
 {
-    m_settings.setString("last_profile", m_profiles.displayName(highlighted >= 0 ? highlighted : 0));
+    m_settings.setString("last_profile",
+                         m_profiles.displayName(highlighted >= 0 ? highlighted : 0));
     if (ProfileManagerOpener open = profileManagerOpener())
         open(m_owner, m_profiles, m_list);
     names = profileNames();

@@ -16,7 +16,8 @@ namespace moxel::gui {
 
 class GuiBatchDialogs : public BatchDialogs {
   public:
-    GuiBatchDialogs(QWidget* owner, ProfileStore& profiles, BatchList& list, SettingsFile& settings);
+    GuiBatchDialogs(QWidget* owner, ProfileStore& profiles, BatchList& list,
+                    SettingsFile& settings);
 
     std::vector<std::string> chooseOpenFiles(const std::string& title,
                                              const std::string& initialFolder,

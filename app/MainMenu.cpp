@@ -67,9 +67,8 @@ const MenuEntry kHelp[] = {
 };
 
 const Shortcut kShortcuts[] = {
-    {Qt::Key_A, C::SelectAllKey},  {Qt::Key_B, C::AbortSelected},
-    {Qt::Key_D, C::DeselectAllKey}, {Qt::Key_E, C::EncodeSelected},
-    {Qt::Key_M, C::ProfileManager}, {Qt::Key_O, C::AddSources},
+    {Qt::Key_A, C::SelectAllKey},   {Qt::Key_B, C::AbortSelected},  {Qt::Key_D, C::DeselectAllKey},
+    {Qt::Key_E, C::EncodeSelected}, {Qt::Key_M, C::ProfileManager}, {Qt::Key_O, C::AddSources},
     {Qt::Key_P, C::Preferences},    {Qt::Key_Q, C::Exit},
 };
 

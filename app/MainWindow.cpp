@@ -1,9 +1,5 @@
 #include "app/MainWindow.h"
 
-#include "jobs/BatchCommands.h"
-#include "jobs/BatchList.h"
-#include "jobs/ProfileStore.h"
-#include "settings/ProgramFolders.h"
 #include "app/BatchListWidget.h"
 #include "app/BundledProfiles.h"
 #include "app/DesktopNotifier.h"
@@ -17,13 +13,17 @@
 #include "app/QueueMonitor.h"
 #include "app/ToolIcons.h"
 #include "encoder/CodecPlugins.h"
+#include "jobs/BatchCommands.h"
+#include "jobs/BatchList.h"
+#include "jobs/ProfileStore.h"
+#include "settings/ProgramFolders.h"
 
 #include <QCloseEvent>
-#include <QShowEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QStatusBar>
 #include <QMenu>
+#include <QShowEvent>
+#include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -206,38 +206,88 @@ void MainWindow::runCommand(CommandId id)
     using C = CommandId;
     switch (id) {
     case C::AddSources:
-    case C::AddSourcesButton: commands.addSourceFiles(); break;
+    case C::AddSourcesButton:
+        commands.addSourceFiles();
+        break;
     case C::RemoveSelected:
-    case C::RemoveSelectedButton: batch.removeJobs(false); break;
-    case C::RemoveAll: batch.removeJobs(true); break;
+    case C::RemoveSelectedButton:
+        batch.removeJobs(false);
+        break;
+    case C::RemoveAll:
+        batch.removeJobs(true);
+        break;
     case C::EncodeSelected:
-    case C::EncodeSelectedButton: batch.encodeJobs(false); break;
-    case C::EncodeAll: batch.encodeJobs(true); break;
+    case C::EncodeSelectedButton:
+        batch.encodeJobs(false);
+        break;
+    case C::EncodeAll:
+        batch.encodeJobs(true);
+        break;
     case C::AbortSelected:
-    case C::AbortSelectedButton: batch.abortJobs(false); break;
-    case C::AbortAll: batch.abortJobs(true); break;
-    case C::PauseAll: batch.pauseAll(); break;
-    case C::UnpauseAll: batch.unpauseAll(); break;
-    case C::ResetSelected: batch.resetStatus(false); break;
-    case C::ResetAll: batch.resetStatus(true); break;
-    case C::ClearCompleted: batch.clearCompleted(); break;
-    case C::ChangeProfile: commands.changeProfile(); break;
-    case C::ChangeFilename: commands.changeOutputFilename(); break;
-    case C::ChangePath: commands.changeOutputPath(); break;
+    case C::AbortSelectedButton:
+        batch.abortJobs(false);
+        break;
+    case C::AbortAll:
+        batch.abortJobs(true);
+        break;
+    case C::PauseAll:
+        batch.pauseAll();
+        break;
+    case C::UnpauseAll:
+        batch.unpauseAll();
+        break;
+    case C::ResetSelected:
+        batch.resetStatus(false);
+        break;
+    case C::ResetAll:
+        batch.resetStatus(true);
+        break;
+    case C::ClearCompleted:
+        batch.clearCompleted();
+        break;
+    case C::ChangeProfile:
+        commands.changeProfile();
+        break;
+    case C::ChangeFilename:
+        commands.changeOutputFilename();
+        break;
+    case C::ChangePath:
+        commands.changeOutputPath();
+        break;
     case C::SelectAll:
-    case C::SelectAllKey: batch.selectAll(); break;
+    case C::SelectAllKey:
+        batch.selectAll();
+        break;
     case C::DeselectAll:
-    case C::DeselectAllKey: batch.deselectAll(); break;
-    case C::SaveBatch: commands.saveBatch(); break;
-    case C::LoadBatch: commands.loadBatch(); break;
-    case C::ImportBatch: commands.importBatch(); break;
-    case C::ExportSelected: commands.exportSelected(); break;
+    case C::DeselectAllKey:
+        batch.deselectAll();
+        break;
+    case C::SaveBatch:
+        commands.saveBatch();
+        break;
+    case C::LoadBatch:
+        commands.loadBatch();
+        break;
+    case C::ImportBatch:
+        commands.importBatch();
+        break;
+    case C::ExportSelected:
+        commands.exportSelected();
+        break;
     case C::ProfileManager:
-    case C::ProfileManagerButton: openProfileManager(); break;
+    case C::ProfileManagerButton:
+        openProfileManager();
+        break;
     case C::Preferences:
-    case C::PreferencesButton: openPreferences(); break;
-    case C::Exit: close(); return;
-    case C::About: showAbout(this); break;
+    case C::PreferencesButton:
+        openPreferences();
+        break;
+    case C::Exit:
+        close();
+        return;
+    case C::About:
+        showAbout(this);
+        break;
     }
     if (!m_shutDown) {
         m_queue->saveIfChanged();

@@ -1,7 +1,7 @@
 #include "app/PreferencesDialog.h"
 
-#include "settings/ProgramFolders.h"
 #include "profiles/TextNumbers.h"
+#include "settings/ProgramFolders.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -45,7 +45,8 @@ PreferencesDialog::PreferencesDialog(ProgramFolders& folders, QWidget* parent)
     m_confirmQuit = tick("Prompt on exit of Moxel", "confirmquit", 1);
     m_assumeFps = tick("If cannot determine framerate of source, assume", "assumefps", 1);
 
-    m_assumedFps = new QLineEdit(QString::fromStdString(settings.getString("assumefps_val", "30.000")));
+    m_assumedFps =
+        new QLineEdit(QString::fromStdString(settings.getString("assumefps_val", "30.000")));
     m_assumedFps->setMaxLength(kAssumedFpsChars);
     m_assumedFps->setMaximumWidth(80);
 

@@ -32,7 +32,6 @@ class PreferencesDialog : public OkOnCloseDialog {
   public slots:
     void accept() override;
 
-
   private:
     void store();
 

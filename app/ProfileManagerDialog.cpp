@@ -1,15 +1,15 @@
 #include "app/ProfileManagerDialog.h"
 
-#include "jobs/BatchList.h"
-#include "jobs/JobPaths.h"
-#include "jobs/ProfileStore.h"
-#include "settings/ProgramFolders.h"
-#include "settings/SettingsFile.h"
 #include "app/GuiPrompt.h"
 #include "app/ProfileListBox.h"
 #include "app/ProfileManagerEditor.h"
 #include "app/ProfileManagerFileChooser.h"
 #include "app/ProfileManagerFiles.h"
+#include "jobs/BatchList.h"
+#include "jobs/JobPaths.h"
+#include "jobs/ProfileStore.h"
+#include "settings/ProgramFolders.h"
+#include "settings/SettingsFile.h"
 
 #include <QDir>
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 #include "app/QueueMonitor.h"
 
-#include "jobs/BatchList.h"
 #include "app/BatchListWidget.h"
+#include "jobs/BatchList.h"
 
 #include <QStringList>
 
@@ -87,7 +87,8 @@ void QueueMonitor::update(Clock::time_point now)
         emit summaryChanged(text);
     }
     if (m_active && !active)
-        emit queueFinished(outcome.isEmpty() ? QString("nothing was converted") : outcome.join(", "));
+        emit queueFinished(outcome.isEmpty() ? QString("nothing was converted")
+                                             : outcome.join(", "));
     m_active = active;
 }
 

@@ -1,12 +1,12 @@
 #include "app/ScreenshotTour.h"
 
+#include "app/BatchListWidget.h"
+#include "app/GuiPrompt.h"
+#include "app/MainWindow.h"
 #include "jobs/BatchCommands.h"
 #include "jobs/BatchList.h"
 #include "settings/ProgramFolders.h"
 #include "settings/SettingsFile.h"
-#include "app/BatchListWidget.h"
-#include "app/GuiPrompt.h"
-#include "app/MainWindow.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -41,8 +41,8 @@ class Tour {
         showSelectionMenu();
         selectRows({0});
         grabModal("encoding-details", [this] {
-            m_window.commands().addSources(
-                {"/home/user/Videos/holiday/beach-day-1.avi", "/home/user/Videos/holiday/beach-day-2.avi"});
+            m_window.commands().addSources({"/home/user/Videos/holiday/beach-day-1.avi",
+                                            "/home/user/Videos/holiday/beach-day-2.avi"});
         });
         selectRows({0, 1});
         grabModal("change-profile", [this] { m_window.runCommand(CommandId::ChangeProfile); });

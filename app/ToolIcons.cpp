@@ -131,13 +131,27 @@ QPixmap render(ToolIcon which, int size)
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 16.0, size / 16.0);
     switch (which) {
-    case ToolIcon::AddSources: drawAdd(p); break;
-    case ToolIcon::RemoveSelected: drawRemove(p); break;
-    case ToolIcon::EncodeSelected: drawEncode(p); break;
-    case ToolIcon::AbortSelected: drawAbort(p); break;
-    case ToolIcon::ProfileManager: drawProfiles(p); break;
-    case ToolIcon::Preferences: drawPreferences(p); break;
-    case ToolIcon::Program: drawProgram(p); break;
+    case ToolIcon::AddSources:
+        drawAdd(p);
+        break;
+    case ToolIcon::RemoveSelected:
+        drawRemove(p);
+        break;
+    case ToolIcon::EncodeSelected:
+        drawEncode(p);
+        break;
+    case ToolIcon::AbortSelected:
+        drawAbort(p);
+        break;
+    case ToolIcon::ProfileManager:
+        drawProfiles(p);
+        break;
+    case ToolIcon::Preferences:
+        drawPreferences(p);
+        break;
+    case ToolIcon::Program:
+        drawProgram(p);
+        break;
     }
     return pixmap;
 }

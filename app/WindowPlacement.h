@@ -23,7 +23,10 @@ class WindowPlacement {
         int x, y, width, height;
     };
 
-    WindowPlacement(std::string name, Defaults defaults) : m_name(std::move(name)), m_defaults(defaults) {}
+    WindowPlacement(std::string name, Defaults defaults)
+        : m_name(std::move(name)), m_defaults(defaults)
+    {
+    }
 
     // Moves and sizes the window as stored, without activating it. A stored
     // width or height below 1 leaves the window as it is.

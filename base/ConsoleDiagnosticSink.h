@@ -11,7 +11,7 @@
 namespace moxel {
 
 class ConsoleDiagnosticSink : public DiagnosticSink {
-public:
+  public:
     void write(std::string_view tag, DiagnosticLevel level, std::string_view line) override;
 };
 

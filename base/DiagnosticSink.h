@@ -62,7 +62,7 @@ inline constexpr std::string_view kProfileEditorDiagnostics = "profile editor";
 inline constexpr std::string_view kMediaLibraryDiagnostics = "media library";
 
 class DiagnosticSink {
-public:
+  public:
     virtual ~DiagnosticSink() = default;
     virtual void write(std::string_view tag, DiagnosticLevel level, std::string_view line) = 0;
 };
@@ -89,13 +89,13 @@ std::shared_ptr<DiagnosticSink> threadDiagnosticSink();
 // to the process-wide sink meanwhile. Made and destroyed on the same thread,
 // innermost first.
 class ScopedDiagnosticSink {
-public:
+  public:
     explicit ScopedDiagnosticSink(std::shared_ptr<DiagnosticSink> sink);
     ~ScopedDiagnosticSink();
     ScopedDiagnosticSink(const ScopedDiagnosticSink&) = delete;
     ScopedDiagnosticSink& operator=(const ScopedDiagnosticSink&) = delete;
 
-private:
+  private:
     std::shared_ptr<DiagnosticSink> m_previous;
 };
 

@@ -19,7 +19,7 @@ enum class FileExistsAnswer {
 };
 
 class Prompt {
-public:
+  public:
     virtual ~Prompt() = default;
     // A message box with one OK button, e.g. title "ERROR" or "Error".
     virtual void showMessage(const std::string& title, const std::string& text) = 0;

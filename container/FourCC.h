@@ -13,7 +13,10 @@ constexpr uint32_t makeFourCC(char a, char b, char c, char d)
            uint32_t(uint8_t(d)) << 24;
 }
 
-constexpr uint32_t makeFourCC(const char (&s)[5]) { return makeFourCC(s[0], s[1], s[2], s[3]); }
+constexpr uint32_t makeFourCC(const char (&s)[5])
+{
+    return makeFourCC(s[0], s[1], s[2], s[3]);
+}
 
 inline constexpr uint32_t kFourCCNone = makeFourCC("NONE");
 inline constexpr uint32_t kFourCCRgb3 = makeFourCC("RGB3");

@@ -13,7 +13,7 @@
 namespace moxel {
 
 class KmfBitWriter {
-public:
+  public:
     // Appends the low `count` bits of value (count <= 0 appends nothing, at most 32).
     void putBits(int count, uint32_t value);
     // Appends bitCount bits from bytes, each byte least significant bit first.
@@ -33,7 +33,7 @@ public:
     size_t capacity() const { return m_capacity; }
     uint64_t bitPos() const { return m_bitPos; }
 
-private:
+  private:
     void reserveFor(size_t newLength);
     void storeByte(uint8_t b);
 

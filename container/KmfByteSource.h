@@ -13,7 +13,7 @@
 namespace moxel {
 
 class KmfByteSource {
-public:
+  public:
     virtual ~KmfByteSource() = default;
     virtual uint64_t size() const = 0;
     // Copies the n bytes at offset into out. False when the range is not
@@ -21,23 +21,26 @@ public:
     virtual bool readAt(uint64_t offset, uint8_t* out, size_t n) = 0;
     virtual std::string errorText() const { return {}; }
 
-protected:
-    bool inside(uint64_t offset, size_t n) const { return offset <= size() && n <= size() - offset; }
+  protected:
+    bool inside(uint64_t offset, size_t n) const
+    {
+        return offset <= size() && n <= size() - offset;
+    }
 };
 
 class KmfSpanSource final : public KmfByteSource {
-public:
+  public:
     KmfSpanSource(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
     uint64_t size() const override { return m_size; }
     bool readAt(uint64_t offset, uint8_t* out, size_t n) override;
 
-private:
+  private:
     const uint8_t* m_data;
     size_t m_size;
 };
 
 class KmfFileSource final : public KmfByteSource {
-public:
+  public:
     KmfFileSource() = default;
     ~KmfFileSource() override;
     KmfFileSource(const KmfFileSource&) = delete;
@@ -49,7 +52,7 @@ public:
     bool readAt(uint64_t offset, uint8_t* out, size_t n) override;
     std::string errorText() const override { return m_error; }
 
-private:
+  private:
     bool readFully(uint64_t offset, uint8_t* out, size_t n);
 
     int m_fd = -1;

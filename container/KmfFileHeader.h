@@ -15,12 +15,12 @@ inline constexpr uint32_t kKmfTocUnused = 0xFFFFFFFFu;
 inline constexpr int kKmfFileHeaderFixedSize = 28;
 
 struct KmfFileHeader {
-    uint32_t headerSize = 0;      // computed by serialise and stored back
-    int32_t fileSize = 0;         // bytes of frames after the header; -1 unknown
+    uint32_t headerSize = 0; // computed by serialise and stored back
+    int32_t fileSize = 0;    // bytes of frames after the header; -1 unknown
     uint32_t lengthMs = 0;
     uint32_t tocAllocated = 0;
     uint32_t tocSize = 0;
-    std::vector<uint32_t> toc;    // empty while the placeholder is written
+    std::vector<uint32_t> toc; // empty while the placeholder is written
     std::vector<uint8_t> metadata;
 
     uint32_t metadataLength() const { return uint32_t(metadata.size()); }

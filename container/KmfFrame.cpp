@@ -85,8 +85,8 @@ void KmfFrame::auxChunkHeader(int i, uint8_t* out) const
 
 size_t KmfFrame::frameSize(uint32_t auxTotal) const
 {
-    return size_t(isSync ? kKmfSyncHeaderSize : kKmfNonSyncHeaderSize) + auxTotal + size_t(videoLength) +
-           size_t(audioLength);
+    return size_t(isSync ? kKmfSyncHeaderSize : kKmfNonSyncHeaderSize) + auxTotal +
+           size_t(videoLength) + size_t(audioLength);
 }
 
 int KmfFrame::packet(KmfBitWriter& w) const

@@ -9,7 +9,10 @@
 namespace moxel {
 
 namespace {
-bool copied(size_t length) { return length < kKmfGatherCopyBelow; }
+bool copied(size_t length)
+{
+    return length < kKmfGatherCopyBelow;
+}
 } // namespace
 
 void KmfFrameGather::addRange(const uint8_t* data, size_t length)
@@ -78,7 +81,8 @@ int KmfFrameGather::writeTo(int fd) const
     iovec* next = iov;
     while (count > 0) {
         // A plain write is cheaper than writev when one range is left.
-        ssize_t written = count == 1 ? ::write(fd, next->iov_base, next->iov_len) : ::writev(fd, next, int(count));
+        ssize_t written = count == 1 ? ::write(fd, next->iov_base, next->iov_len)
+                                     : ::writev(fd, next, int(count));
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {

@@ -25,7 +25,7 @@ struct KmfByteRange {
 };
 
 class KmfFrameGather {
-public:
+  public:
     // 0 on success; -1 for an invalid descriptor (as packet), leaving no ranges.
     int build(const KmfFrame& frame);
 
@@ -38,7 +38,7 @@ public:
     // Appends the frame's bytes to out.
     void appendTo(std::vector<uint8_t>& out) const;
 
-private:
+  private:
     void addRange(const uint8_t* data, size_t length);
     void copy(const uint8_t* data, size_t length);
     void addPayload(const uint8_t* data, int length);

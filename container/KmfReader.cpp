@@ -14,9 +14,18 @@ namespace {
 constexpr uint32_t kSyncMagic = makeFourCC("KMFs");
 constexpr uint32_t kHeaderMagic = makeFourCC("KMFf");
 
-uint32_t le16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-uint32_t le24(const uint8_t* p) { return le16(p) | uint32_t(p[2]) << 16; }
-uint32_t le32(const uint8_t* p) { return le16(p) | le16(p + 2) << 16; }
+uint32_t le16(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
+}
+uint32_t le24(const uint8_t* p)
+{
+    return le16(p) | uint32_t(p[2]) << 16;
+}
+uint32_t le32(const uint8_t* p)
+{
+    return le16(p) | le16(p + 2) << 16;
+}
 
 std::string hex32(uint32_t v)
 {
@@ -25,7 +34,10 @@ std::string hex32(uint32_t v)
     return text;
 }
 
-std::string num(uint64_t v) { return std::to_string(v); }
+std::string num(uint64_t v)
+{
+    return std::to_string(v);
+}
 
 // True when the n bytes at p could be the start of the 4-byte magic m.
 bool startsLike(const uint8_t* p, size_t n, uint32_t m)
@@ -120,7 +132,8 @@ KmfReadStatus KmfReader::parseHeader()
     if (n < 4 || le32(fixed) != kHeaderMagic)
         return KmfReadStatus::End;
     if (n < sizeof fixed)
-        return fail(0, "truncated file header: " + num(sizeof fixed) + " bytes needed, the file has " + num(size));
+        return fail(0, "truncated file header: " + num(sizeof fixed) +
+                           " bytes needed, the file has " + num(size));
 
     KmfFileHeaderInfo& h = m_header;
     h.headerSize = le32(fixed + 4);
@@ -133,23 +146,27 @@ KmfReadStatus KmfReader::parseHeader()
     if (h.headerSize < kKmfFileHeaderFixedSize)
         return fail(4, "header size " + num(h.headerSize) + " is smaller than 28");
     if (h.headerSize > size)
-        return fail(4, "header size " + num(h.headerSize) + " runs past the end of the file at byte " + num(size));
+        return fail(4, "header size " + num(h.headerSize) +
+                           " runs past the end of the file at byte " + num(size));
     if (metadataLength > kKmfReaderMaxMetadataBytes)
-        return fail(16, "metadata length " + num(metadataLength) + " exceeds the reader's limit of " +
-                            num(kKmfReaderMaxMetadataBytes));
+        return fail(16, "metadata length " + num(metadataLength) +
+                            " exceeds the reader's limit of " + num(kKmfReaderMaxMetadataBytes));
     if (h.tocAllocated > kKmfReaderMaxTocSlots)
         return fail(20, "TOC of " + num(h.tocAllocated) + " slots exceeds the reader's limit of " +
                             num(kKmfReaderMaxTocSlots));
-    const uint64_t needed = kKmfFileHeaderFixedSize + uint64_t(metadataLength) + 4 * uint64_t(h.tocAllocated);
+    const uint64_t needed =
+        kKmfFileHeaderFixedSize + uint64_t(metadataLength) + 4 * uint64_t(h.tocAllocated);
     if (needed > h.headerSize)
-        return fail(16, num(metadataLength) + " metadata bytes and " + num(h.tocAllocated) + " TOC slots need " +
-                            num(needed) + " header bytes, but the header size is " + num(h.headerSize));
+        return fail(16, num(metadataLength) + " metadata bytes and " + num(h.tocAllocated) +
+                            " TOC slots need " + num(needed) +
+                            " header bytes, but the header size is " + num(h.headerSize));
     if (h.tocSize > h.tocAllocated)
         return fail(24, "TOC slots used (" + num(h.tocSize) + ") exceed the slots allocated (" +
                             num(h.tocAllocated) + ")");
     // Files of 4 GiB and more wrap the field, so it cannot be checked there.
     if (h.fileSize != kKmfTocUnused && size < (uint64_t(1) << 32) && h.fileSize < h.headerSize)
-        return fail(8, "file size " + num(h.fileSize) + " is smaller than the header size " + num(h.headerSize));
+        return fail(8, "file size " + num(h.fileSize) + " is smaller than the header size " +
+                           num(h.headerSize));
 
     h.metadata.resize(metadataLength);
     if (!read(kKmfFileHeaderFixedSize, h.metadata.data(), metadataLength))
@@ -218,13 +235,16 @@ KmfReadStatus KmfReader::parseFrame(KmfFrameInfo& frame)
         headerSize = kKmfNonSyncHeaderSize;
         lengthAt = 2;
     } else {
-        return fail(o, "unknown frame magic " + hex32(got >= 4 ? le32(h) : got >= 2 ? le16(h) : h[0]) +
+        return fail(o, "unknown frame magic " +
+                           hex32(got >= 4   ? le32(h)
+                                 : got >= 2 ? le16(h)
+                                            : h[0]) +
                            " (a frame starts with \"KMFs\" or 0xBEEF)");
     }
     const char* kind = f.isSync ? "sync frame" : "non-sync frame";
     if (left < headerSize)
-        return fail(o, std::string("truncated ") + kind + " header: " + num(headerSize) + " bytes needed, " +
-                           num(left) + " left");
+        return fail(o, std::string("truncated ") + kind + " header: " + num(headerSize) +
+                           " bytes needed, " + num(left) + " left");
 
     if (f.isSync) {
         f.videoFormat = le32(h + 4);
@@ -245,15 +265,17 @@ KmfReadStatus KmfReader::parseFrame(KmfFrameInfo& frame)
     const uint32_t videoAndAux = field >> 4;
     f.audioLength = le16(h + lengthAt + 3);
     if (f.audioLength > uint32_t(kKmfMaxAudioLength))
-        return fail(o + lengthAt + 3, "audio length " + num(f.audioLength) + " exceeds " + num(kKmfMaxAudioLength));
+        return fail(o + lengthAt + 3,
+                    "audio length " + num(f.audioLength) + " exceeds " + num(kKmfMaxAudioLength));
 
     uint64_t cursor = o + headerSize;
     uint32_t auxTotal = 0;
     for (int i = 0; i < f.auxCount; ++i) {
         uint8_t chunk[6];
         if (cursor > size || size - cursor < sizeof chunk)
-            return fail(o, std::string("truncated ") + kind + ": aux chunk " + num(i) + " header at byte " +
-                               num(cursor) + " needs 6 bytes, the file ends at byte " + num(size));
+            return fail(o, std::string("truncated ") + kind + ": aux chunk " + num(i) +
+                               " header at byte " + num(cursor) +
+                               " needs 6 bytes, the file ends at byte " + num(size));
         if (!read(cursor, chunk, sizeof chunk))
             return KmfReadStatus::Error;
         KmfAuxChunkInfo& a = f.aux[i];
@@ -266,12 +288,14 @@ KmfReadStatus KmfReader::parseFrame(KmfFrameInfo& frame)
         auxTotal += a.length + 6;
         if (auxTotal > videoAndAux)
             return fail(o + lengthAt, "aux chunks take at least " + num(auxTotal) +
-                                          " bytes, more than the frame's video and aux length " + num(videoAndAux));
+                                          " bytes, more than the frame's video and aux length " +
+                                          num(videoAndAux));
         cursor = a.dataOffset + a.length;
     }
     f.videoLength = videoAndAux - auxTotal;
     if (f.videoLength > uint32_t(kKmfMaxVideoLength))
-        return fail(o + lengthAt, "video length " + num(f.videoLength) + " exceeds " + num(kKmfMaxVideoLength));
+        return fail(o + lengthAt,
+                    "video length " + num(f.videoLength) + " exceeds " + num(kKmfMaxVideoLength));
     f.videoOffset = o + headerSize + auxTotal;
     f.audioOffset = f.videoOffset + f.videoLength;
     const uint64_t end = f.audioOffset + f.audioLength;

@@ -73,7 +73,7 @@ struct KmfFrameInfo {
 };
 
 class KmfReader {
-public:
+  public:
     KmfReader();
     ~KmfReader();
     KmfReader(const KmfReader&) = delete;
@@ -105,7 +105,7 @@ public:
     uint64_t sourceSize() const { return m_source ? m_source->size() : 0; }
     bool hasFileHeader() const { return m_hasHeader; }
 
-private:
+  private:
     enum class State { Closed, Start, Frames, Ended, Failed };
 
     void reset(std::unique_ptr<KmfByteSource> source);

@@ -5,10 +5,9 @@
 // dynamic loader never searches for them). Each file is first tried in a
 // child process (PluginProbe.h); a file that fails that trial or the real
 // load, or that exports none of the six entries, is skipped with one
-// diagnostic line (DiagnosticSink.h; stderr by default). Each export is looked up by name (a missing
-// export is skipped for that export only). The set frees its
-// libraries in reverse load order. Coders it created must be destroyed before
-// the set is unloaded.
+// diagnostic line (DiagnosticSink.h; stderr by default). Each export is looked up by name (a
+// missing export is skipped for that export only). The set frees its libraries in reverse load
+// order. Coders it created must be destroyed before the set is unloaded.
 //
 // The program keeps one process-wide set of the plug-ins beside itself:
 // loadCodecPlugins (called by KmfEncoder::openOutput on the worker thread, so

@@ -12,7 +12,7 @@
 namespace moxel {
 
 class CoderFactory {
-public:
+  public:
     virtual ~CoderFactory() = default;
     virtual std::unique_ptr<VideoCoder> createVideoCoder(int width, int height, double frameRate,
                                                          uint32_t sourceFormat, uint32_t* format,

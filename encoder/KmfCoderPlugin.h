@@ -37,13 +37,13 @@ inline constexpr int kCoderVideoOutRoom = 0x80000; // 524288
 inline constexpr int kCoderTypeNameSize = 256;
 
 class VideoCoder {
-public:
+  public:
     virtual ~VideoCoder() = default;
     virtual int Encode(const void* frame, void* out, int* keyframe) = 0;
 };
 
 class AudioCoder {
-public:
+  public:
     virtual ~AudioCoder() = default;
     virtual int Encode(int callIndex, const void* in, int inLength, int* consumed, void* out,
                        int outRoom) = 0;
@@ -65,8 +65,8 @@ typedef QWidget* (*KmfConfig3Fn)(QWidget* parent, void* module, uint32_t format,
 // What a plug-in exports (declared here so a plug-in's definitions are checked).
 moxel::VideoCoder* CreateVideo3(int width, int height, double frameRate, uint32_t srcFormat,
                                 uint32_t* format, const char* configFile);
-moxel::AudioCoder* CreateAudio3(int channels, int sampleRate, int bitsPerSample,
-                                uint32_t srcFormat, uint32_t* format, const char* configFile);
+moxel::AudioCoder* CreateAudio3(int channels, int sampleRate, int bitsPerSample, uint32_t srcFormat,
+                                uint32_t* format, const char* configFile);
 uint32_t GetVideoTypes3(int index, char* nameOut);
 uint32_t GetAudioTypes3(int index, char* nameOut);
 QWidget* ConfigVideo3(QWidget* parent, void* module, uint32_t format, const char* profilePath);

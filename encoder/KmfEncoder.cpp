@@ -19,8 +19,7 @@ namespace moxel {
 namespace {
 
 // Growable buffers grow to twice the new length when it passes the capacity.
-template <typename T>
-void reserveFor(std::vector<T>& v, size_t newLength)
+template <typename T> void reserveFor(std::vector<T>& v, size_t newLength)
 {
     if (newLength > v.capacity())
         v.reserve(newLength * 2);
@@ -67,7 +66,10 @@ uint32_t truncatedMs(double ms)
 
 KmfEncoder::KmfEncoder() : m_audioFormat(kFourCCNone), m_videoFormat(kFourCCNone) {}
 
-KmfEncoder::~KmfEncoder() { close(); }
+KmfEncoder::~KmfEncoder()
+{
+    close();
+}
 
 void KmfEncoder::setError(const char* text)
 {
@@ -161,8 +163,8 @@ void KmfEncoder::openOutput(const char* destination)
             return;
         }
         if (isStreamDestination(destination)) {
-            m_stream = std::make_unique<StreamOutput>(*m_clock, m_streamLog,
-                                                      std::move(m_streamResolver));
+            m_stream =
+                std::make_unique<StreamOutput>(*m_clock, m_streamLog, std::move(m_streamResolver));
             std::string copyFile;
             if (const char* failure = m_stream->open(destination, copyFile)) {
                 setError(failure);
@@ -212,8 +214,8 @@ void KmfEncoder::openOutput(const char* destination)
                              ? m_coderFactory->createVideoCoder(m_width, m_height, m_frameRate,
                                                                 m_videoSourceFormat, &videoFormat,
                                                                 videoConfig)
-                             : createVideoCoder(m_width, m_height, m_frameRate,
-                                                m_videoSourceFormat, &videoFormat, videoConfig);
+                             : createVideoCoder(m_width, m_height, m_frameRate, m_videoSourceFormat,
+                                                &videoFormat, videoConfig);
             if (!m_vidcoder) {
                 setError("openOutput: error creating video compressor");
                 return;
@@ -239,7 +241,10 @@ void KmfEncoder::openOutput(const char* destination)
     }
 }
 
-int KmfEncoder::bytesPerSecond() const { return (m_bitsPerSample / 8) * m_sampleRate * m_channels; }
+int KmfEncoder::bytesPerSecond() const
+{
+    return (m_bitsPerSample / 8) * m_sampleRate * m_channels;
+}
 
 double KmfEncoder::audioSeconds(uint64_t bytes) const
 {
@@ -342,8 +347,8 @@ void KmfEncoder::addVideoFrame(const void* picture)
         m_frame.audioLength = produced;
 
         ++m_framesSinceSync;
-        m_frame.isSync = (keyFlag != 0 && m_framesSinceSync > m_minSync) ||
-                         m_framesSinceSync > m_maxSync;
+        m_frame.isSync =
+            (keyFlag != 0 && m_framesSinceSync > m_minSync) || m_framesSinceSync > m_maxSync;
         if (m_frame.isSync)
             m_framesSinceSync = 0;
 
@@ -359,11 +364,10 @@ void KmfEncoder::addVideoFrame(const void* picture)
             return;
         }
 
-        if (m_audioFormat != kFourCCNone && m_videoFormat != kFourCCNone &&
-            bytesPerSecond() > 0) {
-            double offsetMs = (audioSeconds(m_audioBytesConsumed) -
-                               double(m_videoFrameCount) / m_frameRate) *
-                              1000.0;
+        if (m_audioFormat != kFourCCNone && m_videoFormat != kFourCCNone && bytesPerSecond() > 0) {
+            double offsetMs =
+                (audioSeconds(m_audioBytesConsumed) - double(m_videoFrameCount) / m_frameRate) *
+                1000.0;
             if (std::isfinite(offsetMs))
                 m_frame.syncOffset = int(std::clamp(offsetMs, double(INT_MIN), double(INT_MAX)));
         }

@@ -52,7 +52,7 @@ enum class AudioNeed {
 };
 
 class KmfEncoder {
-public:
+  public:
     KmfEncoder();
     ~KmfEncoder(); // runs close()
     KmfEncoder(const KmfEncoder&) = delete;
@@ -105,7 +105,7 @@ public:
     // The stream of a stream destination, null otherwise.
     const StreamOutput* streamOutput() const { return m_stream.get(); }
 
-private:
+  private:
     double audioSeconds(uint64_t bytes) const;
     int bytesPerSecond() const;
     void setError(const char* text);
@@ -135,7 +135,7 @@ private:
     int m_maxSync = kEncoderDefaultMaxSync;
     int m_minSync = 0;
     KmfFileHeader m_header;
-    int m_outputFile = -1;    // file descriptor of the .kmf file or the stream's copy
+    int m_outputFile = -1; // file descriptor of the .kmf file or the stream's copy
     uint64_t m_filePosition = 0;
     bool m_placeholderWritten = false; // the final header goes only over a placeholder
     std::unique_ptr<StreamOutput> m_stream;

@@ -13,7 +13,7 @@ namespace moxel {
 inline constexpr int kPcmHeaderSize = 4;
 
 class PcmCoder : public AudioCoder {
-public:
+  public:
     // bitsPerSample 0 means 16. Null when a sample frame would have no bytes
     // (channels < 1 or fewer than 8 bits per sample).
     static std::unique_ptr<PcmCoder> create(int channels, int sampleRate, int bitsPerSample);
@@ -21,7 +21,7 @@ public:
     int Encode(int callIndex, const void* in, int inLength, int* consumed, void* out,
                int outRoom) override;
 
-private:
+  private:
     PcmCoder(int channels, int sampleRate, int bits)
         : m_channels(channels), m_sampleRate(sampleRate), m_inBits(bits), m_outBits(bits)
     {

@@ -11,14 +11,14 @@
 namespace moxel {
 
 class RgbPackCoder : public VideoCoder {
-public:
+  public:
     // Null when a packed picture would not fit the coder output room
     // (width * height * 3 must stay within kCoderVideoOutRoom); says why in a diagnostic line.
     static std::unique_ptr<RgbPackCoder> create(int width, int height);
 
     int Encode(const void* frame, void* out, int* keyframe) override;
 
-private:
+  private:
     RgbPackCoder(int width, int height) : m_width(width), m_height(height) {}
 
     int m_width;

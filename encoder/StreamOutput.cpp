@@ -14,7 +14,8 @@ namespace moxel {
 namespace {
 
 const char kHeaderTooLarge[] = "openOutput: stream header does not fit the send buffer";
-const char kHeaderLineTooLong[] = "openOutput: stream header line too long (at most 511 characters)";
+const char kHeaderLineTooLong[] =
+    "openOutput: stream header line too long (at most 511 characters)";
 
 const char kBufferInfo[] = "512:256";
 const char kBlockInfo[] = "8192:8192";
@@ -61,7 +62,8 @@ void StreamOutput::log(DiagnosticLevel level, const std::string& line) const
         m_log("\n" + line + "\n");
         return;
     }
-    emitDiagnostic(m_protocol == StreamProtocol::Qz ? kQzDiagnostics : kBroxDiagnostics, level, line);
+    emitDiagnostic(m_protocol == StreamProtocol::Qz ? kQzDiagnostics : kBroxDiagnostics, level,
+                   line);
 }
 
 const char* StreamOutput::open(const char* destination, std::string& copyFile)
@@ -281,8 +283,8 @@ void StreamOutput::reconnectWhenDue()
         return;
     m_lastConnectMs = now;
     m_connection->close(true);
-    log(DiagnosticLevel::Warning, std::string(protocolTag()) + " reconnecting to " + m_serverHost + ":" +
-        std::to_string(m_serverPort));
+    log(DiagnosticLevel::Warning, std::string(protocolTag()) + " reconnecting to " + m_serverHost +
+                                      ":" + std::to_string(m_serverPort));
     m_connection->connect(m_serverHost.c_str(), m_serverPort);
     queueStoredHeader();
     ++m_reconnects;
@@ -312,8 +314,9 @@ void StreamOutput::readServerMessages()
         m_connection->read(head, int(kBroxHeaderSize));
         std::vector<uint8_t> payload(size_t(h.length) + 1);
         m_connection->read(payload.data(), int(payload.size()));
-        log(DiagnosticLevel::Info, "[brox]Got msg: " + std::to_string(h.second) + "," + std::to_string(h.field) + "," +
-            std::to_string(h.length) + ",'" + printable(payload, h.length) + "'");
+        log(DiagnosticLevel::Info, "[brox]Got msg: " + std::to_string(h.second) + "," +
+                                       std::to_string(h.field) + "," + std::to_string(h.length) +
+                                       ",'" + printable(payload, h.length) + "'");
         return;
     }
 }

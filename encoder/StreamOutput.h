@@ -32,7 +32,8 @@ bool isStreamDestination(const char* destination);
 enum class StreamProtocol { Qz = 0, Brox = 1 };
 
 inline constexpr int kStreamRingSize = 65536;
-inline constexpr size_t kStreamBacklogLimit = 1048576; // unsent bytes beyond which frames are left out
+inline constexpr size_t kStreamBacklogLimit =
+    1048576; // unsent bytes beyond which frames are left out
 inline constexpr uint64_t kStreamReconnectMs = 10000;
 inline constexpr size_t kStreamHeaderLineMax = 511;
 
@@ -41,7 +42,7 @@ inline constexpr size_t kStreamHeaderLineMax = 511;
 using StreamLog = std::function<void(const std::string& text)>;
 
 class StreamOutput {
-public:
+  public:
     // A null resolver gives the connection its own 64-slot one.
     explicit StreamOutput(Clock& clock = steadyClock(), StreamLog log = nullptr,
                           std::unique_ptr<AsyncResolver> resolver = nullptr);
@@ -71,7 +72,7 @@ public:
     uint64_t framesDropped() const { return m_framesDropped; }
     uint64_t reconnects() const { return m_reconnects; }
 
-private:
+  private:
     const char* readHeaderFile(const std::string& path);
     // Queues the header as it is sent after a reconnect (qz: kept lines only).
     void queueStoredHeader();
@@ -94,12 +95,12 @@ private:
     StreamProtocol m_protocol = StreamProtocol::Brox;
     std::string m_serverHost;
     int m_serverPort = 0;
-    std::string m_qzHeader;                // kept lines, each with its CR LF
-    std::vector<std::string> m_broxLines;  // every header line
+    std::string m_qzHeader;               // kept lines, each with its CR LF
+    std::vector<std::string> m_broxLines; // every header line
     uint64_t m_lastConnectMs = 0;
-    std::vector<uint8_t> m_sendQueue;      // frames; the unsent part starts at m_sendOffset
+    std::vector<uint8_t> m_sendQueue; // frames; the unsent part starts at m_sendOffset
     size_t m_sendOffset = 0;
-    std::vector<uint8_t> m_message;        // header and trailer of one brox message
+    std::vector<uint8_t> m_message; // header and trailer of one brox message
     uint64_t m_framesQueued = 0;
     uint64_t m_framesDropped = 0;
     uint64_t m_reconnects = 0;

@@ -25,8 +25,7 @@ constexpr auto kPatience = std::chrono::seconds(5);
 }
 
 // Calls attempt until it returns true or the time is up, pumping between.
-template <typename Attempt>
-bool retry(const PumpStep& step, Attempt attempt)
+template <typename Attempt> bool retry(const PumpStep& step, Attempt attempt)
 {
     auto deadline = std::chrono::steady_clock::now() + kPatience;
     for (;;) {

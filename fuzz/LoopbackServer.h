@@ -17,7 +17,7 @@ namespace moxel::fuzz {
 using PumpStep = std::function<void()>;
 
 class LoopbackServer {
-public:
+  public:
     LoopbackServer();
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
@@ -38,7 +38,7 @@ public:
     void shutdownWrite();
     void closePeer();
 
-private:
+  private:
     int m_listen = -1;
     int m_peer = -1;
     int m_port = 0;

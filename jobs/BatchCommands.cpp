@@ -1,11 +1,11 @@
 #include "jobs/BatchCommands.h"
 
+#include "base/Prompt.h"
 #include "jobs/BatchList.h"
 #include "jobs/JobPaths.h"
 #include "jobs/ProfileStore.h"
-#include "base/Prompt.h"
-#include "settings/SettingsFile.h"
 #include "profiles/AtomicFile.h"
+#include "settings/SettingsFile.h"
 
 #include <cstdlib>
 #include <fstream>

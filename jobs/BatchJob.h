@@ -41,10 +41,10 @@ struct JobWorkerBlock {
     std::atomic<uint32_t> abortRequested{0};    // written by the user interface
     std::atomic<uint32_t> workerDone{0};        // the worker's last write
     uint64_t threadId = 0;
-    std::string sourceCopy; // sourcePath at the job start
-    std::string destCopy;   // destPath at the job start
+    std::string sourceCopy;                      // sourcePath at the job start
+    std::string destCopy;                        // destPath at the job start
     std::atomic<int32_t> audioBytesPerSecond{0}; // rate x channels x 2, set by the worker
-    Prompt* prompt = nullptr; // where the worker's message boxes go; not owned
+    Prompt* prompt = nullptr;                    // where the worker's message boxes go; not owned
     // For progress displays, written by the worker only: the frames built so
     // far and the source's length in ms once it is open (0 while unknown).
     std::atomic<uint32_t> framesProduced{0};

@@ -260,11 +260,9 @@ void BatchList::removeJobs(bool all)
         m_topRow = std::max(0, m_topRow - above);
         m_focusRow = std::max(0, m_focusRow - above);
     }
-    compact(
-        [this, all](const BatchJob& j) {
-            return affected(j, all) && j.permits(&JobStatusRow::remove);
-        },
-        false);
+    compact([this, all](
+                const BatchJob& j) { return affected(j, all) && j.permits(&JobStatusRow::remove); },
+            false);
     resizeStorage(m_count);
     rebuildView();
     m_refreshSuspended = false;
@@ -273,9 +271,7 @@ void BatchList::removeJobs(bool all)
 void BatchList::clearCompleted()
 {
     syncFromView();
-    compact(
-        [](const BatchJob& j) { return j.statusRow().succeeded && j.isSettled(); },
-        true);
+    compact([](const BatchJob& j) { return j.statusRow().succeeded && j.isSettled(); }, true);
     rebuildView();
 }
 

@@ -1,11 +1,11 @@
 #include "jobs/JobStart.h"
 
-#include "settings/FolderTree.h"
 #include "base/Prompt.h"
 #include "encoder/KmfEncoder.h"
 #include "jobs/DestinationCheck.h"
 #include "jobs/JobWorker.h"
 #include "profiles/KmfConfig.h"
+#include "settings/FolderTree.h"
 #include "sources/SourceHolder.h"
 
 #include <pthread.h>

@@ -56,10 +56,10 @@ std::string statusText(JobStatus status, bool aborting, uint32_t queueNumber,
 
 std::string statusText(const BatchJob& job)
 {
-    return statusText(job.statusValue(), job.isAborting(), job.queueNumber,
-                      formatElapsed(job.progress.load(std::memory_order_acquire),
-                                    job.workerBlock.audioBytesPerSecond.load(
-                                        std::memory_order_acquire)));
+    return statusText(
+        job.statusValue(), job.isAborting(), job.queueNumber,
+        formatElapsed(job.progress.load(std::memory_order_acquire),
+                      job.workerBlock.audioBytesPerSecond.load(std::memory_order_acquire)));
 }
 
 } // namespace moxel

@@ -1,12 +1,12 @@
 #include "jobs/JobWorker.h"
 
-#include "settings/ProgramFolders.h"
 #include "base/DiagnosticSink.h"
 #include "base/Prompt.h"
+#include "base/ThreadPriority.h"
 #include "container/FourCC.h"
 #include "encoder/KmfEncoder.h"
-#include "base/ThreadPriority.h"
 #include "profiles/KmfConfig.h"
+#include "settings/ProgramFolders.h"
 #include "sources/SourceHolder.h"
 
 #include <algorithm>
@@ -81,8 +81,8 @@ bool openEncoder(JobWorkerBlock* block)
         encoder.setWriteHeader(true);
     }
     if (source.hasVideo())
-        encoder.setVideo(config.videoFormat, source.outWidth(), source.outHeight(), source.frameRate(),
-                         kFourCCRgba, configFile);
+        encoder.setVideo(config.videoFormat, source.outWidth(), source.outHeight(),
+                         source.frameRate(), kFourCCRgba, configFile);
     if (source.hasAudio())
         encoder.setAudio(config.audioFormat, source.outSampleRate(), source.outChannels(), 16,
                          kFourCCPcm, configFile);

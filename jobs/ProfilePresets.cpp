@@ -1,7 +1,7 @@
 #include "jobs/ProfilePresets.h"
 
-#include "jobs/ProfileStore.h"
 #include "encoder/CodecPlugins.h"
+#include "jobs/ProfileStore.h"
 #include "plugins/av/AvCoderSettings.h"
 #include "plugins/av/AvFormats.h"
 #include "profiles/KmfConfig.h"

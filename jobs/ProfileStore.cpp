@@ -1,12 +1,12 @@
 #include "jobs/ProfileStore.h"
 
+#include "base/Prompt.h"
 #include "jobs/DefaultFormats.h"
 #include "jobs/JobPaths.h"
 #include "jobs/ProfilePresets.h"
-#include "settings/ProgramFolders.h"
-#include "base/Prompt.h"
-#include "settings/SettingsFile.h"
 #include "profiles/IniFile.h"
+#include "settings/ProgramFolders.h"
+#include "settings/SettingsFile.h"
 
 #include <algorithm>
 #include <cstdio>

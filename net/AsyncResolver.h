@@ -36,7 +36,7 @@ uint32_t lookupHostIPv4(const char* name);
 uint32_t parseDottedIPv4(const char* text);
 
 class AsyncResolver {
-public:
+  public:
     explicit AsyncResolver(int count, Clock& clock = steadyClock(),
                            HostLookup lookup = lookupHostIPv4);
     // Asks a running pass to stop after its current name and waits for it.
@@ -52,10 +52,10 @@ public:
     // True while a lookup pass runs.
     bool passRunning() const { return m_idle.load(std::memory_order_acquire) == 0; }
 
-private:
+  private:
     enum SlotState : uint8_t { Free = 0, Pending = 1, Done = 2 };
     struct Entry {
-        uint32_t lastUsed = 0;       // seconds; 0 = free. Caller only.
+        uint32_t lastUsed = 0; // seconds; 0 = free. Caller only.
         std::atomic<uint8_t> state{Free};
         char name[kResolverNameMax + 1] = {};
         uint32_t address = kNoAddress; // written by whoever owns the slot

@@ -7,8 +7,8 @@ bool appendBroxMessage(std::vector<uint8_t>& out, uint16_t field, const void* pa
 {
     if (length > kBroxMaxPayload)
         return false;
-    const uint8_t head[kBroxHeaderSize] = {kBroxMagic,          0x00,
-                                           uint8_t(field >> 8), uint8_t(field),
+    const uint8_t head[kBroxHeaderSize] = {kBroxMagic,           0x00,
+                                           uint8_t(field >> 8),  uint8_t(field),
                                            uint8_t(length >> 8), uint8_t(length)};
     out.insert(out.end(), head, head + kBroxHeaderSize);
     const uint8_t* p = static_cast<const uint8_t*>(payload);

@@ -55,7 +55,10 @@ uint8_t* ByteRing::writeSpan(size_t* length)
     return m_bytes.get() + at;
 }
 
-void ByteRing::commit(size_t n) { m_count += std::min(n, space()); }
+void ByteRing::commit(size_t n)
+{
+    m_count += std::min(n, space());
+}
 
 void ByteRing::clear()
 {

@@ -9,7 +9,7 @@
 namespace moxel {
 
 class ByteRing {
-public:
+  public:
     explicit ByteRing(size_t size);
 
     size_t size() const { return m_size; }
@@ -36,7 +36,7 @@ public:
     // Empties the ring and zero-fills it.
     void clear();
 
-private:
+  private:
     std::unique_ptr<uint8_t[]> m_bytes;
     size_t m_size;
     size_t m_readPos = 0;

@@ -7,11 +7,12 @@ namespace moxel {
 namespace {
 
 class SteadyClock : public Clock {
-public:
+  public:
     uint64_t nowMs() const override
     {
         using namespace std::chrono;
-        return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+        return uint64_t(
+            duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
     }
 };
 

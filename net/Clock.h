@@ -9,7 +9,7 @@
 namespace moxel {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Monotonic milliseconds; only differences mean anything.
     virtual uint64_t nowMs() const = 0;
@@ -20,13 +20,13 @@ Clock& steadyClock();
 
 // A clock that only moves when told to. May be read from any thread.
 class ManualClock : public Clock {
-public:
+  public:
     explicit ManualClock(uint64_t startMs = 1000) : m_now(startMs) {}
     uint64_t nowMs() const override { return m_now.load(std::memory_order_acquire); }
     void advance(uint64_t ms) { m_now.fetch_add(ms, std::memory_order_acq_rel); }
     void set(uint64_t ms) { m_now.store(ms, std::memory_order_release); }
 
-private:
+  private:
     std::atomic<uint64_t> m_now;
 };
 

@@ -13,7 +13,10 @@ namespace moxel {
 
 namespace {
 
-bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
+bool wouldBlock(int error)
+{
+    return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
+}
 
 } // namespace
 
@@ -25,7 +28,10 @@ NetConnection::NetConnection(int sendSize, int recvSize, std::unique_ptr<AsyncRe
     m_address.sin_addr.s_addr = kNoAddress;
 }
 
-NetConnection::~NetConnection() { closeSocket(); }
+NetConnection::~NetConnection()
+{
+    closeSocket();
+}
 
 void NetConnection::fail(const char* text)
 {
@@ -99,7 +105,10 @@ int NetConnection::send(const void* bytes, int n)
     return 0;
 }
 
-int NetConnection::sendString(const char* text) { return send(text, int(std::strlen(text))); }
+int NetConnection::sendString(const char* text)
+{
+    return send(text, int(std::strlen(text)));
+}
 
 int NetConnection::peek(void* buffer, int n) const
 {

@@ -26,14 +26,14 @@ enum class NetState : int {
     Resolving = 2,  // target known; address lookup or connect still to start
     Connecting = 3, // connect in progress
     Connected = 4,
-    Closing = 5,    // queued bytes still go out, then the connection closes
-    Closed = 6,     // by close(), by the peer, or after a receive error
+    Closing = 5, // queued bytes still go out, then the connection closes
+    Closed = 6,  // by close(), by the peer, or after a receive error
 };
 
 inline constexpr int kConnectionResolverSlots = 64;
 
 class NetConnection {
-public:
+  public:
     // A null resolver makes one with kConnectionResolverSlots slots.
     NetConnection(int sendSize, int recvSize, std::unique_ptr<AsyncResolver> resolver = nullptr);
     ~NetConnection();
@@ -64,7 +64,7 @@ public:
     const std::string& host() const { return m_host; }
     int sendQueued() const { return int(m_send.count()); }
 
-private:
+  private:
     void fail(const char* text);
     void fullClose();
     void closeSocket();

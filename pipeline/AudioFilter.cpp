@@ -17,10 +17,10 @@ int16_t clampToSample(double y)
     return static_cast<int16_t>(y); // truncation toward zero
 }
 
-
 } // namespace
 
-AudioFilter createAudioFilter(int inRate, int inChannels, int inBits, const EncodingProfile& profile)
+AudioFilter createAudioFilter(int inRate, int inChannels, int inBits,
+                              const EncodingProfile& profile)
 {
     AudioFilter f;
     f.channels = inChannels;

@@ -27,7 +27,8 @@ struct AudioFilter {
 
 // The low-pass runs only when the profile asks for it and the output rate is
 // below inRate; its corner is the output's Nyquist frequency.
-AudioFilter createAudioFilter(int inRate, int inChannels, int inBits, const EncodingProfile& profile);
+AudioFilter createAudioFilter(int inRate, int inChannels, int inBits,
+                              const EncodingProfile& profile);
 
 // Filters and scales interleaved 16-bit little-endian samples in place
 // (whole samples of the block; a trailing odd byte is left alone). 8-bit

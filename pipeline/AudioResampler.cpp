@@ -8,7 +8,10 @@ namespace {
 using pcm::load16;
 using pcm::store16;
 
-int signed8(uint8_t v) { return static_cast<int8_t>(v); }
+int signed8(uint8_t v)
+{
+    return static_cast<int8_t>(v);
+}
 
 // Sample j of frame i, widened to 16 bits.
 int wide(const uint8_t* in, int bits, int channels, size_t i, int j)
@@ -81,13 +84,15 @@ size_t convertBlock(AudioResampler& r, uint8_t* input, size_t bytes, const uint8
         return convertEqualRates(r, input, frames, out);
 
     r.inTotal += static_cast<int64_t>(frames);
-    const auto target = static_cast<int64_t>(static_cast<__int128>(r.outRate) * r.inTotal / r.inRate);
+    const auto target =
+        static_cast<int64_t>(static_cast<__int128>(r.outRate) * r.inTotal / r.inRate);
     const int64_t n = target - r.outTotal;
     if (n <= 0)
         return 0;
     const size_t outBytes = static_cast<size_t>(n) * r.outChannels * 2;
     uint8_t* o = ensureBuffer(r, outBytes, outBytes * 2);
-    const auto step = static_cast<uint64_t>((static_cast<unsigned __int128>(frames) << 32) / static_cast<uint64_t>(n));
+    const auto step = static_cast<uint64_t>((static_cast<unsigned __int128>(frames) << 32) /
+                                            static_cast<uint64_t>(n));
     r.position = r.inRate > r.outRate ? (r.position & 0xFFFFFFFFu) : 0;
     r.outTotal += n;
     out = o;

@@ -25,7 +25,8 @@ struct AudioResampler {
     std::vector<uint8_t> buffer; // output buffer; its size is the capacity
 };
 
-AudioResampler createResampler(int inRate, int inChannels, int inBits, int outRate, int outChannels);
+AudioResampler createResampler(int inRate, int inChannels, int inBits, int outRate,
+                               int outChannels);
 
 // Converts one block. `out` is set to the converted data: the resampler's
 // buffer, or the input block itself where the conversion works in place or

@@ -20,30 +20,38 @@ int roundUpTo16(int v)
     return saturate((static_cast<int64_t>(v) + 15) / 16 * 16);
 }
 
-bool sideInRange(int v) { return v >= 1 && v <= kMaxPictureSide; }
+bool sideInRange(int v)
+{
+    return v >= 1 && v <= kMaxPictureSide;
+}
 
 // Text is filled on refusal.
 bool geometryAcceptable(int inW, int inH, int outW, int outH, const EncodingProfile& p, char* text,
                         size_t textSize)
 {
     if (!sideInRange(inW) || !sideInRange(inH)) {
-        std::snprintf(text, textSize, "a source picture of %dx%d cannot be processed (1 to %d pixels each way)",
+        std::snprintf(text, textSize,
+                      "a source picture of %dx%d cannot be processed (1 to %d pixels each way)",
                       inW, inH, kMaxPictureSide);
         return false;
     }
     if (p.cropL < 0 || p.cropT < 0 || p.cropR < 0 || p.cropB < 0) {
-        std::snprintf(text, textSize, "crop values must not be negative (left %d, top %d, right %d, bottom %d)",
+        std::snprintf(text, textSize,
+                      "crop values must not be negative (left %d, top %d, right %d, bottom %d)",
                       p.cropL, p.cropT, p.cropR, p.cropB);
         return false;
     }
-    if (static_cast<int64_t>(p.cropL) + p.cropR >= inW || static_cast<int64_t>(p.cropT) + p.cropB >= inH) {
-        std::snprintf(text, textSize,
-                      "cropping left %d, top %d, right %d, bottom %d leaves no picture of the %dx%d source",
-                      p.cropL, p.cropT, p.cropR, p.cropB, inW, inH);
+    if (static_cast<int64_t>(p.cropL) + p.cropR >= inW ||
+        static_cast<int64_t>(p.cropT) + p.cropB >= inH) {
+        std::snprintf(
+            text, textSize,
+            "cropping left %d, top %d, right %d, bottom %d leaves no picture of the %dx%d source",
+            p.cropL, p.cropT, p.cropR, p.cropB, inW, inH);
         return false;
     }
     if (!sideInRange(outW) || !sideInRange(outH)) {
-        std::snprintf(text, textSize, "an output size of %dx%d cannot be produced (1 to %d pixels each way)", outW,
+        std::snprintf(text, textSize,
+                      "an output size of %dx%d cannot be produced (1 to %d pixels each way)", outW,
                       outH, kMaxPictureSide);
         return false;
     }
@@ -72,7 +80,8 @@ OutputSize computeOutputSize(int inW, int inH, const EncodingProfile& profile)
 std::string geometryProblem(int inW, int inH, int outW, int outH, const EncodingProfile& profile)
 {
     char text[256];
-    return geometryAcceptable(inW, inH, outW, outH, profile, text, sizeof text) ? std::string() : std::string(text);
+    return geometryAcceptable(inW, inH, outW, outH, profile, text, sizeof text) ? std::string()
+                                                                                : std::string(text);
 }
 
 bool makeFrameGeometry(int inW, int inH, int outW, int outH, const EncodingProfile& profile,

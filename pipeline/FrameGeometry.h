@@ -32,12 +32,12 @@ std::string geometryProblem(int inW, int inH, int outW, int outH, const Encoding
 enum class ResizePath { ExactCopy, Nearest, AreaAverage, Bilinear };
 
 struct FrameGeometry {
-    int inW = 0, inH = 0;      // source picture
-    int outW = 0, outH = 0;    // destination picture
-    int x0 = 0, y0 = 0;        // crop window origin (first column, first row in memory)
-    int cw = 0, ch = 0;        // crop window size
-    int32_t xstep = 0;         // 16.16 source columns per destination column
-    int32_t ystep = 0;         // 16.16 source rows per destination row
+    int inW = 0, inH = 0;   // source picture
+    int outW = 0, outH = 0; // destination picture
+    int x0 = 0, y0 = 0;     // crop window origin (first column, first row in memory)
+    int cw = 0, ch = 0;     // crop window size
+    int32_t xstep = 0;      // 16.16 source columns per destination column
+    int32_t ystep = 0;      // 16.16 source rows per destination row
     ResizePath path = ResizePath::ExactCopy;
 };
 

@@ -10,7 +10,7 @@
 namespace moxel {
 
 struct QueuedPicture {
-    int64_t repeat = 0;          // repetitions still to give before the picture itself
+    int64_t repeat = 0; // repetitions still to give before the picture itself
     const uint8_t* picture = nullptr;
 };
 
@@ -20,6 +20,7 @@ struct QueuedPicture {
 // picture; haveOutput records that something was output. Returns true when
 // the entry is finished: the caller removes it and gives its buffer back to
 // the pool.
-bool readQueuedPicture(QueuedPicture& entry, uint8_t* output, size_t pictureBytes, bool& haveOutput);
+bool readQueuedPicture(QueuedPicture& entry, uint8_t* output, size_t pictureBytes,
+                       bool& haveOutput);
 
 } // namespace moxel

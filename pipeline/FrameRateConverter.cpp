@@ -5,14 +5,16 @@
 namespace moxel {
 namespace {
 
-bool usableRate(double fps) { return std::isfinite(fps) && fps > 0.0; }
+bool usableRate(double fps)
+{
+    return std::isfinite(fps) && fps > 0.0;
+}
 
 // Smallest m >= from for which below(m) is false, where below is true up to
 // some point and false after it. Equals counting up one by one as the
 // decision is defined, in logarithmic time, so a timestamp far in the future
 // cannot stall the picture thread.
-template <typename Below>
-int64_t firstNotBelow(int64_t from, Below below)
+template <typename Below> int64_t firstNotBelow(int64_t from, Below below)
 {
     if (!below(from))
         return from;
@@ -59,7 +61,8 @@ FrameDecision decideFrame(FrameRateConverter& f, int64_t startTime)
 
     int64_t d = 0;
     if (!f.ignoreDrops && usableRate(inFps)) {
-        const int64_t next = firstNotBelow(f.slotCount, [&](int64_t m) { return static_cast<double>(m) / inFps < s; });
+        const int64_t next = firstNotBelow(
+            f.slotCount, [&](int64_t m) { return static_cast<double>(m) / inFps < s; });
         d = next - f.slotCount;
         f.slotCount = next;
     }
@@ -74,9 +77,8 @@ FrameDecision decideFrame(FrameRateConverter& f, int64_t startTime)
         const double due = static_cast<double>(f.outCount + 1) / outFps;
         // Counting x up, c goes down with it; the picture is dropped when it
         // would go negative.
-        const int64_t reached = firstNotBelow(x, [&](int64_t m) {
-            return m - x <= d && static_cast<double>(m) * inverse < due;
-        });
+        const int64_t reached = firstNotBelow(
+            x, [&](int64_t m) { return m - x <= d && static_cast<double>(m) * inverse < due; });
         const int64_t steps = reached - x;
         if (steps > d)
             return FrameDecision{true, 0};
@@ -85,9 +87,8 @@ FrameDecision decideFrame(FrameRateConverter& f, int64_t startTime)
     } else if (f.useOutputRate && ratesUsable && outFps > inFps) {
         f.inCount += d;
         const double now = static_cast<double>(f.inCount) / inFps;
-        const int64_t reached = firstNotBelow(f.outCount, [&](int64_t m) {
-            return static_cast<double>(m + 1) / outFps < now;
-        });
+        const int64_t reached = firstNotBelow(
+            f.outCount, [&](int64_t m) { return static_cast<double>(m + 1) / outFps < now; });
         c = d + (reached - f.outCount);
         f.outCount = reached;
     }

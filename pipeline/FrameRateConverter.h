@@ -11,15 +11,15 @@
 namespace moxel {
 
 struct FrameRateConverter {
-    double inFps = 0.0;     // detected input frame rate
-    double outFps = 0.0;    // outputFrameRate with useOutputFrameRate, else inFps
-    int64_t firstTime = 0;  // 100-ns start time of the first picture
+    double inFps = 0.0;    // detected input frame rate
+    double outFps = 0.0;   // outputFrameRate with useOutputFrameRate, else inFps
+    int64_t firstTime = 0; // 100-ns start time of the first picture
     int haveFirst = 0;
-    int64_t slotCount = 0;  // input frame slots seen, made-up ones included
-    int64_t inCount = 0;    // input pictures counted for the rate decision
-    int64_t outCount = 0;   // output frames accounted for
-    int ignoreDrops = 0;    // the "ignore_drops" option: skipped pictures are not detected
-    int useOutputRate = 0;  // the profile's useOutputFrameRate
+    int64_t slotCount = 0; // input frame slots seen, made-up ones included
+    int64_t inCount = 0;   // input pictures counted for the rate decision
+    int64_t outCount = 0;  // output frames accounted for
+    int ignoreDrops = 0;   // the "ignore_drops" option: skipped pictures are not detected
+    int useOutputRate = 0; // the profile's useOutputFrameRate
 };
 
 FrameRateConverter createFrameRateConverter(double inFps, double outFps, int useOutputRate);

@@ -11,11 +11,24 @@ namespace {
 
 // Speaker position bits, as WAVE and FFmpeg number them.
 enum : uint64_t {
-    kFrontLeft = 0x1, kFrontRight = 0x2, kFrontCenter = 0x4, kLowFrequency = 0x8,
-    kBackLeft = 0x10, kBackRight = 0x20, kFrontLeftOfCenter = 0x40, kFrontRightOfCenter = 0x80,
-    kBackCenter = 0x100, kSideLeft = 0x200, kSideRight = 0x400, kTopCenter = 0x800,
-    kTopFrontLeft = 0x1000, kTopFrontCenter = 0x2000, kTopFrontRight = 0x4000,
-    kTopBackLeft = 0x8000, kTopBackCenter = 0x10000, kTopBackRight = 0x20000,
+    kFrontLeft = 0x1,
+    kFrontRight = 0x2,
+    kFrontCenter = 0x4,
+    kLowFrequency = 0x8,
+    kBackLeft = 0x10,
+    kBackRight = 0x20,
+    kFrontLeftOfCenter = 0x40,
+    kFrontRightOfCenter = 0x80,
+    kBackCenter = 0x100,
+    kSideLeft = 0x200,
+    kSideRight = 0x400,
+    kTopCenter = 0x800,
+    kTopFrontLeft = 0x1000,
+    kTopFrontCenter = 0x2000,
+    kTopFrontRight = 0x4000,
+    kTopBackLeft = 0x8000,
+    kTopBackCenter = 0x10000,
+    kTopBackRight = 0x20000,
 };
 
 constexpr double kSide = 0.70710678118654752; // -3 dB
@@ -23,15 +36,22 @@ constexpr double kSide = 0.70710678118654752; // -3 dB
 uint64_t usualMask(int channels)
 {
     switch (channels) {
-    case 3: return kFrontLeft | kFrontRight | kFrontCenter;
-    case 4: return kFrontLeft | kFrontRight | kBackLeft | kBackRight;
-    case 5: return kFrontLeft | kFrontRight | kFrontCenter | kBackLeft | kBackRight;
-    case 6: return kFrontLeft | kFrontRight | kFrontCenter | kLowFrequency | kBackLeft | kBackRight;
-    case 7: return kFrontLeft | kFrontRight | kFrontCenter | kLowFrequency | kBackCenter | kSideLeft | kSideRight;
+    case 3:
+        return kFrontLeft | kFrontRight | kFrontCenter;
+    case 4:
+        return kFrontLeft | kFrontRight | kBackLeft | kBackRight;
+    case 5:
+        return kFrontLeft | kFrontRight | kFrontCenter | kBackLeft | kBackRight;
+    case 6:
+        return kFrontLeft | kFrontRight | kFrontCenter | kLowFrequency | kBackLeft | kBackRight;
+    case 7:
+        return kFrontLeft | kFrontRight | kFrontCenter | kLowFrequency | kBackCenter | kSideLeft |
+               kSideRight;
     case 8:
-        return kFrontLeft | kFrontRight | kFrontCenter | kLowFrequency | kBackLeft | kBackRight | kSideLeft
-             | kSideRight;
-    default: return 0;
+        return kFrontLeft | kFrontRight | kFrontCenter | kLowFrequency | kBackLeft | kBackRight |
+               kSideLeft | kSideRight;
+    default:
+        return 0;
     }
 }
 
@@ -40,15 +60,38 @@ void speakerWeights(uint64_t bit, int index, double& left, double& right)
 {
     left = right = 0.0;
     switch (bit) {
-    case kFrontLeft: case kFrontLeftOfCenter: left = 1.0; break;
-    case kFrontRight: case kFrontRightOfCenter: right = 1.0; break;
-    case kLowFrequency: break;
-    case kFrontCenter: case kBackCenter: case kTopCenter: case kTopFrontCenter: case kTopBackCenter:
+    case kFrontLeft:
+    case kFrontLeftOfCenter:
+        left = 1.0;
+        break;
+    case kFrontRight:
+    case kFrontRightOfCenter:
+        right = 1.0;
+        break;
+    case kLowFrequency:
+        break;
+    case kFrontCenter:
+    case kBackCenter:
+    case kTopCenter:
+    case kTopFrontCenter:
+    case kTopBackCenter:
         left = right = kSide;
         break;
-    case kBackLeft: case kSideLeft: case kTopFrontLeft: case kTopBackLeft: left = kSide; break;
-    case kBackRight: case kSideRight: case kTopFrontRight: case kTopBackRight: right = kSide; break;
-    default: (index % 2 == 0 ? left : right) = kSide; break;
+    case kBackLeft:
+    case kSideLeft:
+    case kTopFrontLeft:
+    case kTopBackLeft:
+        left = kSide;
+        break;
+    case kBackRight:
+    case kSideRight:
+    case kTopFrontRight:
+    case kTopBackRight:
+        right = kSide;
+        break;
+    default:
+        (index % 2 == 0 ? left : right) = kSide;
+        break;
     }
 }
 
@@ -58,12 +101,12 @@ int16_t clamp16(double v)
     return static_cast<int16_t>(std::clamp(r, -32768.0, 32767.0));
 }
 
-
 } // namespace
 
 PcmConverter::PcmConverter(const PcmFormat& format) : m_format(format)
 {
-    const bool intWidth = !format.isFloat && (format.bits == 8 || format.bits == 16 || format.bits == 24 || format.bits == 32);
+    const bool intWidth = !format.isFloat && (format.bits == 8 || format.bits == 16 ||
+                                              format.bits == 24 || format.bits == 32);
     const bool floatWidth = format.isFloat && (format.bits == 32 || format.bits == 64);
     m_supported = format.channels >= 1 && (intWidth || floatWidth);
     if (!m_supported)
@@ -82,7 +125,8 @@ PcmConverter::PcmConverter(const PcmFormat& format) : m_format(format)
     m_rightWeight.assign(format.channels, 0.0);
     double sumLeft = 0.0, sumRight = 0.0;
     for (int ch = 0; ch < format.channels; ++ch) {
-        const uint64_t bit = mask & (~mask + 1); // lowest remaining position; 0 when the mask runs out
+        const uint64_t bit =
+            mask & (~mask + 1); // lowest remaining position; 0 when the mask runs out
         mask &= mask - 1;
         speakerWeights(bit, ch, m_leftWeight[ch], m_rightWeight[ch]);
         sumLeft += m_leftWeight[ch];
@@ -99,17 +143,21 @@ PcmConverter::PcmConverter(const PcmFormat& format) : m_format(format)
 double PcmConverter::sample(const uint8_t* p) const
 {
     switch (m_format.bits) {
-    case 8: return (p[0] - 128) * 256.0;
-    case 16: return pcm::load16(p);
-    case 24: return truncatedSample(p) + (p[0] / 256.0);
+    case 8:
+        return (p[0] - 128) * 256.0;
+    case 16:
+        return pcm::load16(p);
+    case 24:
+        return truncatedSample(p) + (p[0] / 256.0);
     case 32:
         if (m_format.isFloat) {
             float f;
             std::memcpy(&f, p, 4);
             return std::isfinite(f) ? f * 32768.0 : 0.0;
         }
-        return static_cast<int32_t>(static_cast<uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t{p[3]} << 24)))
-             / 65536.0;
+        return static_cast<int32_t>(static_cast<uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16) |
+                                                          (uint32_t{p[3]} << 24))) /
+               65536.0;
     default: {
         double d;
         std::memcpy(&d, p, 8);
@@ -144,7 +192,8 @@ size_t PcmConverter::convert(const uint8_t* in, size_t bytes, const uint8_t*& ou
         if (!m_downmix) {
             for (int ch = 0; ch < m_outChannels; ++ch) {
                 const uint8_t* p = f + ch * m_bytesPerSample;
-                pcm::store16(o + (i * m_outChannels + ch) * 2, integerWide ? truncatedSample(p) : clamp16(sample(p)));
+                pcm::store16(o + (i * m_outChannels + ch) * 2,
+                             integerWide ? truncatedSample(p) : clamp16(sample(p)));
             }
             continue;
         }

@@ -15,13 +15,14 @@ namespace moxel {
 
 struct PcmFormat {
     int channels = 2;
-    int bits = 16;          // 8 (unsigned, centred on 128), 16, 24, 32, or 32/64 with isFloat
+    int bits = 16; // 8 (unsigned, centred on 128), 16, 24, 32, or 32/64 with isFloat
     bool isFloat = false;
-    uint64_t channelMask = 0; // speaker positions (WAVE/FFmpeg bits); 0 = the usual order for the count
+    uint64_t channelMask =
+        0; // speaker positions (WAVE/FFmpeg bits); 0 = the usual order for the count
 };
 
 class PcmConverter {
-public:
+  public:
     explicit PcmConverter(const PcmFormat& format);
 
     // False for formats nothing can be made of (no channels, unknown width).
@@ -35,7 +36,7 @@ public:
     // valid until the next call. Returns the byte count (0 when unsupported).
     size_t convert(const uint8_t* in, size_t bytes, const uint8_t*& out);
 
-private:
+  private:
     double sample(const uint8_t* p) const; // one input sample on the 16-bit scale
     int truncatedSample(const uint8_t* p) const;
 

@@ -15,9 +15,18 @@ inline uint32_t load32(const uint8_t* p)
     return v;
 }
 
-inline void store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+inline void store32(uint8_t* p, uint32_t v)
+{
+    std::memcpy(p, &v, 4);
+}
 
-inline uint32_t half(uint32_t p) { return (p >> 1) & 0x7F7F7F7Fu; }
-inline uint32_t avg(uint32_t p, uint32_t q) { return half(p) + half(q); }
+inline uint32_t half(uint32_t p)
+{
+    return (p >> 1) & 0x7F7F7F7Fu;
+}
+inline uint32_t avg(uint32_t p, uint32_t q)
+{
+    return half(p) + half(q);
+}
 
 } // namespace moxel::pixel

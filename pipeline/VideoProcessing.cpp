@@ -29,15 +29,15 @@ using pixel::store32;
 struct Workspace {
     FrameGeometry key;
     bool haveKey = false;
-    std::vector<const uint8_t*> rows;  // source row pointers after deinterlace
-    std::vector<int32_t> nearestCol;   // x(c) >> 16
-    std::vector<int32_t> offsetA;      // bilinear: byte offset of p00's column
-    std::vector<int32_t> offsetB;      // bilinear: byte offset of p01's column
-    std::vector<uint16_t> weightA;     // bilinear: 256 - fx, four lanes per column
-    std::vector<uint16_t> weightB;     // bilinear: fx, four lanes per column
-    std::vector<uint32_t> areaFirstX;  // area: weight of the first column of each footprint
+    std::vector<const uint8_t*> rows;          // source row pointers after deinterlace
+    std::vector<int32_t> nearestCol;           // x(c) >> 16
+    std::vector<int32_t> offsetA;              // bilinear: byte offset of p00's column
+    std::vector<int32_t> offsetB;              // bilinear: byte offset of p01's column
+    std::vector<uint16_t> weightA;             // bilinear: 256 - fx, four lanes per column
+    std::vector<uint16_t> weightB;             // bilinear: fx, four lanes per column
+    std::vector<uint32_t> areaFirstX;          // area: weight of the first column of each footprint
     std::vector<uint32_t> areaRowWeightBuffer; // area: weights of one footprint's rows
-    std::vector<uint16_t> lineTop;     // bilinear: horizontally filtered source rows
+    std::vector<uint16_t> lineTop;             // bilinear: horizontally filtered source rows
     std::vector<uint16_t> lineBottom;
 };
 
@@ -45,8 +45,8 @@ thread_local Workspace t_workspace;
 
 bool sameGeometry(const FrameGeometry& a, const FrameGeometry& b)
 {
-    return a.inW == b.inW && a.inH == b.inH && a.outW == b.outW && a.outH == b.outH && a.x0 == b.x0
-        && a.y0 == b.y0 && a.cw == b.cw && a.ch == b.ch && a.path == b.path;
+    return a.inW == b.inW && a.inH == b.inH && a.outW == b.outW && a.outH == b.outH &&
+           a.x0 == b.x0 && a.y0 == b.y0 && a.cw == b.cw && a.ch == b.ch && a.path == b.path;
 }
 
 void buildTables(Workspace& ws, const FrameGeometry& g)
@@ -108,7 +108,8 @@ void avgRow(const uint8_t* a, const uint8_t* b, uint8_t* out, int pixels)
 }
 
 // avg(avg(next, prev), cur): the 1-2-1 blend of the high-quality mode.
-void blendRow(const uint8_t* prev, const uint8_t* cur, const uint8_t* next, uint8_t* out, int pixels)
+void blendRow(const uint8_t* prev, const uint8_t* cur, const uint8_t* next, uint8_t* out,
+              int pixels)
 {
     int i = 0;
 #ifdef MOXEL_X86
@@ -119,7 +120,8 @@ void blendRow(const uint8_t* prev, const uint8_t* cur, const uint8_t* next, uint
         const __m128i pc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cur + i * 4));
         const __m128i pn = _mm_loadu_si128(reinterpret_cast<const __m128i*>(next + i * 4));
         const __m128i outer = _mm_add_epi8(halve(pn), halve(pp));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i * 4), _mm_add_epi8(halve(outer), halve(pc)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i * 4),
+                         _mm_add_epi8(halve(outer), halve(pc)));
     }
 #endif
     for (; i < pixels; ++i)
@@ -150,7 +152,8 @@ void exactCopy(const Workspace& ws, uint8_t* dst, const FrameGeometry& g, const 
         return;
     }
     for (int r = 0; r < g.outH; ++r)
-        std::memcpy(dst + r * rowBytes, ws.rows[g.y0 + r] + static_cast<size_t>(g.x0) * 4, rowBytes);
+        std::memcpy(dst + r * rowBytes, ws.rows[g.y0 + r] + static_cast<size_t>(g.x0) * 4,
+                    rowBytes);
 }
 
 void gatherRow(const uint8_t* src, const int32_t* cols, uint8_t* out, int n)
@@ -187,9 +190,9 @@ void nearest(const Workspace& ws, uint8_t* dst, const FrameGeometry& g)
 // Footprint shape shared by all destination columns (rows): the number of
 // visited source pixels and the weight of the last one.
 struct AreaShape {
-    int nx, ny;         // visited columns and rows per footprint
-    uint32_t lastX;     // column weight numerator of the last column (65536 = whole)
-    uint32_t lastY;     // row weight of the last row
+    int nx, ny;     // visited columns and rows per footprint
+    uint32_t lastX; // column weight numerator of the last column (65536 = whole)
+    uint32_t lastY; // row weight of the last row
 };
 
 AreaShape areaShape(const FrameGeometry& g)
@@ -233,8 +236,9 @@ void areaAverageWide(Workspace& ws, uint8_t* dst, const FrameGeometry& g)
                 const uint8_t* p = ws.rows[sy + i] + base;
                 for (int j = 0; j < nx; ++j, p += 4) {
                     const uint32_t w = j == 0 ? (ws.areaFirstX[c] * wy) >> 16
-                                     : j == nx - 1 ? static_cast<uint32_t>((uint64_t{s.lastX} * wy) >> 16)
-                                                   : wy;
+                                       : j == nx - 1
+                                           ? static_cast<uint32_t>((uint64_t{s.lastX} * wy) >> 16)
+                                           : wy;
                     for (int k = 0; k < 4; ++k)
                         sum[k] += uint64_t{p[k]} * w;
                     wsum += w;
@@ -266,7 +270,8 @@ __attribute__((target("sse4.1"))) inline __m128d lowToDouble(__m128i v)
 // 32-bit sums, four bytes per SSE register, exact quotient through a
 // correctly rounded double divide (the quotient is below 256 and the divisor
 // below 2^24, so rounding can never reach the next integer).
-__attribute__((target("sse4.1"))) void areaAverageSse41(const Workspace& ws, uint8_t* dst, const FrameGeometry& g)
+__attribute__((target("sse4.1"))) void areaAverageSse41(const Workspace& ws, uint8_t* dst,
+                                                        const FrameGeometry& g)
 {
     const AreaShape s = areaShape(g);
     const int nx = s.nx, ny = s.ny;
@@ -286,14 +291,16 @@ __attribute__((target("sse4.1"))) void areaAverageSse41(const Workspace& ws, uin
                 const uint32_t wy = wyBuf[i];
                 const uint8_t* p = rows[i] + base;
                 const uint32_t w0 = (firstX * wy) >> 16;
-                acc = _mm_add_epi32(acc, _mm_mullo_epi32(pixel32(p), _mm_set1_epi32(static_cast<int>(w0))));
+                acc = _mm_add_epi32(
+                    acc, _mm_mullo_epi32(pixel32(p), _mm_set1_epi32(static_cast<int>(w0))));
                 wsum += w0;
                 if (nx >= 2) {
                     __m128i mid = _mm_setzero_si128();
                     for (int j = 1; j < nx - 1; ++j)
                         mid = _mm_add_epi32(mid, pixel32(p + j * 4));
                     const uint32_t wl = static_cast<uint32_t>((uint64_t{s.lastX} * wy) >> 16);
-                    acc = _mm_add_epi32(acc, _mm_mullo_epi32(mid, _mm_set1_epi32(static_cast<int>(wy))));
+                    acc = _mm_add_epi32(acc,
+                                        _mm_mullo_epi32(mid, _mm_set1_epi32(static_cast<int>(wy))));
                     acc = _mm_add_epi32(acc, _mm_mullo_epi32(pixel32(p + (nx - 1) * 4),
                                                              _mm_set1_epi32(static_cast<int>(wl))));
                     wsum += static_cast<uint32_t>(nx - 2) * wy + wl;
@@ -338,20 +345,24 @@ void filterLine(const Workspace& ws, const uint8_t* src, uint16_t* line, int n)
 #ifdef MOXEL_X86
     const __m128i zero = _mm_setzero_si128();
     for (; c + 2 <= n; c += 2) {
-        const __m128i pa = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(load32(src + a[c]))),
-                                              _mm_cvtsi32_si128(static_cast<int>(load32(src + a[c + 1]))));
-        const __m128i pb = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(load32(src + b[c]))),
-                                              _mm_cvtsi32_si128(static_cast<int>(load32(src + b[c + 1]))));
+        const __m128i pa =
+            _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(load32(src + a[c]))),
+                               _mm_cvtsi32_si128(static_cast<int>(load32(src + a[c + 1]))));
+        const __m128i pb =
+            _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(load32(src + b[c]))),
+                               _mm_cvtsi32_si128(static_cast<int>(load32(src + b[c + 1]))));
         const __m128i va = _mm_unpacklo_epi8(pa, zero);
         const __m128i vb = _mm_unpacklo_epi8(pb, zero);
-        const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(va, _mm_loadu_si128(reinterpret_cast<const __m128i*>(wa + c * 4))),
-                                          _mm_mullo_epi16(vb, _mm_loadu_si128(reinterpret_cast<const __m128i*>(wb + c * 4))));
+        const __m128i sum = _mm_add_epi16(
+            _mm_mullo_epi16(va, _mm_loadu_si128(reinterpret_cast<const __m128i*>(wa + c * 4))),
+            _mm_mullo_epi16(vb, _mm_loadu_si128(reinterpret_cast<const __m128i*>(wb + c * 4))));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(line + c * 4), _mm_srli_epi16(sum, 8));
     }
 #endif
     for (; c < n; ++c)
         for (int k = 0; k < 4; ++k)
-            line[c * 4 + k] = static_cast<uint16_t>((src[a[c] + k] * wa[c * 4 + k] + src[b[c] + k] * wb[c * 4 + k]) >> 8);
+            line[c * 4 + k] = static_cast<uint16_t>(
+                (src[a[c] + k] * wa[c * 4 + k] + src[b[c] + k] * wb[c * 4 + k]) >> 8);
 }
 
 // Packed formula, vertical step: out = (top * (256 - fy) + bottom * fy) >> 8.
@@ -365,7 +376,8 @@ void blendLines(const uint16_t* top, const uint16_t* bottom, int fy, uint8_t* ou
         auto mix = [&](int at) {
             const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + at));
             const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom + at));
-            return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(t, wt), _mm_mullo_epi16(b, wbv)), 8);
+            return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(t, wt), _mm_mullo_epi16(b, wbv)),
+                                  8);
         };
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(mix(i), mix(i + 8)));
     }
@@ -380,7 +392,7 @@ void bilinear(Workspace& ws, uint8_t* dst, const FrameGeometry& g)
     const int lanes = g.outW * 4;
     uint16_t* top = ws.lineTop.data();
     uint16_t* bottom = ws.lineBottom.data();
-    const uint8_t* haveTop = nullptr;     // source rows the two lines hold
+    const uint8_t* haveTop = nullptr; // source rows the two lines hold
     const uint8_t* haveBottom = nullptr;
     bool lastRowDone = false;
     int32_t y = g.y0 * 65536;
@@ -422,8 +434,8 @@ void bilinear(Workspace& ws, uint8_t* dst, const FrameGeometry& g)
 
 } // namespace
 
-void processFrameFast(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, int outH, uint8_t* scratch,
-                      const EncodingProfile& profile, BilinearFormula formula)
+void processFrameFast(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, int outH,
+                      uint8_t* scratch, const EncodingProfile& profile, BilinearFormula formula)
 {
     FrameGeometry g;
     if (!makeFrameGeometry(inW, inH, outW, outH, profile, g))
@@ -465,15 +477,23 @@ void processFrameFast(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, in
         contiguous = nullptr;
     }
     switch (g.path) {
-    case ResizePath::ExactCopy: exactCopy(ws, dst, g, contiguous); break;
-    case ResizePath::Nearest: nearest(ws, dst, g); break;
-    case ResizePath::AreaAverage: areaAverage(ws, dst, g); break;
-    case ResizePath::Bilinear: bilinear(ws, dst, g); break;
+    case ResizePath::ExactCopy:
+        exactCopy(ws, dst, g, contiguous);
+        break;
+    case ResizePath::Nearest:
+        nearest(ws, dst, g);
+        break;
+    case ResizePath::AreaAverage:
+        areaAverage(ws, dst, g);
+        break;
+    case ResizePath::Bilinear:
+        bilinear(ws, dst, g);
+        break;
     }
 }
 
-void processFrame(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, int outH, uint8_t* scratch,
-                  const EncodingProfile& profile)
+void processFrame(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, int outH,
+                  uint8_t* scratch, const EncodingProfile& profile)
 {
     processFrameFast(src, dst, inW, inH, outW, outH, scratch, profile,
                      packedIntegerFlag() ? BilinearFormula::Packed : BilinearFormula::Table);

@@ -23,12 +23,12 @@ namespace moxel {
 // Writes every destination pixel. It may overwrite the source (plain
 // deinterlace) and the scratch buffer. Geometry that validateProcessing
 // refuses leaves the destination untouched. initVideoTables() must have run.
-void processFrame(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, int outH, uint8_t* scratch,
-                  const EncodingProfile& profile);
+void processFrame(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, int outH,
+                  uint8_t* scratch, const EncodingProfile& profile);
 
 // The fast paths with an explicit interpolation formula (tests and benchmarks
 // compare both against processFrameReference).
-void processFrameFast(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, int outH, uint8_t* scratch,
-                      const EncodingProfile& profile, BilinearFormula formula);
+void processFrameFast(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, int outH,
+                      uint8_t* scratch, const EncodingProfile& profile, BilinearFormula formula);
 
 } // namespace moxel

@@ -37,7 +37,8 @@ uint8_t* deinterlace(uint8_t* src, uint8_t* scratch, int w, int h, Deinterlace m
                 else if (y == h - 1)
                     v = avg(load32(in.at(x, h - 2)), load32(in.at(x, h - 1)));
                 else
-                    v = avg(avg(load32(in.at(x, y + 1)), load32(in.at(x, y - 1))), load32(in.at(x, y)));
+                    v = avg(avg(load32(in.at(x, y + 1)), load32(in.at(x, y - 1))),
+                            load32(in.at(x, y)));
                 store32(out.at(x, y), v);
             }
         }
@@ -76,13 +77,14 @@ void areaAverage(const Picture& in, const Picture& out, const FrameGeometry& g)
             uint64_t sum[4] = {0, 0, 0, 0};
             uint64_t wsum = 0;
             for (int32_t py = y; py < y1; py += 65536) {
-                const uint32_t wy = py == y ? 65535u - (y & 0xFFFF)
-                                  : y1 - py < 65536 ? static_cast<uint32_t>((y1 - py) & 0xFFFF)
-                                                    : 65535u;
+                const uint32_t wy = py == y           ? 65535u - (y & 0xFFFF)
+                                    : y1 - py < 65536 ? static_cast<uint32_t>((y1 - py) & 0xFFFF)
+                                                      : 65535u;
                 for (int32_t px = x; px < x1; px += 65536) {
-                    const uint32_t w = px == x ? ((65535u - (x & 0xFFFF)) * wy) >> 16
-                                     : x1 - px < 65536 ? ((static_cast<uint32_t>((x1 - px) & 0xFFFF)) * wy) >> 16
-                                                       : wy;
+                    const uint32_t w =
+                        px == x           ? ((65535u - (x & 0xFFFF)) * wy) >> 16
+                        : x1 - px < 65536 ? ((static_cast<uint32_t>((x1 - px) & 0xFFFF)) * wy) >> 16
+                                          : wy;
                     const uint8_t* p = in.at(px >> 16, py >> 16);
                     for (int k = 0; k < 4; ++k)
                         sum[k] += static_cast<uint64_t>(p[k]) * w;
@@ -103,7 +105,8 @@ void areaAverage(const Picture& in, const Picture& out, const FrameGeometry& g)
     }
 }
 
-void bilinear(const Picture& in, const Picture& out, const FrameGeometry& g, BilinearFormula formula)
+void bilinear(const Picture& in, const Picture& out, const FrameGeometry& g,
+              BilinearFormula formula)
 {
     const uint8_t* T = blendTable();
     auto t = [T](int a, int b) { return static_cast<int>(T[a * 256 + b]); };
@@ -139,8 +142,8 @@ void bilinear(const Picture& in, const Picture& out, const FrameGeometry& g, Bil
                 } else if (pastLast) {
                     v = t(p01[k], t(255, 255 - fy)) + t(p11[k], t(255, fy));
                 } else {
-                    v = t(p00[k], t(255 - fx, 255 - fy)) + t(p01[k], t(fx, 255 - fy))
-                      + t(p10[k], t(255 - fx, fy)) + t(p11[k], t(fx, fy));
+                    v = t(p00[k], t(255 - fx, 255 - fy)) + t(p01[k], t(fx, 255 - fy)) +
+                        t(p10[k], t(255 - fx, fy)) + t(p11[k], t(fx, fy));
                 }
                 d[k] = static_cast<uint8_t>(v);
             }
@@ -150,8 +153,9 @@ void bilinear(const Picture& in, const Picture& out, const FrameGeometry& g, Bil
 
 } // namespace
 
-void processFrameReference(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, int outH, uint8_t* scratch,
-                           const EncodingProfile& profile, BilinearFormula formula)
+void processFrameReference(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, int outH,
+                           uint8_t* scratch, const EncodingProfile& profile,
+                           BilinearFormula formula)
 {
     FrameGeometry g;
     if (!makeFrameGeometry(inW, inH, outW, outH, profile, g))
@@ -159,10 +163,18 @@ void processFrameReference(uint8_t* src, uint8_t* dst, int inW, int inH, int out
     const Picture in{deinterlace(src, scratch, inW, inH, profile.deinterlace), inW};
     const Picture out{dst, outW};
     switch (g.path) {
-    case ResizePath::ExactCopy: exactCopy(in, out, g); break;
-    case ResizePath::Nearest: nearest(in, out, g); break;
-    case ResizePath::AreaAverage: areaAverage(in, out, g); break;
-    case ResizePath::Bilinear: bilinear(in, out, g, formula); break;
+    case ResizePath::ExactCopy:
+        exactCopy(in, out, g);
+        break;
+    case ResizePath::Nearest:
+        nearest(in, out, g);
+        break;
+    case ResizePath::AreaAverage:
+        areaAverage(in, out, g);
+        break;
+    case ResizePath::Bilinear:
+        bilinear(in, out, g, formula);
+        break;
     }
 }
 

@@ -15,7 +15,8 @@ enum class BilinearFormula {
     Table,  // the four BlendTable look-ups per byte
 };
 
-void processFrameReference(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, int outH, uint8_t* scratch,
-                           const EncodingProfile& profile, BilinearFormula formula);
+void processFrameReference(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, int outH,
+                           uint8_t* scratch, const EncodingProfile& profile,
+                           BilinearFormula formula);
 
 } // namespace moxel

@@ -29,9 +29,21 @@ void initVideoTables()
 #endif
 }
 
-const uint8_t* blendTable() { return g_blendTable; }
-bool packedIntegerFlag() { return g_packed; }
-bool cpuHasSse41() { return g_sse41; }
-bool cpuHasAvx2() { return g_avx2; }
+const uint8_t* blendTable()
+{
+    return g_blendTable;
+}
+bool packedIntegerFlag()
+{
+    return g_packed;
+}
+bool cpuHasSse41()
+{
+    return g_sse41;
+}
+bool cpuHasAvx2()
+{
+    return g_avx2;
+}
 
 } // namespace moxel

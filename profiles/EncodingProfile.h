@@ -18,23 +18,23 @@ enum class Deinterlace : int {
 };
 
 struct EncodingProfile {
-    std::string filePath;     // the .pf file that load and save use
-    std::string friendlyName; // display name (at most 254 characters when loaded)
+    std::string filePath;      // the .pf file that load and save use
+    std::string friendlyName;  // display name (at most 254 characters when loaded)
     int outSampleRate = 44100; // out_srate: output sample rate in Hz
-    int outChannels = 2;      // out_channels: 1 mono, 2 stereo
-    int roundSizeTo16 = 1;    // sizefix: round output width and height up to multiples of 16
+    int outChannels = 2;       // out_channels: 1 mono, 2 stereo
+    int roundSizeTo16 = 1;     // sizefix: round output width and height up to multiples of 16
     Deinterlace deinterlace = Deinterlace::Off; // deinterlace
-    int filteredResize = 1;   // filteringresize: resize with filtering
-    int resizeEnabled = 0;    // doresize: resize to resizeWidth x resizeHeight
-    int resizeWidth = 320;    // resizew
-    int resizeHeight = 240;   // resizeh
+    int filteredResize = 1;                     // filteringresize: resize with filtering
+    int resizeEnabled = 0;                      // doresize: resize to resizeWidth x resizeHeight
+    int resizeWidth = 320;                      // resizew
+    int resizeHeight = 240;                     // resizeh
     int cropL = 0;
     int cropT = 0;
     int cropR = 0;
     int cropB = 0;
-    int useOutputFrameRate = 0; // outfruse: drop or repeat frames to reach outputFrameRate
-    int lowPassFilter = 0;      // lowpass: low-pass filter when downsampling
-    double volumeScale = 1.0;   // audioscale: volume multiplier
+    int useOutputFrameRate = 0;    // outfruse: drop or repeat frames to reach outputFrameRate
+    int lowPassFilter = 0;         // lowpass: low-pass filter when downsampling
+    double volumeScale = 1.0;      // audioscale: volume multiplier
     double outputFrameRate = 30.0; // outfror: output frame rate
 
     // Every processing field to its default; filePath and friendlyName stay.

@@ -36,7 +36,7 @@ class KmfConfig {
     int audioSendAheadMs = 0;  // audiosendahead: audio send-ahead in ms, may be negative
     int writeHeader = 0;       // hdrwrite: write a file header (nonzero)
     int tocEntries = 1024;     // hdrtoc: table of contents entries in the header, 0 for none
-    std::string meta;       // metadata text for the file header (at most 32766 characters)
+    std::string meta;          // metadata text for the file header (at most 32766 characters)
 
   private:
     std::string m_filePath;

@@ -1,7 +1,7 @@
 #include "settings/ProgramFolders.h"
 
-#include "settings/FolderTree.h"
 #include "profiles/TextNumbers.h"
+#include "settings/FolderTree.h"
 
 #include <cerrno>
 #include <climits>

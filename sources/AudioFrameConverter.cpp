@@ -32,11 +32,16 @@ AudioFormatKey audioFormatOf(const AVCodecContext* decoder)
     return makeKey(decoder->sample_rate, decoder->sample_fmt, decoder->ch_layout);
 }
 
-AudioFrameConverter::~AudioFrameConverter() { swr_free(&m_swr); }
+AudioFrameConverter::~AudioFrameConverter()
+{
+    swr_free(&m_swr);
+}
 
 int AudioFrameConverter::decodedBits() const
 {
-    return m_format.sampleFormat < 0 ? 0 : av_get_bytes_per_sample(AVSampleFormat(m_format.sampleFormat)) * 8;
+    return m_format.sampleFormat < 0
+               ? 0
+               : av_get_bytes_per_sample(AVSampleFormat(m_format.sampleFormat)) * 8;
 }
 
 bool AudioFrameConverter::setFormat(const AudioFormatKey& format)
@@ -66,8 +71,8 @@ bool AudioFrameConverter::setFormat(const AudioFormatKey& format)
             av_channel_layout_from_mask(&layout, format.channelMask);
         else
             av_channel_layout_default(&layout, format.channels);
-        const int made = swr_alloc_set_opts2(&m_swr, &layout, packed, format.sampleRate, &layout, sampleFormat,
-                                             format.sampleRate, 0, nullptr);
+        const int made = swr_alloc_set_opts2(&m_swr, &layout, packed, format.sampleRate, &layout,
+                                             sampleFormat, format.sampleRate, 0, nullptr);
         av_channel_layout_uninit(&layout);
         if (made < 0 || swr_init(m_swr) < 0) {
             swr_free(&m_swr);
@@ -91,8 +96,9 @@ uint8_t* AudioFrameConverter::convert(const AVFrame* frame, size_t& bytes)
     if (m_swr) {
         m_interleaved.resize(interleavedBytes);
         uint8_t* out[1] = {m_interleaved.data()};
-        const int done = swr_convert(m_swr, out, frame->nb_samples, const_cast<const uint8_t**>(frame->extended_data),
-                                     frame->nb_samples);
+        const int done =
+            swr_convert(m_swr, out, frame->nb_samples,
+                        const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
         if (done <= 0)
             return nullptr;
         interleaved = m_interleaved.data();

@@ -34,7 +34,7 @@ AudioFormatKey audioFormatOf(const AVFrame* frame);
 AudioFormatKey audioFormatOf(const AVCodecContext* decoder);
 
 class AudioFrameConverter {
-public:
+  public:
     AudioFrameConverter() = default;
     ~AudioFrameConverter();
     AudioFrameConverter(const AudioFrameConverter&) = delete;
@@ -57,7 +57,7 @@ public:
     // its length (0 when nothing could be converted).
     uint8_t* convert(const AVFrame* frame, size_t& bytes);
 
-private:
+  private:
     AudioFormatKey m_format;
     bool m_supported = false;
     bool m_planar = false;

@@ -2,7 +2,10 @@
 
 namespace moxel {
 
-bool CaptureSource::open(const std::string&, const std::string&) { return false; }
+bool CaptureSource::open(const std::string&, const std::string&)
+{
+    return false;
+}
 
 int CaptureSource::getVideoFrame(const uint8_t** picture)
 {
@@ -18,8 +21,17 @@ int CaptureSource::getAudio(uint8_t*, int, int* length)
     return 0;
 }
 
-int CaptureSource::close() { return 0; }
-int CaptureSource::setOption(const char*, int) { return 0; }
-int CaptureSource::setOption(const char*, double) { return 0; }
+int CaptureSource::close()
+{
+    return 0;
+}
+int CaptureSource::setOption(const char*, int)
+{
+    return 0;
+}
+int CaptureSource::setOption(const char*, double)
+{
+    return 0;
+}
 
 } // namespace moxel

@@ -7,7 +7,7 @@
 namespace moxel {
 
 class CaptureSource final : public MediaSource {
-public:
+  public:
     bool open(const std::string& sourcePath, const std::string& profilePath) override;
     int getVideoFrame(const uint8_t** picture) override;
     int getAudio(uint8_t* buffer, int maxBytes, int* length) override;

@@ -29,11 +29,17 @@ bool usableRate(AVRational rate)
 // See handlePicture.
 constexpr int64_t kSlotTolerance100ns = 5001;
 
-std::string withPath(const char* text, const std::string& path) { return text + path; }
+std::string withPath(const char* text, const std::string& path)
+{
+    return text + path;
+}
 
 } // namespace
 
-DecoderSource::~DecoderSource() { close(); }
+DecoderSource::~DecoderSource()
+{
+    close();
+}
 
 bool DecoderSource::fail(const std::string& message)
 {
@@ -54,19 +60,22 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
     m_reportedPictureChange = m_reportedUnsupportedAudio = false;
     m_sawPicture = false;
 
-    const std::string openError = withPath("DirectShow: error opening input file/stream:\n", sourcePath);
+    const std::string openError =
+        withPath("DirectShow: error opening input file/stream:\n", sourcePath);
     m_video = std::make_unique<StreamDecoder>(&m_stopRequested);
     const StreamDecoder::OpenResult video = m_video->open(sourcePath, AVMEDIA_TYPE_VIDEO);
     if (video == StreamDecoder::OpenResult::CannotOpenFile)
         return fail(openError);
     double rate = 15.0;
-    if (video == StreamDecoder::OpenResult::Opened && m_video->codec()->width > 0 && m_video->codec()->height > 0) {
+    if (video == StreamDecoder::OpenResult::Opened && m_video->codec()->width > 0 &&
+        m_video->codec()->height > 0) {
         inWidth = m_video->codec()->width;
         inHeight = m_video->codec()->height;
         if (!detectFrameRate(rate))
-            return fail(withPath("DirectShow: error determining framerate. Use the preference option to assume "
-                                 "a framerate.\nfile: ",
-                                 sourcePath));
+            return fail(withPath(
+                "DirectShow: error determining framerate. Use the preference option to assume "
+                "a framerate.\nfile: ",
+                sourcePath));
     } else {
         hasVideo = false;
         m_video.reset();
@@ -76,7 +85,8 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
     const StreamDecoder::OpenResult audio = m_audio->open(sourcePath, AVMEDIA_TYPE_AUDIO);
     if (audio == StreamDecoder::OpenResult::CannotOpenFile)
         return fail(openError);
-    if (audio == StreamDecoder::OpenResult::Opened && m_audioFrames.setFormat(audioFormatOf(m_audio->codec()))) {
+    if (audio == StreamDecoder::OpenResult::Opened &&
+        m_audioFrames.setFormat(audioFormatOf(m_audio->codec()))) {
         inRate = m_audioFrames.rate();
         inChannels = m_audioFrames.format().channels;
         inBits = m_audioFrames.decodedBits();
@@ -86,7 +96,8 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
     }
 
     if (!hasVideo && !hasAudio)
-        return fail(withPath("DirectShow: error getting audio/video from stream.\nfile: ", sourcePath));
+        return fail(
+            withPath("DirectShow: error getting audio/video from stream.\nfile: ", sourcePath));
     durationSeconds = (m_video ? m_video : m_audio)->durationSeconds();
 
     std::string problem;
@@ -104,9 +115,12 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
         if (!chooseOutputSize(problem))
             return fail(problem);
         const size_t inBytes = size_t(inWidth) * inHeight * 4;
-        if (!allocatePicture(m_outputPicture, size_t(outWidth) * outHeight * 4)
-            || !allocatePicture(m_conversionBuffer, inBytes) || !allocatePicture(m_scratchBuffer, inBytes))
-            return fail(withPath("DirectShow: not enough memory for the pictures of this stream.\nfile: ", sourcePath));
+        if (!allocatePicture(m_outputPicture, size_t(outWidth) * outHeight * 4) ||
+            !allocatePicture(m_conversionBuffer, inBytes) ||
+            !allocatePicture(m_scratchBuffer, inBytes))
+            return fail(
+                withPath("DirectShow: not enough memory for the pictures of this stream.\nfile: ",
+                         sourcePath));
         m_frameRate = createFrameRateConverter(inFrameRate, frameRate, profile.useOutputFrameRate);
     }
 
@@ -139,11 +153,13 @@ bool DecoderSource::startThreads()
     try {
         if (m_video)
             m_videoThread = std::thread(carryDiagnosticSink([this] {
-                runStream(*m_video, &DecoderSource::handlePicture, "video", m_videoLock, m_videoChanged, m_videoEnded);
+                runStream(*m_video, &DecoderSource::handlePicture, "video", m_videoLock,
+                          m_videoChanged, m_videoEnded);
             }));
         if (m_audio)
             m_audioThread = std::thread(carryDiagnosticSink([this] {
-                runStream(*m_audio, &DecoderSource::handleAudio, "audio", m_audioLock, m_audioChanged, m_audioEnded);
+                runStream(*m_audio, &DecoderSource::handleAudio, "audio", m_audioLock,
+                          m_audioChanged, m_audioEnded);
             }));
     } catch (const std::system_error&) {
         return false;
@@ -219,8 +235,8 @@ size_t DecoderSource::queuedAudioBytes() const
 // ---- decoding threads ----
 
 void DecoderSource::runStream(StreamDecoder& decoder, void (DecoderSource::*handle)(const AVFrame*),
-                              const char* streamName, std::mutex& lock, std::condition_variable& changed,
-                              bool& ended)
+                              const char* streamName, std::mutex& lock,
+                              std::condition_variable& changed, bool& ended)
 {
     FramePtr frame(av_frame_alloc());
     while (frame && !m_stopRequested && decoder.next(frame.get())) {
@@ -263,7 +279,8 @@ void DecoderSource::handlePicture(const AVFrame* frame)
 
     {
         std::unique_lock<std::mutex> lock(m_videoLock);
-        m_videoChanged.wait(lock, [this] { return m_stopRequested || m_videoQueue.size() < kMaxQueuedPictures; });
+        m_videoChanged.wait(
+            lock, [this] { return m_stopRequested || m_videoQueue.size() < kMaxQueuedPictures; });
         if (m_stopRequested)
             return;
     }
@@ -306,7 +323,8 @@ void DecoderSource::poolPicture(Picture picture)
 
 void DecoderSource::rebuildAudioChainLocked()
 {
-    m_chain.rebuild(m_audioFrames.rate(), m_audioFrames.chainChannels(), m_audioFrames.chainBits(), profile);
+    m_chain.rebuild(m_audioFrames.rate(), m_audioFrames.chainChannels(), m_audioFrames.chainBits(),
+                    profile);
 }
 
 void DecoderSource::handleAudio(const AVFrame* frame)
@@ -337,7 +355,8 @@ void DecoderSource::handleAudio(const AVFrame* frame)
         return;
 
     std::unique_lock<std::mutex> lock(m_audioLock);
-    m_audioChanged.wait(lock, [this] { return m_stopRequested || pendingAudioLocked() < kMaxQueuedAudioBytes; });
+    m_audioChanged.wait(
+        lock, [this] { return m_stopRequested || pendingAudioLocked() < kMaxQueuedAudioBytes; });
     if (m_stopRequested)
         return;
     const uint8_t* converted = nullptr;
@@ -359,12 +378,14 @@ int DecoderSource::getVideoFrame(const uint8_t** picture)
     Picture finished;
     {
         std::unique_lock<std::mutex> lock(m_videoLock);
-        m_videoChanged.wait(lock, [this] { return !m_videoQueue.empty() || m_videoEnded || m_stopRequested; });
+        m_videoChanged.wait(
+            lock, [this] { return !m_videoQueue.empty() || m_videoEnded || m_stopRequested; });
         if (m_videoQueue.empty())
             return 0;
         QueueEntry& entry = m_videoQueue.front();
         QueuedPicture queued{entry.repeat, entry.picture.get()};
-        if (readQueuedPicture(queued, m_outputPicture.data(), m_outputPicture.size(), m_haveOutput)) {
+        if (readQueuedPicture(queued, m_outputPicture.data(), m_outputPicture.size(),
+                              m_haveOutput)) {
             finished = std::move(entry.picture);
             m_videoQueue.pop_front();
             m_videoChanged.notify_all();

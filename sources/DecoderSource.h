@@ -37,7 +37,7 @@
 namespace moxel {
 
 class DecoderSource final : public MediaSource {
-public:
+  public:
     static constexpr size_t kMaxQueuedPictures = 16;
     static constexpr size_t kMaxQueuedAudioBytes = 512 * 1024;
     static constexpr size_t kMaxPooledPictures = 64;
@@ -56,7 +56,7 @@ public:
     size_t queuedPictures() const;
     size_t queuedAudioBytes() const;
 
-private:
+  private:
     using Picture = std::unique_ptr<uint8_t[]>;
     struct QueueEntry {
         int64_t repeat = 0;
@@ -69,8 +69,9 @@ private:
     void stopThreads();
     // The body of each decoding thread: decodes until the stream ends or
     // close stops it, handing every frame to handle, then marks the end.
-    void runStream(StreamDecoder& decoder, void (DecoderSource::*handle)(const AVFrame*), const char* streamName,
-                   std::mutex& lock, std::condition_variable& changed, bool& ended);
+    void runStream(StreamDecoder& decoder, void (DecoderSource::*handle)(const AVFrame*),
+                   const char* streamName, std::mutex& lock, std::condition_variable& changed,
+                   bool& ended);
     void handlePicture(const AVFrame* frame);
     void handleAudio(const AVFrame* frame);
     void rebuildAudioChainLocked();

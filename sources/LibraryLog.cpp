@@ -22,9 +22,9 @@ struct NamedLevel {
 };
 
 const NamedLevel kLevels[] = {
-    {"quiet", AV_LOG_QUIET},     {"panic", AV_LOG_PANIC}, {"fatal", AV_LOG_FATAL},
+    {"quiet", AV_LOG_QUIET},     {"panic", AV_LOG_PANIC},     {"fatal", AV_LOG_FATAL},
     {"error", AV_LOG_ERROR},     {"warning", AV_LOG_WARNING}, {"info", AV_LOG_INFO},
-    {"verbose", AV_LOG_VERBOSE}, {"debug", AV_LOG_DEBUG}, {"trace", AV_LOG_TRACE},
+    {"verbose", AV_LOG_VERBOSE}, {"debug", AV_LOG_DEBUG},     {"trace", AV_LOG_TRACE},
 };
 
 // A line the libraries write in pieces is gathered per thread and handed on
@@ -54,7 +54,8 @@ void libraryMessage(void* context, int level, const char* format, va_list args)
         return;
     }
     char piece[1024];
-    if (av_log_format_line2(context, level, format, args, piece, int(sizeof piece), &t_startsLine) < 0)
+    if (av_log_format_line2(context, level, format, args, piece, int(sizeof piece), &t_startsLine) <
+        0)
         return;
     // Nothing may be thrown back into the libraries.
     try {

@@ -18,7 +18,7 @@
 namespace moxel {
 
 class MediaSource {
-public:
+  public:
     virtual ~MediaSource() = default;
 
     // Loads the profile, then opens the source. True on success; on failure the
@@ -37,7 +37,7 @@ public:
     virtual int setOption(const char* name, double value) = 0;
 
     // Read by the holder and the driver after a successful open.
-    EncodingProfile profile;     // out_srate and out_channels are the output audio format
+    EncodingProfile profile; // out_srate and out_channels are the output audio format
     bool hasAudio = false;
     bool hasVideo = false;
     int inRate = 44100;
@@ -46,7 +46,7 @@ public:
     int inWidth = 0;
     int inHeight = 0;
     double inFrameRate = 0.0;
-    double frameRate = 0.0;      // outputFrameRate when useOutputFrameRate is set, else inFrameRate
+    double frameRate = 0.0; // outputFrameRate when useOutputFrameRate is set, else inFrameRate
     int outWidth = 0;
     int outHeight = 0;
     double durationSeconds = 0.0; // length of the source when known, else 0 (for progress)
@@ -55,7 +55,7 @@ public:
     // lines (standard error by default). The holder sets it before open.
     void setPrompt(Prompt* prompt) { m_prompt = prompt; }
 
-protected:
+  protected:
     void showError(const std::string& text) const;
     // The common first steps of open: loads the profile from profilePath and
     // sets the flags, the input audio defaults and the sizes to their start.

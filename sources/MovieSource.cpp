@@ -12,11 +12,17 @@
 namespace moxel {
 namespace {
 
-char printable(uint32_t c) { return c >= 32 && c < 127 ? char(c) : '?'; }
+char printable(uint32_t c)
+{
+    return c >= 32 && c < 127 ? char(c) : '?';
+}
 
 } // namespace
 
-MovieSource::~MovieSource() { close(); }
+MovieSource::~MovieSource()
+{
+    close();
+}
 
 bool MovieSource::fail()
 {
@@ -42,7 +48,8 @@ bool MovieSource::open(const std::string& sourcePath, const std::string& profile
     m_sample.reset(av_frame_alloc());
     if (!m_sample)
         return fail();
-    if (video == StreamDecoder::OpenResult::Opened && m_video->codec()->width > 0 && m_video->codec()->height > 0) {
+    if (video == StreamDecoder::OpenResult::Opened && m_video->codec()->width > 0 &&
+        m_video->codec()->height > 0) {
         inWidth = m_video->codec()->width;
         inHeight = m_video->codec()->height;
         const AVRational base = m_video->stream()->time_base;
@@ -79,8 +86,9 @@ bool MovieSource::open(const std::string& sourcePath, const std::string& profile
             return fail();
         }
         const size_t inBytes = size_t(inWidth) * inHeight * 4;
-        if (!allocatePicture(m_renderBuffer, inBytes) || !allocatePicture(m_scratchBuffer, inBytes)
-            || !allocatePicture(m_outputPicture, size_t(outWidth) * outHeight * 4)) {
+        if (!allocatePicture(m_renderBuffer, inBytes) ||
+            !allocatePicture(m_scratchBuffer, inBytes) ||
+            !allocatePicture(m_outputPicture, size_t(outWidth) * outHeight * 4)) {
             emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Error, "QT: Error creating world!");
             return fail();
         }
@@ -97,8 +105,9 @@ bool MovieSource::open(const std::string& sourcePath, const std::string& profile
         if (rate <= 0.0) {
             emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Error,
                            "QT: Error determining framerate");
-            showError("Movie: error determining framerate. Use the preference option to assume a framerate.\nfile: "
-                      + sourcePath);
+            showError("Movie: error determining framerate. Use the preference option to assume a "
+                      "framerate.\nfile: " +
+                      sourcePath);
             return fail();
         }
     }
@@ -117,7 +126,8 @@ void MovieSource::openSound(const std::string& sourcePath)
     hasAudio = false;
     m_audio = std::make_unique<StreamDecoder>();
     const StreamDecoder::OpenResult sound = m_audio->open(sourcePath, AVMEDIA_TYPE_AUDIO);
-    if (sound == StreamDecoder::OpenResult::NoStream || sound == StreamDecoder::OpenResult::CannotOpenFile) {
+    if (sound == StreamDecoder::OpenResult::NoStream ||
+        sound == StreamDecoder::OpenResult::CannotOpenFile) {
         emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Warning,
                        "QT: Error getting audio track, no audio");
         m_audio.reset();
@@ -130,8 +140,8 @@ void MovieSource::openSound(const std::string& sourcePath)
                         printable((tag >> 16) & 0xFF), printable(tag >> 24));
     }
     m_soundFrame.reset(av_frame_alloc());
-    if (sound != StreamDecoder::OpenResult::Opened || !m_soundFrame
-        || !m_audioFrames.setFormat(audioFormatOf(m_audio->codec()))) {
+    if (sound != StreamDecoder::OpenResult::Opened || !m_soundFrame ||
+        !m_audioFrames.setFormat(audioFormatOf(m_audio->codec()))) {
         emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Error, "QT: Error creating soundConverter");
         m_audio.reset();
         return;
@@ -160,8 +170,14 @@ int MovieSource::close()
     return 1;
 }
 
-int MovieSource::setOption(const char*, int) { return 0; }
-int MovieSource::setOption(const char*, double) { return 0; }
+int MovieSource::setOption(const char*, int)
+{
+    return 0;
+}
+int MovieSource::setOption(const char*, double)
+{
+    return 0;
+}
 
 bool MovieSource::nextVideoSampleAfter(int64_t time, int64_t& sampleTime)
 {
@@ -173,7 +189,8 @@ bool MovieSource::nextVideoSampleAfter(int64_t time, int64_t& sampleTime)
         }
         const int64_t stamp = m_sample->best_effort_timestamp;
         // A sample without a time follows the one before it.
-        m_sampleTime = stamp == AV_NOPTS_VALUE ? m_sampleTime + 1 : (stamp - m_video->startTime()) * m_timeNumerator;
+        m_sampleTime = stamp == AV_NOPTS_VALUE ? m_sampleTime + 1
+                                               : (stamp - m_video->startTime()) * m_timeNumerator;
         m_haveSample = true;
     }
     sampleTime = m_sampleTime;
@@ -205,8 +222,8 @@ int MovieSource::getVideoFrame(const uint8_t** picture)
             std::memset(m_renderBuffer.data(), 0, m_renderBuffer.size());
         m_rendered = true;
         if (m_samplePos > saved) {
-            processFrame(m_renderBuffer.data(), m_outputPicture.data(), inWidth, inHeight, outWidth, outHeight,
-                         m_scratchBuffer.data(), profile);
+            processFrame(m_renderBuffer.data(), m_outputPicture.data(), inWidth, inHeight, outWidth,
+                         outHeight, m_scratchBuffer.data(), profile);
             *picture = m_outputPicture.data();
             return 1;
         }
@@ -218,7 +235,8 @@ int MovieSource::getVideoFrame(const uint8_t** picture)
 
 void MovieSource::rebuildAudioChain()
 {
-    m_chain.rebuild(m_audioFrames.rate(), m_audioFrames.chainChannels(), m_audioFrames.chainBits(), profile);
+    m_chain.rebuild(m_audioFrames.rate(), m_audioFrames.chainChannels(), m_audioFrames.chainBits(),
+                    profile);
 }
 
 MovieSource::ChunkResult MovieSource::readSoundChunk()
@@ -245,7 +263,8 @@ MovieSource::ChunkResult MovieSource::readSoundChunk()
         }
     }
     // At most kMaxChunkBytes at a time, in whole sample frames.
-    const size_t frameBytes = size_t(m_audioFrames.chainChannels()) * (m_audioFrames.chainBits() / 8);
+    const size_t frameBytes =
+        size_t(m_audioFrames.chainChannels()) * (m_audioFrames.chainBits() / 8);
     size_t part = std::min(m_chunkRestBytes, kMaxChunkBytes);
     if (part < m_chunkRestBytes)
         part -= part % frameBytes;

@@ -26,7 +26,7 @@
 namespace moxel {
 
 class MovieSource final : public MediaSource {
-public:
+  public:
     // The most PCM one chunk hands to the audio chain at a time.
     static constexpr size_t kMaxChunkBytes = 262144;
 
@@ -40,7 +40,7 @@ public:
     int setOption(const char* name, int value) override;
     int setOption(const char* name, double value) override;
 
-private:
+  private:
     bool fail();
     void openSound(const std::string& sourcePath);
     // The start of the first video sample after time (movie units); false
@@ -58,9 +58,9 @@ private:
     FramePtr m_sample;           // the decoded sample at m_sampleTime
     bool m_haveSample = false;
     int64_t m_sampleTime = 0;
-    int64_t m_samplePos = 0;     // movie time x 41 of the last sample used
-    int64_t m_outputClock = 0;   // movie time x 41 at which the current output frame ends
-    int64_t m_step = 0;          // one output frame in movie time x 41
+    int64_t m_samplePos = 0;   // movie time x 41 of the last sample used
+    int64_t m_outputClock = 0; // movie time x 41 at which the current output frame ends
+    int64_t m_step = 0;        // one output frame in movie time x 41
     bool m_rendered = false;
 
     PictureConverter m_pictures;
@@ -71,7 +71,7 @@ private:
     FramePtr m_soundFrame;
     uint8_t* m_chunkRest = nullptr; // decoded PCM of the current frame not yet converted
     size_t m_chunkRestBytes = 0;
-    uint8_t* m_chunk = nullptr;      // the part being converted
+    uint8_t* m_chunk = nullptr; // the part being converted
     size_t m_chunkBytes = 0;
     const uint8_t* m_pending = nullptr; // converted PCM not yet handed out
     size_t m_pendingBytes = 0;

@@ -16,7 +16,7 @@ struct SwsContext;
 namespace moxel {
 
 class PictureConverter {
-public:
+  public:
     PictureConverter() = default;
     ~PictureConverter();
     PictureConverter(const PictureConverter&) = delete;
@@ -29,7 +29,7 @@ public:
     // Set once a frame's size or format differed from the first one.
     bool formatChanged() const { return m_changed; }
 
-private:
+  private:
     SwsContext* m_context = nullptr;
     int m_frameWidth = 0, m_frameHeight = 0, m_frameFormat = -1;
     bool m_changed = false;

@@ -33,7 +33,10 @@ SourceKind sourceKindForName(const std::string& sourcePath)
     return SourceKind::Decoder;
 }
 
-SourceHolder::~SourceHolder() { close(); }
+SourceHolder::~SourceHolder()
+{
+    close();
+}
 
 bool SourceHolder::open(const std::string& sourcePath, const std::string& profilePath, int kind)
 {
@@ -41,9 +44,15 @@ bool SourceHolder::open(const std::string& sourcePath, const std::string& profil
     if (chosen == SourceKind::ByName)
         chosen = sourceKindForName(sourcePath);
     switch (chosen) {
-    case SourceKind::Decoder: m_source = std::make_unique<DecoderSource>(); break;
-    case SourceKind::Movie: m_source = std::make_unique<MovieSource>(); break;
-    case SourceKind::Capture: m_source = std::make_unique<CaptureSource>(); break;
+    case SourceKind::Decoder:
+        m_source = std::make_unique<DecoderSource>();
+        break;
+    case SourceKind::Movie:
+        m_source = std::make_unique<MovieSource>();
+        break;
+    case SourceKind::Capture:
+        m_source = std::make_unique<CaptureSource>();
+        break;
     default:
         if (!m_source)
             return false;
@@ -82,13 +91,34 @@ int SourceHolder::close()
     return result;
 }
 
-bool SourceHolder::hasVideo() const { return m_source && m_source->hasVideo; }
-bool SourceHolder::hasAudio() const { return m_source && m_source->hasAudio; }
-double SourceHolder::frameRate() const { return m_source ? m_source->frameRate : 0.0; }
-int SourceHolder::outSampleRate() const { return m_source ? m_source->profile.outSampleRate : 0; }
-int SourceHolder::outChannels() const { return m_source ? m_source->profile.outChannels : 0; }
-int SourceHolder::outWidth() const { return m_source ? m_source->outWidth : 0; }
-int SourceHolder::outHeight() const { return m_source ? m_source->outHeight : 0; }
+bool SourceHolder::hasVideo() const
+{
+    return m_source && m_source->hasVideo;
+}
+bool SourceHolder::hasAudio() const
+{
+    return m_source && m_source->hasAudio;
+}
+double SourceHolder::frameRate() const
+{
+    return m_source ? m_source->frameRate : 0.0;
+}
+int SourceHolder::outSampleRate() const
+{
+    return m_source ? m_source->profile.outSampleRate : 0;
+}
+int SourceHolder::outChannels() const
+{
+    return m_source ? m_source->profile.outChannels : 0;
+}
+int SourceHolder::outWidth() const
+{
+    return m_source ? m_source->outWidth : 0;
+}
+int SourceHolder::outHeight() const
+{
+    return m_source ? m_source->outHeight : 0;
+}
 
 void SourceHolder::adopt(std::unique_ptr<MediaSource> source)
 {

@@ -19,7 +19,7 @@ enum class SourceKind { ByName = 0, Decoder = 1, Movie = 2, Capture = 3 };
 SourceKind sourceKindForName(const std::string& sourcePath);
 
 class SourceHolder {
-public:
+  public:
     // prompt shows the sources' messages to the user (title "Error"); it may
     // be null, and then they are diagnostic lines (standard error by default).
     explicit SourceHolder(Prompt* prompt = nullptr) : m_prompt(prompt) {}
@@ -30,7 +30,7 @@ public:
     // Creates the source of `kind` (ByName: by sourcePath) and returns its
     // open result; any other kind value reopens the source already held.
     bool open(const std::string& sourcePath, const std::string& profilePath,
-             int kind = int(SourceKind::ByName));
+              int kind = int(SourceKind::ByName));
     int getVideoFrame(const uint8_t** picture);
     int getAudio(uint8_t* buffer, int maxBytes, int* length);
     // 1 without a source; otherwise the source's close result, and the source is freed.
@@ -49,7 +49,7 @@ public:
     // open() with a kind outside SourceKind then opens it.
     void adopt(std::unique_ptr<MediaSource> source);
 
-private:
+  private:
     Prompt* m_prompt = nullptr;
     std::unique_ptr<MediaSource> m_source;
 };

@@ -30,7 +30,8 @@ StreamDecoder::OpenResult StreamDecoder::open(const std::string& path, AVMediaTy
     int index = -1;
     for (unsigned i = 0; i < context->nb_streams; ++i) {
         // Cover art of sound files is a one-picture "video" stream.
-        if (type == AVMEDIA_TYPE_VIDEO && (context->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC))
+        if (type == AVMEDIA_TYPE_VIDEO &&
+            (context->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC))
             context->streams[i]->discard = AVDISCARD_ALL;
     }
     const AVCodec* codec = nullptr;
@@ -39,7 +40,8 @@ StreamDecoder::OpenResult StreamDecoder::open(const std::string& path, AVMediaTy
         return OpenResult::NoDecoder;
     if (index < 0)
         return OpenResult::NoStream;
-    if (type == AVMEDIA_TYPE_VIDEO && (context->streams[index]->disposition & AV_DISPOSITION_ATTACHED_PIC))
+    if (type == AVMEDIA_TYPE_VIDEO &&
+        (context->streams[index]->disposition & AV_DISPOSITION_ATTACHED_PIC))
         return OpenResult::NoStream;
     for (unsigned i = 0; i < context->nb_streams; ++i)
         context->streams[i]->discard = int(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
@@ -47,7 +49,8 @@ StreamDecoder::OpenResult StreamDecoder::open(const std::string& path, AVMediaTy
 
     std::unique_ptr<AVCodecContext, CodecContextFreer> decoder(avcodec_alloc_context3(codec));
     m_packet.reset(av_packet_alloc());
-    if (!decoder || !m_packet || avcodec_parameters_to_context(decoder.get(), m_stream->codecpar) < 0)
+    if (!decoder || !m_packet ||
+        avcodec_parameters_to_context(decoder.get(), m_stream->codecpar) < 0)
         return OpenResult::NoDecoder;
     decoder->pkt_timebase = m_stream->time_base;
     if (avcodec_open2(decoder.get(), codec, nullptr) < 0)

@@ -35,7 +35,7 @@ struct PacketFreer {
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 
 class StreamDecoder {
-public:
+  public:
     enum class OpenResult { Opened, NoStream, NoDecoder, CannotOpenFile };
 
     explicit StreamDecoder(const std::atomic<bool>* stopFlag = nullptr) : m_stopFlag(stopFlag) {}
@@ -58,7 +58,7 @@ public:
 
     int64_t skippedPackets() const { return m_skippedPackets; }
 
-private:
+  private:
     static int interrupted(void* self);
 
     const std::atomic<bool>* m_stopFlag;

@@ -30,15 +30,15 @@ namespace {
 // time spent waiting for a processor, which wall time would count.
 double cpuSeconds()
 {
-    timespec t {};
+    timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
 struct Case {
     const char* name;
-    int width, height;   // RGB3 picture
-    int audioBytes;      // per frame
+    int width, height; // RGB3 picture
+    int audioBytes;    // per frame
     int framesPerRound;
     int syncEvery;
 };
@@ -77,7 +77,8 @@ void packAndWrite(int fd, const KmfFrame& frame, KmfBitWriter& w)
     writeAll(fd, w.data(), w.length());
 }
 
-double runRound(const Case& c, Side side, int fd, KmfFrame frame, const std::vector<std::vector<uint8_t>>& serialised)
+double runRound(const Case& c, Side side, int fd, KmfFrame frame,
+                const std::vector<std::vector<uint8_t>>& serialised)
 {
     // Overwriting the same file region keeps the page cache work alike for every round.
     if (::lseek(fd, 0, SEEK_SET) != 0)
@@ -151,15 +152,16 @@ void runCase(const Case& c, const std::string& path, int rounds)
     ::close(fd);
 
     double frameBytes = double(serialised[1].size());
-    std::printf("%s: %d frames of %.0f bytes per round, best of %d rounds\n", c.name, c.framesPerRound, frameBytes,
-                rounds);
-    const char* names[kSides] = {"plain write", "packet + write (fresh writer)", "packet + write (reused writer)",
-                                 "gather + writev"};
+    std::printf("%s: %d frames of %.0f bytes per round, best of %d rounds\n", c.name,
+                c.framesPerRound, frameBytes, rounds);
+    const char* names[kSides] = {"plain write", "packet + write (fresh writer)",
+                                 "packet + write (reused writer)", "gather + writev"};
     for (int s = 0; s < kSides; ++s) {
         double fps = c.framesPerRound / best[s];
         std::printf("  %-32s %10.0f frames/s  %8.1f MB/s", names[s], fps, fps * frameBytes / 1e6);
         if (s)
-            std::printf("  ratio %.3f (%+.1f %%)", best[s] / best[0], (best[s] / best[0] - 1) * 100);
+            std::printf("  ratio %.3f (%+.1f %%)", best[s] / best[0],
+                        (best[s] / best[0] - 1) * 100);
         std::printf("\n");
     }
 }
@@ -168,7 +170,8 @@ void runCase(const Case& c, const std::string& path, int rounds)
 
 int main(int argc, char** argv)
 {
-    std::string folder = argc > 1 ? argv[1] : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
+    std::string folder =
+        argc > 1 ? argv[1] : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
     std::string path = folder + "/bench_container_" + std::to_string(::getpid()) + ".kmf";
     // 416x416 is the largest square RGB3 picture within the 524288-byte video
     // limit; 7060 bytes are 1/25 s of 44.1 kHz stereo 16-bit PCM with the

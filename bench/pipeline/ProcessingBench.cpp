@@ -41,7 +41,8 @@ int callsPerRound(const std::function<void()>& job)
 
 // Best per-call times of two jobs over `rounds` rounds, run alternately so
 // that both see the same machine load.
-std::pair<double, double> bestMs(const std::function<void()>& a, const std::function<void()>& b, int rounds)
+std::pair<double, double> bestMs(const std::function<void()>& a, const std::function<void()>& b,
+                                 int rounds)
 {
     const int callsA = callsPerRound(a), callsB = callsPerRound(b);
     double bestA = 1e30, bestB = 1e30;
@@ -94,8 +95,9 @@ int runCase(const Case& c, int rounds)
         blend->coeff[0] = 0.25, blend->coeff[1] = 0.5, blend->coeff[2] = 0.25;
         filter.lumV = filter.chrV = blend;
     }
-    SwsContext* sws = sws_getContext(c.inW, c.swsInH, AV_PIX_FMT_BGRA, c.outW, c.outH, AV_PIX_FMT_BGRA, c.swsFlags,
-                                     c.swsBlend121 ? &filter : nullptr, nullptr, nullptr);
+    SwsContext* sws =
+        sws_getContext(c.inW, c.swsInH, AV_PIX_FMT_BGRA, c.outW, c.outH, AV_PIX_FMT_BGRA,
+                       c.swsFlags, c.swsBlend121 ? &filter : nullptr, nullptr, nullptr);
     if (!sws) {
         std::fprintf(stderr, "%s: libswscale refused the job\n", c.name);
         return 1;
@@ -107,14 +109,16 @@ int runCase(const Case& c, int rounds)
     const int dstStride[1] = {c.outW * 4};
 
     const auto [oursMs, swsMs] = bestMs(
-        [&] { processFrame(work.data(), dst.data(), c.inW, c.inH, c.outW, c.outH, scratch.data(), p); },
+        [&] {
+            processFrame(work.data(), dst.data(), c.inW, c.inH, c.outW, c.outH, scratch.data(), p);
+        },
         [&] { sws_scale(sws, srcPlanes, srcStride, 0, c.swsInH, dstPlanes, dstStride); }, rounds);
     const auto t0 = Clock::now();
     processFrameReference(work.data(), ref.data(), c.inW, c.inH, c.outW, c.outH, scratch.data(), p,
                           BilinearFormula::Packed);
     const double refMs = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-    std::printf("%-34s %9.3f %11.3f %7.2f %11.3f   %s\n", c.name, oursMs, swsMs, oursMs / swsMs, refMs,
-                exact ? "yes" : "NO");
+    std::printf("%-34s %9.3f %11.3f %7.2f %11.3f   %s\n", c.name, oursMs, swsMs, oursMs / swsMs,
+                refMs, exact ? "yes" : "NO");
     sws_freeContext(sws);
     if (blend)
         sws_freeVec(blend);
@@ -137,7 +141,8 @@ int main(int argc, char** argv)
         // Plain: the even rows doubled (libswscale reads 540 rows at twice the stride).
         {"deinterlace plain 1920x1080", 1920, 1080, 1920, 1080, 1, 2, 540, 2, SWS_POINT, false},
     };
-    std::printf("%-34s %9s %11s %7s %11s   %s\n", "path", "ours ms", "swscale ms", "ratio", "scalar ms", "bit-exact");
+    std::printf("%-34s %9s %11s %7s %11s   %s\n", "path", "ours ms", "swscale ms", "ratio",
+                "scalar ms", "bit-exact");
     int failures = 0;
     for (const Case& c : cases)
         failures += runCase(c, rounds);

@@ -77,8 +77,8 @@ int main(int argc, char** argv)
         kWidth = std::max(1, std::atoi(argv[3]));
         kHeight = std::max(1, std::atoi(argv[4]));
     }
-    std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("moxel-bench-streaming-" + std::to_string(getpid()));
+    std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                ("moxel-bench-streaming-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     std::string header = (dir / "header.txt").string();
     {
@@ -129,7 +129,8 @@ int main(int argc, char** argv)
     double f = median(file, &Result::fps), fc = median(file, &Result::cpuFps);
     std::printf("%d frames of %dx%d RGB3 (%zu bytes a picture), median of %d rounds\n", frames,
                 kWidth, kHeight, size_t(kWidth) * kHeight * 3, rounds);
-    std::printf("                    wall fps  ratio   encoder-thread fps  ratio   frames left out\n");
+    std::printf(
+        "                    wall fps  ratio   encoder-thread fps  ratio   frames left out\n");
     std::printf("file              %10.1f  %5.3f  %14.1f      %5.3f\n", f, 1.0, fc, 1.0);
     struct Row {
         const char* name;

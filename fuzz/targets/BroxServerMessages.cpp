@@ -27,7 +27,8 @@ std::vector<std::string> expectedLog(const uint8_t* data, size_t size)
     while (size - at >= moxel::kBroxHeaderSize) {
         const uint8_t* m = data + at;
         size_t length = size_t(m[4]) << 8 | m[5];
-        if (m[0] != moxel::kBroxMagic || length + moxel::kBroxOverhead > size_t(moxel::kStreamRingSize)) {
+        if (m[0] != moxel::kBroxMagic ||
+            length + moxel::kBroxOverhead > size_t(moxel::kStreamRingSize)) {
             ++at;
             continue;
         }
@@ -87,7 +88,8 @@ void entry(const uint8_t* data, size_t size)
 std::vector<std::string> seeds()
 {
     auto message = [](int second, uint16_t field, std::string_view payload) {
-        std::string m = {char(moxel::kBroxMagic), char(second), char(field >> 8), char(field),
+        std::string m = {char(moxel::kBroxMagic),   char(second),
+                         char(field >> 8),          char(field),
                          char(payload.size() >> 8), char(payload.size())};
         return m + std::string(payload) + '\0';
     };

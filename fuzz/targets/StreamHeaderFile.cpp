@@ -100,16 +100,16 @@ void runProtocol(StreamProtocol protocol, const std::string& path, const Expecte
     std::string copyFile;
     const char* failure = out.open(destination.c_str(), copyFile);
 
-    std::string first = protocol == StreamProtocol::Qz ? qzHeader(expected, false)
-                                                       : broxHeader(expected);
+    std::string first =
+        protocol == StreamProtocol::Qz ? qzHeader(expected, false) : broxHeader(expected);
     if (expected.lineTooLong) {
-        MOXEL_FUZZ_CHECK(failure && std::string_view(failure).find("line too long") !=
-                                        std::string_view::npos);
+        MOXEL_FUZZ_CHECK(failure &&
+                         std::string_view(failure).find("line too long") != std::string_view::npos);
         return;
     }
     if (protocol == StreamProtocol::Qz && first.size() > size_t(moxel::kStreamRingSize)) {
-        MOXEL_FUZZ_CHECK(failure && std::string_view(failure).find("does not fit") !=
-                                        std::string_view::npos);
+        MOXEL_FUZZ_CHECK(failure &&
+                         std::string_view(failure).find("does not fit") != std::string_view::npos);
         return;
     }
     MOXEL_FUZZ_CHECK(failure == nullptr);
@@ -126,9 +126,8 @@ void runProtocol(StreamProtocol protocol, const std::string& path, const Expecte
     clock.advance(moxel::kStreamReconnectMs + 1);
     MOXEL_FUZZ_CHECK(server.accept(pump));
     MOXEL_FUZZ_CHECK(out.reconnects() == 1);
-    expectHeaderOnConnection(server, protocol,
-                             protocol == StreamProtocol::Qz ? qzHeader(expected, true) : first,
-                             pump);
+    expectHeaderOnConnection(
+        server, protocol, protocol == StreamProtocol::Qz ? qzHeader(expected, true) : first, pump);
     server.closePeer();
 }
 

@@ -20,13 +20,13 @@ struct CapturedLine {
 };
 
 class CapturingSink : public DiagnosticSink {
-public:
+  public:
     void write(std::string_view tag, DiagnosticLevel level, std::string_view line) override;
     std::vector<CapturedLine> lines() const;
     // The lines with this tag, text only, in order.
     std::vector<std::string> texts(std::string_view tag) const;
 
-private:
+  private:
     mutable std::mutex m_lock;
     std::vector<CapturedLine> m_lines;
 };
@@ -34,7 +34,7 @@ private:
 // Points file descriptors 1 and 2 at temporary files until finish() (or the
 // destructor), flushing the C streams on both sides.
 class ConsoleCapture {
-public:
+  public:
     ConsoleCapture();
     ~ConsoleCapture();
     ConsoleCapture(const ConsoleCapture&) = delete;
@@ -44,7 +44,7 @@ public:
     const std::string& out() const { return m_out; }
     const std::string& err() const { return m_err; }
 
-private:
+  private:
     int m_savedOut = -1, m_savedErr = -1;
     std::FILE* m_outFile = nullptr;
     std::FILE* m_errFile = nullptr;

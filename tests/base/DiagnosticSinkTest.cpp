@@ -23,7 +23,7 @@ using Lines = std::vector<std::string>;
 
 // Replaces the process-wide sink with a capturing one for a test.
 class DiagnosticSinkTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { m_before = setProcessDiagnosticSink(m_process); }
     void TearDown() override { setProcessDiagnosticSink(m_before); }
 
@@ -92,13 +92,15 @@ TEST_F(DiagnosticSinkTest, StartedThreadsTakeTheSinkOfTheThreadThatStartsThem)
     std::thread carried, plain;
     {
         ScopedDiagnosticSink use(job);
-        carried = std::thread(carryDiagnosticSink([] { emitDiagnostic("t", DiagnosticLevel::Info, "carried"); }));
+        carried = std::thread(
+            carryDiagnosticSink([] { emitDiagnostic("t", DiagnosticLevel::Info, "carried"); }));
         plain = std::thread([] { emitDiagnostic("t", DiagnosticLevel::Info, "not carried"); });
     }
     // The scope has ended: the carried thread holds the sink on its own.
     carried.join();
     plain.join();
-    std::thread outside(carryDiagnosticSink([] { emitDiagnostic("t", DiagnosticLevel::Info, "outside"); }));
+    std::thread outside(
+        carryDiagnosticSink([] { emitDiagnostic("t", DiagnosticLevel::Info, "outside"); }));
     outside.join();
 
     EXPECT_EQ(job->texts("t"), Lines{"carried"});

@@ -28,7 +28,7 @@ namespace moxel {
 namespace {
 
 class SilentPrompt : public Prompt {
-public:
+  public:
     void showMessage(const std::string&, const std::string&) override {}
     bool askYesNo(const std::string&, const std::string&) override { return true; }
     FileExistsAnswer askFileExists(const std::string&) override { return FileExistsAnswer::Yes; }

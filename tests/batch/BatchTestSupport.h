@@ -3,12 +3,12 @@
 // profile store in a temporary folder.
 #pragma once
 
+#include "base/Prompt.h"
 #include "jobs/BatchCommands.h"
 #include "jobs/BatchDialogs.h"
 #include "jobs/BatchList.h"
 #include "jobs/BatchListView.h"
 #include "jobs/ProfileStore.h"
-#include "base/Prompt.h"
 #include "settings/SettingsFile.h"
 #include "support/TempDir.h"
 

@@ -14,9 +14,9 @@ using namespace moxel::test;
 
 namespace {
 
-const JobStatus kAll[] = {JobStatus::Idle,     JobStatus::Queued,   JobStatus::Initializing,
-                          JobStatus::Encoding, JobStatus::Paused,   JobStatus::Complete,
-                          JobStatus::Error,    JobStatus::Aborted,  JobStatus::Skipped};
+const JobStatus kAll[] = {JobStatus::Idle,     JobStatus::Queued,  JobStatus::Initializing,
+                          JobStatus::Encoding, JobStatus::Paused,  JobStatus::Complete,
+                          JobStatus::Error,    JobStatus::Aborted, JobStatus::Skipped};
 
 TEST(JobStatusTable, OneRowPerStateInTheOrderOfTheStoredValues)
 {
@@ -100,29 +100,29 @@ struct Case {
     bool abortSignalsWorker; // else abort leaves it (or a queued job goes idle)
     bool removed;
     bool cleared;
-    bool listFinished; // the "done" column
+    bool listFinished;     // the "done" column
     const char* scheduled; // which job the scheduler starts: "this", "other" or ""
 };
 
 using enum JobStatus;
 const Case kCases[] = {
     // status      gone   encode        reset         abort  remove clear  done   scheduled
-    {Idle,         false, Queued,       Idle,         false, true,  false, true,  "other"},
-    {Idle,         true,  Queued,       Idle,         false, true,  false, true,  "other"},
-    {Queued,       false, Queued,       Idle,         false, true,  false, false, "this"},
-    {Queued,       true,  Queued,       Idle,         false, true,  false, false, "this"},
-    {Initializing, false, Initializing, Initializing, true,  false, false, false, ""},
-    {Initializing, true,  Initializing, Initializing, true,  false, false, false, ""},
-    {Encoding,     false, Encoding,     Encoding,     true,  false, false, false, ""},
-    {Paused,       false, Encoding,     Paused,       true,  false, false, false, ""},
-    {Complete,     false, Complete,     Complete,     false, false, false, false, "other"},
-    {Complete,     true,  Complete,     Idle,         false, true,  true,  true,  "other"},
-    {Error,        false, Error,        Error,        false, false, false, false, "other"},
-    {Error,        true,  Queued,       Idle,         false, true,  false, true,  "other"},
-    {Aborted,      false, Aborted,      Aborted,      false, false, false, false, "other"},
-    {Aborted,      true,  Queued,       Idle,         false, true,  false, true,  "other"},
-    {Skipped,      false, Queued,       Idle,         false, true,  false, true,  "other"},
-    {Skipped,      true,  Queued,       Idle,         false, true,  false, true,  "other"},
+    {Idle, false, Queued, Idle, false, true, false, true, "other"},
+    {Idle, true, Queued, Idle, false, true, false, true, "other"},
+    {Queued, false, Queued, Idle, false, true, false, false, "this"},
+    {Queued, true, Queued, Idle, false, true, false, false, "this"},
+    {Initializing, false, Initializing, Initializing, true, false, false, false, ""},
+    {Initializing, true, Initializing, Initializing, true, false, false, false, ""},
+    {Encoding, false, Encoding, Encoding, true, false, false, false, ""},
+    {Paused, false, Encoding, Paused, true, false, false, false, ""},
+    {Complete, false, Complete, Complete, false, false, false, false, "other"},
+    {Complete, true, Complete, Idle, false, true, true, true, "other"},
+    {Error, false, Error, Error, false, false, false, false, "other"},
+    {Error, true, Queued, Idle, false, true, false, true, "other"},
+    {Aborted, false, Aborted, Aborted, false, false, false, false, "other"},
+    {Aborted, true, Queued, Idle, false, true, false, true, "other"},
+    {Skipped, false, Queued, Idle, false, true, false, true, "other"},
+    {Skipped, true, Queued, Idle, false, true, false, true, "other"},
 };
 
 // A list whose first job "this" is in the case's state; with a queued job

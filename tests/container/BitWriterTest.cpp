@@ -29,9 +29,15 @@ TEST(KmfBitWriter, PacksLeastSignificantBitFirstAcrossBytes)
         {"bits above count ignored", {{4, 0xFFFFFFF3}}, 4, {0x03}},
         {"zero and negative counts append nothing", {{0, 0xFF}, {-3, 0xFF}, {8, 0x11}}, 8, {0x11}},
         {"32 bits little-endian", {{32, 0x12345678}}, 32, {0x78, 0x56, 0x34, 0x12}},
-        {"32 bits off a boundary", {{4, 0x1}, {32, 0xABCDEF98}}, 36, {0x81, 0xF9, 0xDE, 0xBC, 0x0A}},
+        {"32 bits off a boundary",
+         {{4, 0x1}, {32, 0xABCDEF98}},
+         36,
+         {0x81, 0xF9, 0xDE, 0xBC, 0x0A}},
         {"24 bits then 16", {{24, 0x00ABCDEF}, {16, 0xBEEF}}, 40, {0xEF, 0xCD, 0xAB, 0xEF, 0xBE}},
-        {"single bits", {{1, 1}, {1, 0}, {1, 1}, {1, 1}, {1, 0}, {1, 0}, {1, 0}, {1, 1}, {1, 1}}, 9, {0x8D, 0x01}},
+        {"single bits",
+         {{1, 1}, {1, 0}, {1, 1}, {1, 1}, {1, 0}, {1, 0}, {1, 0}, {1, 1}, {1, 1}},
+         9,
+         {0x8D, 0x01}},
     };
     for (const BitsCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -24,8 +24,8 @@ std::vector<uint8_t> serialised(KmfFileHeader& h, uint32_t minimumSize = 0)
     return bytesOf(w);
 }
 
-std::vector<uint8_t> fixedPart(uint32_t headerSize, uint32_t fileSize, uint32_t lengthMs, uint32_t meta,
-                               uint32_t allocated, uint32_t used)
+std::vector<uint8_t> fixedPart(uint32_t headerSize, uint32_t fileSize, uint32_t lengthMs,
+                               uint32_t meta, uint32_t allocated, uint32_t used)
 {
     std::vector<uint8_t> v;
     putText(v, "KMFf");
@@ -118,9 +118,14 @@ TEST(KmfFileHeader, TocSamplesEvenlySpacedFrames)
         uint32_t slots;
         std::vector<size_t> picked; // frame indices; empty list means "all unused"
     } cases[] = {
-        {10, 4, {0, 2, 5, 7}}, {3, 5, {0, 0, 1, 1, 2}}, {5, 5, {0, 1, 2, 3, 4}},
-        {1, 3, {0, 0, 0}},     {7, 1, {0}},             {1000, 3, {0, 333, 666}},
-        {0, 4, {}},            {4, 0, {}},
+        {10, 4, {0, 2, 5, 7}},
+        {3, 5, {0, 0, 1, 1, 2}},
+        {5, 5, {0, 1, 2, 3, 4}},
+        {1, 3, {0, 0, 0}},
+        {7, 1, {0}},
+        {1000, 3, {0, 333, 666}},
+        {0, 4, {}},
+        {4, 0, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.frames << " frames, " << c.slots << " slots");
@@ -130,6 +135,7 @@ TEST(KmfFileHeader, TocSamplesEvenlySpacedFrames)
         std::vector<uint32_t> toc = buildToc(positions, c.slots);
         ASSERT_EQ(toc.size(), c.slots);
         for (uint32_t i = 0; i < c.slots; ++i)
-            EXPECT_EQ(toc[i], c.picked.empty() ? kKmfTocUnused : positions[c.picked[i]]) << "slot " << i;
+            EXPECT_EQ(toc[i], c.picked.empty() ? kKmfTocUnused : positions[c.picked[i]])
+                << "slot " << i;
     }
 }

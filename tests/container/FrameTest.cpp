@@ -50,9 +50,9 @@ TEST(KmfFrame, SyncHeaderLayout)
     f.audioLength = 2;
     KmfBitWriter w;
     ASSERT_EQ(f.packet(w), 0);
-    std::vector<uint8_t> expect = {'K', 'M', 'F', 's', 'R', 'G', 'B', '3', 'P', 'C', 'M', ' ',
-                                   4,   0,   2,   0,   25,  0xD8, 0xFF, 0x30, 0, 0, 2, 0,
-                                   1,   2,   3,   9,   8};
+    std::vector<uint8_t> expect = {'K', 'M', 'F', 's', 'R', 'G', 'B', '3',  'P',  'C',
+                                   'M', ' ', 4,   0,   2,   0,   25,  0xD8, 0xFF, 0x30,
+                                   0,   0,   2,   0,   1,   2,   3,   9,    8};
     EXPECT_EQ(bytesOf(w), expect);
 }
 
@@ -71,8 +71,8 @@ TEST(KmfFrame, HeaderOnlySyncFrameIsTwentyFourBytes)
     f.isSync = true;
     f.width = 65535;
     f.height = 1;
-    std::vector<uint8_t> expect = {'K', 'M', 'F', 's', 'R', 'G', 'B', '3', 'P', 'C', 'M', ' ',
-                                   0xFF, 0xFF, 1, 0, 25, 0, 0, 0, 0, 0, 0, 0};
+    std::vector<uint8_t> expect = {'K',  'M',  'F', 's', 'R', 'G', 'B', '3', 'P', 'C', 'M', ' ',
+                                   0xFF, 0xFF, 1,   0,   25,  0,   0,   0,   0,   0,   0,   0};
     EXPECT_EQ(pack(f), expect);
 }
 
@@ -89,8 +89,8 @@ TEST(KmfFrame, LengthLimits)
     };
     for (int sync = 0; sync < 2; ++sync) {
         for (const auto& c : cases) {
-            SCOPED_TRACE(testing::Message() << "sync " << sync << " video " << c.videoLength << " audio "
-                                            << c.audioLength);
+            SCOPED_TRACE(testing::Message() << "sync " << sync << " video " << c.videoLength
+                                            << " audio " << c.audioLength);
             KmfFrame f = validFrame();
             f.isSync = sync != 0;
             f.videoData = video.data();
@@ -109,7 +109,8 @@ TEST(KmfFrame, LengthLimits)
             uint32_t field = bytes[header - 5] | bytes[header - 4] << 8 | bytes[header - 3] << 16;
             EXPECT_EQ(field, uint32_t(c.videoLength) << 4);
             EXPECT_EQ(bytes[header - 2] | bytes[header - 1] << 8, c.audioLength);
-            EXPECT_TRUE(std::equal(video.begin(), video.begin() + c.videoLength, bytes.begin() + header));
+            EXPECT_TRUE(
+                std::equal(video.begin(), video.begin() + c.videoLength, bytes.begin() + header));
             EXPECT_TRUE(std::equal(audio.begin(), audio.begin() + c.audioLength,
                                    bytes.begin() + header + c.videoLength));
         }
@@ -122,7 +123,8 @@ TEST(KmfFrame, PictureSizeLimitsHoldForEveryFrameKind)
         int width, height;
         bool accepted;
     } cases[] = {
-        {65535, 65535, true}, {65536, 1, false}, {1, 65536, false}, {0, 0, true}, {-1, 1, false}, {1, -1, false},
+        {65535, 65535, true}, {65536, 1, false}, {1, 65536, false},
+        {0, 0, true},         {-1, 1, false},    {1, -1, false},
     };
     for (int sync = 0; sync < 2; ++sync) {
         for (const auto& c : cases) {
@@ -132,7 +134,8 @@ TEST(KmfFrame, PictureSizeLimitsHoldForEveryFrameKind)
             f.height = c.height;
             int r = 0;
             pack(f, &r);
-            EXPECT_EQ(r, c.accepted ? 0 : -1) << "sync " << sync << " " << c.width << "x" << c.height;
+            EXPECT_EQ(r, c.accepted ? 0 : -1)
+                << "sync " << sync << " " << c.width << "x" << c.height;
         }
     }
 }
@@ -150,7 +153,9 @@ TEST(KmfFrame, FormatsMustBeValidFourCCs)
         {makeFourCC("9zZ0"), true},
         {0, false},
         {makeFourCC(" RGB"), false},
-        {makeFourCC("RG\x01" "B"), false},
+        {makeFourCC("RG\x01"
+                    "B"),
+         false},
         {makeFourCC("RGB\x7F"), false},
         {makeFourCC("RG/B"), false},
         {makeFourCC('R', 'G', 'B', char(0xC3)), false},
@@ -174,7 +179,8 @@ TEST(KmfFrame, SyncOffsetIsWrittenAsItsLowSixteenBits)
     const struct {
         int offsetMs;
         uint16_t field;
-    } cases[] = {{0, 0}, {-40, 0xFFD8}, {-1, 0xFFFF}, {32767, 0x7FFF}, {-32768, 0x8000}, {65536 + 5, 5}};
+    } cases[] = {{0, 0},          {-40, 0xFFD8},    {-1, 0xFFFF},
+                 {32767, 0x7FFF}, {-32768, 0x8000}, {65536 + 5, 5}};
     for (const auto& c : cases) {
         KmfFrame f = validFrame();
         f.isSync = true;
@@ -230,7 +236,8 @@ TEST(KmfFrame, FifteenFullAuxChunksWithFullVideoStillFit)
         f.auxType[i] = makeFourCC("AUX0") + (uint32_t(i) << 24);
     }
     std::vector<uint8_t> bytes = pack(f);
-    const uint32_t lengthField = 15 | uint32_t(kKmfMaxVideoLength + 15 * (kKmfMaxAuxLength + 6)) << 4;
+    const uint32_t lengthField = 15 | uint32_t(kKmfMaxVideoLength + 15 * (kKmfMaxAuxLength + 6))
+                                          << 4;
     ASSERT_EQ(bytes.size(), 24u + 15 * (kKmfMaxAuxLength + 6) + kKmfMaxVideoLength);
     EXPECT_EQ(bytes[19] | bytes[20] << 8 | bytes[21] << 16, lengthField);
     EXPECT_LT(lengthField >> 4, 1u << 20);
@@ -239,7 +246,8 @@ TEST(KmfFrame, FifteenFullAuxChunksWithFullVideoStillFit)
     const struct {
         int count, lastLength;
         bool accepted;
-    } limits[] = {{15, 32768, true}, {15, 32769, false}, {16, 0, false}, {-1, 0, false}, {1, -1, false}};
+    } limits[] = {
+        {15, 32768, true}, {15, 32769, false}, {16, 0, false}, {-1, 0, false}, {1, -1, false}};
     for (const auto& c : limits) {
         KmfFrame g = f;
         g.auxCount = c.count;

@@ -8,7 +8,7 @@ namespace moxel::test {
 namespace {
 
 class Parser {
-public:
+  public:
     explicit Parser(const std::string& s) : m_s(s) {}
 
     JsonValue document()
@@ -20,12 +20,16 @@ public:
         return v;
     }
 
-private:
-    [[noreturn]] void bad(const char* what) { throw std::runtime_error(std::string(what) + " at " + std::to_string(m_i)); }
+  private:
+    [[noreturn]] void bad(const char* what)
+    {
+        throw std::runtime_error(std::string(what) + " at " + std::to_string(m_i));
+    }
     char peek() { return m_i < m_s.size() ? m_s[m_i] : '\0'; }
     void space()
     {
-        while (m_i < m_s.size() && (m_s[m_i] == ' ' || m_s[m_i] == '\n' || m_s[m_i] == '\r' || m_s[m_i] == '\t'))
+        while (m_i < m_s.size() &&
+               (m_s[m_i] == ' ' || m_s[m_i] == '\n' || m_s[m_i] == '\r' || m_s[m_i] == '\t'))
             ++m_i;
     }
     void literal(const char* word)
@@ -169,7 +173,10 @@ private:
         uint32_t v = 0;
         for (int k = 0; k < 4; ++k, ++m_i) {
             char c = peek();
-            int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+            int d = c >= '0' && c <= '9'   ? c - '0'
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                           : -1;
             if (d < 0)
                 bad("bad \\u escape");
             v = v << 4 | uint32_t(d);
@@ -181,7 +188,10 @@ private:
     void utf8(std::string& out)
     {
         uint8_t b = uint8_t(m_s[m_i]);
-        int n = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+        int n = b >= 0xC2 && b <= 0xDF   ? 2
+                : b >= 0xE0 && b <= 0xEF ? 3
+                : b >= 0xF0 && b <= 0xF4 ? 4
+                                         : 0;
         if (!n || m_i + n > m_s.size())
             bad("invalid UTF-8");
         uint32_t cp = b & (0x7F >> n);
@@ -191,7 +201,8 @@ private:
                 bad("invalid UTF-8");
             cp = cp << 6 | (c & 0x3F);
         }
-        if ((n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000) || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        if ((n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000) || cp > 0x10FFFF ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
             bad("invalid UTF-8");
         out.append(m_s, m_i, size_t(n));
         m_i += size_t(n);
@@ -223,14 +234,30 @@ private:
             char e = peek();
             ++m_i;
             switch (e) {
-            case '"': out += '"'; break;
-            case '\\': out += '\\'; break;
-            case '/': out += '/'; break;
-            case 'b': out += '\b'; break;
-            case 'f': out += '\f'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
+            case '"':
+                out += '"';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            case '/':
+                out += '/';
+                break;
+            case 'b':
+                out += '\b';
+                break;
+            case 'f':
+                out += '\f';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
             case 'u': {
                 uint32_t cp = hex4();
                 if (cp >= 0xD800 && cp <= 0xDBFF) {

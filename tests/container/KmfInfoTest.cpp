@@ -41,7 +41,7 @@ JsonValue parsed(const std::string& document)
 }
 
 class KmfInfoTest : public testing::Test {
-protected:
+  protected:
     std::string write(const std::string& name, const std::vector<uint8_t>& bytes)
     {
         std::string path = m_dir.file(name);
@@ -152,8 +152,10 @@ TEST_F(KmfInfoTest, DamagedFileExitsOneWithTheOffset)
     ToolRun text = kmfinfo({"--frames", path});
     EXPECT_EQ(text.code, 1);
     EXPECT_EQ(text.err, "kmfinfo: " + path +
-                            ": at byte 171: truncated sync frame: it ends at byte 231, the file ends at byte 200\n");
-    EXPECT_NE(text.out.find("frames: 3 (1 sync)\n"), std::string::npos) << "what was read is still shown";
+                            ": at byte 171: truncated sync frame: it ends at byte 231, the file "
+                            "ends at byte 200\n");
+    EXPECT_NE(text.out.find("frames: 3 (1 sync)\n"), std::string::npos)
+        << "what was read is still shown";
     EXPECT_NE(text.out.find("         164  non-sync"), std::string::npos);
 
     ToolRun json = kmfinfo({"--json", path});
@@ -172,16 +174,18 @@ TEST_F(KmfInfoTest, DamagedFileExitsOneWithTheOffset)
 
 TEST_F(KmfInfoTest, TrickyMetadataStaysValidJson)
 {
-    const std::string tricky = std::string("say \"hi\" \\ /\n\t\x01\x1f\x7f") + std::string(1, '\0') +
-                               "\xff|\xc3|\xc0\x80|\xed\xa0\x80|\xc3\xa9|\xf0\x9f\x98\x80|\xf4\x90\x80\x80";
+    const std::string tricky =
+        std::string("say \"hi\" \\ /\n\t\x01\x1f\x7f") + std::string(1, '\0') +
+        "\xff|\xc3|\xc0\x80|\xed\xa0\x80|\xc3\xa9|\xf0\x9f\x98\x80|\xf4\x90\x80\x80";
     std::string path = write("meta.kmf", makeSampleFile({.metadata = tricky}).bytes);
     ToolRun r = kmfinfo({"--json", path});
     EXPECT_EQ(r.code, 0) << r.err;
     JsonValue doc = parsed(r.out);
     const std::string fffd = "\xef\xbf\xbd";
-    const std::string expect = std::string("say \"hi\" \\ /\n\t\x01\x1f\x7f") + std::string(1, '\0') + fffd + "|" +
-                               fffd + "|" + fffd + fffd + "|" + fffd + fffd + fffd + "|\xc3\xa9|\xf0\x9f\x98\x80|" +
-                               fffd + fffd + fffd + fffd;
+    const std::string expect = std::string("say \"hi\" \\ /\n\t\x01\x1f\x7f") +
+                               std::string(1, '\0') + fffd + "|" + fffd + "|" + fffd + fffd + "|" +
+                               fffd + fffd + fffd + "|\xc3\xa9|\xf0\x9f\x98\x80|" + fffd + fffd +
+                               fffd + fffd;
     EXPECT_EQ(doc["header"]["metadata"].text, expect);
     EXPECT_EQ(doc["header"]["metadataLength"].number, double(tricky.size()));
     std::string hex;
@@ -193,7 +197,8 @@ TEST_F(KmfInfoTest, TrickyMetadataStaysValidJson)
     EXPECT_EQ(doc["header"]["metadataHex"].text, hex);
 
     ToolRun text = kmfinfo({path});
-    EXPECT_NE(text.out.find(R"(metadata: "say \"hi\" \\ /\x0a\x09\x01\x1f\x7f\x00\xff|\xc3|)"), std::string::npos)
+    EXPECT_NE(text.out.find(R"(metadata: "say \"hi\" \\ /\x0a\x09\x01\x1f\x7f\x00\xff|\xc3|)"),
+              std::string::npos)
         << text.out;
 }
 
@@ -203,7 +208,8 @@ TEST_F(KmfInfoTest, LongTocIsAbbreviatedInTextAndFullInJson)
     ToolRun text = kmfinfo({path});
     EXPECT_EQ(text.code, 0) << text.err;
     EXPECT_NE(text.out.find("  toc: 1024 slots allocated, 1024 used\n"), std::string::npos);
-    const std::string entries = "  toc entries: 0 0 0 0 0 0 0 0 ... 184 184 184 184 (first 8 and last 4 of 1024)\n";
+    const std::string entries =
+        "  toc entries: 0 0 0 0 0 0 0 0 ... 184 184 184 184 (first 8 and last 4 of 1024)\n";
     EXPECT_NE(text.out.find(entries), std::string::npos) << text.out;
 
     EXPECT_NE(text.out.find("toc entries at frame starts: 1024 of 1024\n"), std::string::npos);
@@ -306,8 +312,10 @@ TEST(JsonWriter, EscapesStringsAndNestsContainers)
     json.key("d");
     json.value(true);
     json.endObject();
-    EXPECT_EQ(out.str(), "{\n  \"a\": [1, -2.5, null, {\"n\": null}],\n  \"b\": [],\n  \"c\": 29.97002997002997,\n  "
-                         "\"d\": true\n}\n");
+    EXPECT_EQ(
+        out.str(),
+        "{\n  \"a\": [1, -2.5, null, {\"n\": null}],\n  \"b\": [],\n  \"c\": 29.97002997002997,\n  "
+        "\"d\": true\n}\n");
     JsonValue v;
     std::string error;
     EXPECT_TRUE(parseJson(out.str(), v, error)) << error;

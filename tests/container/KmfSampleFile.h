@@ -15,7 +15,7 @@ struct SampleFile {
     std::vector<uint8_t> bytes;
     std::vector<uint64_t> frameOffsets; // from the start of the file
     uint32_t headerSize = 0;            // 0 without a header
-    std::vector<KmfFrame> frames;       // the descriptors as written (payloads point into `payloads`)
+    std::vector<KmfFrame> frames; // the descriptors as written (payloads point into `payloads`)
     std::vector<std::vector<uint8_t>> payloads;
 };
 

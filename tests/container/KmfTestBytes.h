@@ -23,7 +23,10 @@ inline void putLe(std::vector<uint8_t>& v, uint64_t value, int bytes)
         v.push_back(uint8_t(value >> (8 * i)));
 }
 
-inline void putText(std::vector<uint8_t>& v, const std::string& s) { v.insert(v.end(), s.begin(), s.end()); }
+inline void putText(std::vector<uint8_t>& v, const std::string& s)
+{
+    v.insert(v.end(), s.begin(), s.end());
+}
 
 // A payload whose bytes differ from their neighbours, so misplaced copies show.
 inline std::vector<uint8_t> pattern(size_t n, uint8_t seed)

@@ -45,9 +45,13 @@ ReadResult readAll(const std::vector<uint8_t>& bytes, size_t length, KmfReader& 
     return readAll(r);
 }
 
-std::vector<uint8_t> span(const uint8_t* p, int n) { return n ? std::vector<uint8_t>(p, p + n) : std::vector<uint8_t>(); }
+std::vector<uint8_t> span(const uint8_t* p, int n)
+{
+    return n ? std::vector<uint8_t>(p, p + n) : std::vector<uint8_t>();
+}
 
-void expectFrameMatches(KmfReader& r, const KmfFrameInfo& got, const KmfFrame& want, uint64_t offset)
+void expectFrameMatches(KmfReader& r, const KmfFrameInfo& got, const KmfFrame& want,
+                        uint64_t offset)
 {
     EXPECT_EQ(got.offset, offset);
     EXPECT_EQ(got.isSync, want.isSync);
@@ -239,8 +243,10 @@ TEST(KmfReader, TruncationAtEveryOffsetIsAnErrorAtTheRightByte)
     for (bool withHeader : {false, true}) {
         SampleFile s = makeSampleFile({.withHeader = withHeader});
         for (size_t cut = 0; cut < s.bytes.size(); ++cut) {
-            SCOPED_TRACE(testing::Message() << (withHeader ? "header, " : "no header, ") << "cut at " << cut);
-            std::vector<uint8_t> prefix(s.bytes.begin(), s.bytes.begin() + cut); // exact size for asan
+            SCOPED_TRACE(testing::Message()
+                         << (withHeader ? "header, " : "no header, ") << "cut at " << cut);
+            std::vector<uint8_t> prefix(s.bytes.begin(),
+                                        s.bytes.begin() + cut); // exact size for asan
             KmfReader r;
             ReadResult result = readAll(prefix, prefix.size(), r);
 
@@ -248,7 +254,8 @@ TEST(KmfReader, TruncationAtEveryOffsetIsAnErrorAtTheRightByte)
             uint64_t containing = 0;
             bool atBoundary = false;
             for (size_t i = 0; i < s.frameOffsets.size(); ++i) {
-                uint64_t end = i + 1 < s.frameOffsets.size() ? s.frameOffsets[i + 1] : s.bytes.size();
+                uint64_t end =
+                    i + 1 < s.frameOffsets.size() ? s.frameOffsets[i + 1] : s.bytes.size();
                 complete += end <= cut;
                 if (s.frameOffsets[i] < cut)
                     containing = s.frameOffsets[i];
@@ -276,7 +283,8 @@ TEST(KmfReader, TruncationAtEveryOffsetIsAnErrorAtTheRightByte)
             KmfFrameInfo f;
             EXPECT_EQ(r.nextFrame(f), KmfReadStatus::Error) << "errors are final";
             KmfFileHeaderInfo h;
-            EXPECT_EQ(r.readFileHeader(h), withHeader && cut >= s.headerSize ? KmfReadStatus::Ok : KmfReadStatus::Error)
+            EXPECT_EQ(r.readFileHeader(h),
+                      withHeader && cut >= s.headerSize ? KmfReadStatus::Ok : KmfReadStatus::Error)
                 << "a sound header stays readable";
         }
     }
@@ -309,7 +317,8 @@ TEST(KmfReader, DamagedFieldsAreErrorsAtTheirOffset)
         {"toc used above allocated", 24, 5, 4, 24, "exceed the slots allocated"},
         {"unknown frame magic", f0, 'X', 1, f0, "unknown frame magic"},
         {"video format zero", f0 + 4, 0, 4, f0 + 4, "invalid video format"},
-        {"audio format leading space", f0 + 8, makeFourCC(" PCM"), 4, f0 + 8, "invalid audio format"},
+        {"audio format leading space", f0 + 8, makeFourCC(" PCM"), 4, f0 + 8,
+         "invalid audio format"},
         {"frame-rate code zero", f0 + 16, 0, 1, f0 + 16, "frame-rate code 0"},
         {"aux total above the length field", f0 + 19, 2 | (10 << 4), 3, f0 + 19, "aux chunks take"},
         {"aux chunk too long", f0 + 24, 32769, 2, f0 + 24, "exceeds 32768"},

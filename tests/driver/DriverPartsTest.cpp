@@ -1,7 +1,7 @@
 // The driver's small parts: what a destination names on disk, and the
 // worker's priority levels as nice values.
-#include "jobs/DestinationCheck.h"
 #include "base/ThreadPriority.h"
+#include "jobs/DestinationCheck.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "DriverTestSupport.h"
 
-#include "settings/ProgramFolders.h"
 #include "pipeline/VideoTables.h"
+#include "settings/ProgramFolders.h"
 
 extern "C" {
 #include <libavutil/log.h>

@@ -3,8 +3,8 @@
 // fixture with its own settings, and a job run from start to settling.
 #pragma once
 
-#include "jobs/BatchJob.h"
 #include "base/Prompt.h"
+#include "jobs/BatchJob.h"
 #include "jobs/JobStart.h"
 #include "jobs/JobWorker.h"
 #include "support/ClipWriter.h"

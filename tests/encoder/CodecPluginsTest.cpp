@@ -24,11 +24,14 @@ namespace {
 const std::string kPluginDir = MOXEL_TEST_PLUGIN_DIR;
 
 std::vector<std::string> g_unloaded;
-void recordUnload(const char* name) { g_unloaded.push_back(name); }
+void recordUnload(const char* name)
+{
+    g_unloaded.push_back(name);
+}
 
 // a, b: full plug-ins; c: audio exports only; plus files the loader must pass over.
 class PluginFolder : public testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         copy("kmf_coder_zztest.so", "kmf_coder_b.so");

@@ -39,7 +39,10 @@ KmfEncoder& openAudioJob(FakeJob& job, const AudioSetup& s)
     return encoder;
 }
 
-double seconds(uint64_t bytes, int bytesPerSecond) { return double(bytes) / bytesPerSecond; }
+double seconds(uint64_t bytes, int bytesPerSecond)
+{
+    return double(bytes) / bytesPerSecond;
+}
 
 } // namespace
 
@@ -144,7 +147,8 @@ TEST(KmfEncoderAudio, StopRules)
         {"returns 0, takes nothing", audioChunks(0, 0), 1, 0},
         {"returns 0 while buffering, until the queue is empty", audioChunks(100, 0), 3, 300},
         {"output without input runs into the budget", audioChunks(150, 10), 2457, 300},
-        {"negative forever without progress", [](int, int, int* consumed, int) {
+        {"negative forever without progress",
+         [](int, int, int* consumed, int) {
              *consumed = 0;
              return -1;
          },
@@ -228,7 +232,7 @@ TEST(KmfEncoderAudio, AudioOfAStreamWithoutAudioIsDiscarded)
     for (int i = 0; i < 30; ++i) {
         feedAudio(encoder, pcm, &fed);
         EXPECT_EQ(encoder.audioNeeded(), AudioNeed::Enough); // paced like real audio...
-        EXPECT_EQ(encoder.audioQueued(), 0u); // ...but never kept
+        EXPECT_EQ(encoder.audioQueued(), 0u);                // ...but never kept
         encoder.addVideoFrame(dummyPicture());
     }
     EXPECT_LT(fed, 3u * 16384 + 30u * 1067); // no more than the frames' worth, in blocks

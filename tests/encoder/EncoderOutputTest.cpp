@@ -82,7 +82,8 @@ TEST(KmfEncoderOutput, FinalHeaderMatchesTheFile)
         }
         std::vector<uint32_t> expectToc;
         for (int k : c.expectTocFrames)
-            expectToc.push_back(k < 0 ? 0xFFFFFFFFu : uint32_t(frames[size_t(k)].offset - h.headerSize));
+            expectToc.push_back(k < 0 ? 0xFFFFFFFFu
+                                      : uint32_t(frames[size_t(k)].offset - h.headerSize));
         EXPECT_EQ(h.toc, expectToc);
         std::vector<uint32_t> positions;
         for (const ParsedFrame& f : frames)
@@ -145,7 +146,8 @@ TEST(KmfEncoderOutput, OpenFailures)
          "error: no output audio codec selected"},
         {"video format never chosen, video only", false, 0, true, 0, true, true,
          "error: no output video codec selected"},
-        {"both never chosen", true, 0, true, 0, true, true, "error: no output audio codec selected"},
+        {"both never chosen", true, 0, true, 0, true, true,
+         "error: no output audio codec selected"},
         {"no audio coder", true, kFakeAudio, true, kFakeVideo, false, true,
          "openOutput: error creating audio compressor"},
         {"no video coder", true, kFakeAudio, true, kFakeVideo, true, false,

@@ -59,8 +59,7 @@ TEST(KmfEncoderSync, Placement)
         {"maxSync 500, first key picture, minSync 122", 500, 122, firstOnly, 6, {}},
         {"maxSync 500, no key picture", 500, 0, nullptr, 6, {}},
         {"minSync 3 gates key pictures", 500, 3, always, 10, {0, 4, 8}},
-        {"maxSync 3 with late key pictures", 3, 0, [](int i) { return i == 6; }, 12,
-         {0, 4, 6, 10}},
+        {"maxSync 3 with late key pictures", 3, 0, [](int i) { return i == 6; }, 12, {0, 4, 6, 10}},
     };
     for (const SyncCase& c : cases)
         EXPECT_EQ(syncIndices(c), c.expectSync) << c.name;

@@ -22,29 +22,29 @@ using VideoScript = std::function<int(int index, int* keyframe)>;
 using AudioScript = std::function<int(int callIndex, int inLength, int* consumed, int outRoom)>;
 
 class FakeVideoCoder : public VideoCoder {
-public:
+  public:
     explicit FakeVideoCoder(VideoScript script) : m_script(std::move(script)) {}
     int Encode(const void* frame, void* out, int* keyframe) override;
     int calls = 0;
 
-private:
+  private:
     VideoScript m_script;
 };
 
 class FakeAudioCoder : public AudioCoder {
-public:
+  public:
     explicit FakeAudioCoder(AudioScript script) : m_script(std::move(script)) {}
     int Encode(int callIndex, const void* in, int inLength, int* consumed, void* out,
                int outRoom) override;
     int calls = 0;
 
-private:
+  private:
     AudioScript m_script;
 };
 
 // Null scripts refuse the format. rewrite* replaces the format when nonzero.
 class FakeCoderFactory : public CoderFactory {
-public:
+  public:
     std::unique_ptr<VideoCoder> createVideoCoder(int, int, double, uint32_t, uint32_t* format,
                                                  const char*) override;
     std::unique_ptr<AudioCoder> createAudioCoder(int, int, int, uint32_t, uint32_t* format,
@@ -92,7 +92,8 @@ std::vector<ParsedFrame> parseFrames(const std::vector<uint8_t>& bytes, size_t s
 // Fails the test when the file does not start with "KMFf".
 ParsedHeader parseHeader(const std::vector<uint8_t>& bytes);
 // Parses a whole file, with or without a header.
-std::vector<ParsedFrame> parseFile(const std::vector<uint8_t>& bytes, ParsedHeader* header = nullptr);
+std::vector<ParsedFrame> parseFile(const std::vector<uint8_t>& bytes,
+                                   ParsedHeader* header = nullptr);
 
 // An encoder with fake coders, writing to out.kmf in a folder of its own.
 struct FakeJob {

@@ -2,8 +2,8 @@
 // caller: it works while another thread holds a lock a forked child would
 // inherit held, it is found beside the program or library that asks for it,
 // and without it nothing is loaded untried.
-#include "encoder/CodecPlugins.h"
 #include "encoder/PluginProbe.h"
+#include "encoder/CodecPlugins.h"
 #include "support/TempDir.h"
 
 #include <dlfcn.h>
@@ -18,8 +18,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdint>
 #include <csignal>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -181,7 +181,8 @@ TEST(PluginProbe, TheTrialProgramInheritsNothingElse)
 {
     int leaky[2];
     ASSERT_EQ(pipe(leaky), 0); // without close-on-exec, as some libraries open files
-    struct sigaction ignore {}, previous {};
+    struct sigaction ignore {
+    }, previous{};
     ignore.sa_handler = SIG_IGN;
     ASSERT_EQ(sigaction(SIGUSR2, &ignore, &previous), 0);
 
@@ -268,9 +269,9 @@ TEST(PluginProbe, WithoutTheTrialProgramNothingIsLoaded)
     RunResult without = run(program, output);
     ASSERT_TRUE(WIFEXITED(without.status) && WEXITSTATUS(without.status) == 0) << without.status;
     EXPECT_EQ(without.out, "") << "a plug-in was loaded untried";
-    EXPECT_EQ(without.err, "codec plug-ins: skipping " + (dir.path() / "kmf_coder_beside.so").string() +
-                               ": cannot try it: " + (dir.path() / kPluginProbeProgram).string() +
-                               " is missing\n");
+    EXPECT_EQ(without.err, "codec plug-ins: skipping " +
+                               (dir.path() / "kmf_coder_beside.so").string() + ": cannot try it: " +
+                               (dir.path() / kPluginProbeProgram).string() + " is missing\n");
 
     fs::copy_file(kHelper, dir.path() / kPluginProbeProgram);
     RunResult with = run(program, output);

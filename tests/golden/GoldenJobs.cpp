@@ -37,12 +37,8 @@ ProfileKeys operator+(ProfileKeys a, const ProfileKeys& b)
 
 ProfileKeys codecs(const char (&video)[5], const char (&audio)[5], int speed = 5)
 {
-    return {{"vidfmt", code(video)},
-            {"audfmt", code(audio)},
-            {"video_bitrate", "300"},
-            {"keyint", "10"},
-            {"speed", std::to_string(speed)},
-            {"audio_bitrate", "96"}};
+    return {{"vidfmt", code(video)}, {"audfmt", code(audio)},          {"video_bitrate", "300"},
+            {"keyint", "10"},        {"speed", std::to_string(speed)}, {"audio_bitrate", "96"}};
 }
 
 // The base profile: uncompressed pictures at the source's size and 44.1 kHz
@@ -115,14 +111,16 @@ const std::vector<GoldenJob>& goldenJobs()
         // Sound: resampling, channels, volume and low-pass.
         {"audio_22050", "clip.avi", {{"out_srate", "22050"}}},
         {"audio_22050_lowpass", "clip.avi", {{"out_srate", "22050"}, {"lowpass", "1"}}},
-        {"audio_11025_mono_lowpass", "clip.avi",
+        {"audio_11025_mono_lowpass",
+         "clip.avi",
          {{"out_srate", "11025"}, {"out_channels", "1"}, {"lowpass", "1"}}},
         {"audio_48000_up", "clip.avi", {{"out_srate", "48000"}, {"lowpass", "1"}}},
         {"audio_stereo_to_mono", "clip.avi", {{"out_channels", "1"}}},
         {"audio_mono_48000_to_stereo", "clip30.mkv", {}},
         {"audio_volume_half", "clip.avi", {{"audioscale", "0.500"}}},
         {"audio_volume_clipped", "clip.avi", {{"audioscale", "3.000"}}},
-        {"audio_volume_lowpass_32000", "clip.avi",
+        {"audio_volume_lowpass_32000",
+         "clip.avi",
          {{"audioscale", "0.750"}, {"lowpass", "1"}, {"out_srate", "32000"}}},
         // Audio send-ahead, both ways.
         {"sendahead_500", "clip.avi", {{"audiosendahead", "500"}}},
@@ -143,7 +141,8 @@ const std::vector<GoldenJob>& goldenJobs()
         {"mov_copy", "clip.mov", {}},
         {"mov_fps_25_to_15_area", "clip.mov",
          resize(80, 60) + ProfileKeys{{"outfruse", "1"}, {"outfror", "15.0000000"}}},
-        {"mov_fps_25_to_40_audio_22050", "clip.mov",
+        {"mov_fps_25_to_40_audio_22050",
+         "clip.mov",
          {{"outfruse", "1"}, {"outfror", "40.0000000"}, {"out_srate", "22050"}}},
         // Compressed through the codec plug-in (one encoder thread at these
         // sizes). No VP8: in its real-time mode the encoder picks its speed
@@ -219,7 +218,8 @@ void drawGoldenPicture(uint8_t* bgra, int width, int height, int frameNumber)
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             uint8_t* p = bgra + (size_t(y) * width + x) * 4;
-            uint32_t noise = uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u ^ uint32_t(frameNumber) * 83492791u;
+            uint32_t noise = uint32_t(x) * 73856093u ^ uint32_t(y) * 19349663u ^
+                             uint32_t(frameNumber) * 83492791u;
             noise ^= noise >> 13;
             noise *= 0x5bd1e995u;
             noise ^= noise >> 15;

@@ -44,8 +44,8 @@ TableText parse(std::istream& in, std::vector<std::string>* bad)
         std::istringstream fields(line);
         std::string name, rest;
         GoldenResult result;
-        if (!(fields >> name >> result.bytes >> result.sha256) || (fields >> rest)
-            || result.sha256.size() != 64) {
+        if (!(fields >> name >> result.bytes >> result.sha256) || (fields >> rest) ||
+            result.sha256.size() != 64) {
             if (bad)
                 bad->push_back(line);
             continue;

@@ -165,7 +165,8 @@ TEST(GoldenTableTest, ListsEveryJobOnceAndNothingElse)
         return; // the jobs' runs are filling the file in
     std::vector<std::string> bad;
     const auto table = test::readGoldenTable(MOXEL_GOLDEN_TABLE, &bad);
-    EXPECT_TRUE(bad.empty()) << "lines that do not parse, first: " << (bad.empty() ? "" : bad.front());
+    EXPECT_TRUE(bad.empty()) << "lines that do not parse, first: "
+                             << (bad.empty() ? "" : bad.front());
     for (const auto& entry : table)
         EXPECT_TRUE(names.count(entry.first)) << "a line for no job: " << entry.first;
     for (const std::string& name : names)

@@ -3,13 +3,13 @@
 // modal is ever shown.
 #pragma once
 
-#include "jobs/BatchList.h"
-#include "jobs/ProfileStore.h"
-#include "base/Prompt.h"
-#include "settings/SettingsFile.h"
 #include "app/ProfileManagerDialog.h"
 #include "app/ProfileManagerEditor.h"
 #include "app/ProfileManagerFileChooser.h"
+#include "base/Prompt.h"
+#include "jobs/BatchList.h"
+#include "jobs/ProfileStore.h"
+#include "settings/SettingsFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

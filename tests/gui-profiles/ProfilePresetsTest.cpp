@@ -1,10 +1,10 @@
 // The ready-made profiles of a fresh install.
 #include "jobs/ProfilePresets.h"
-#include "jobs/ProfileStore.h"
 #include "base/Prompt.h"
-#include "settings/SettingsFile.h"
+#include "jobs/ProfileStore.h"
 #include "profiles/IniFile.h"
 #include "profiles/KmfConfig.h"
+#include "settings/SettingsFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

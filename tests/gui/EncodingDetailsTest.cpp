@@ -2,15 +2,15 @@
 // destinations it gives the new jobs.
 #include "GuiTestSupport.h"
 
-#include "jobs/BatchCommands.h"
-#include "jobs/BatchList.h"
-#include "settings/SettingsFile.h"
 #include "app/BatchListWidget.h"
 #include "app/ChangeFilenameDialog.h"
 #include "app/ChangeProfileDialog.h"
 #include "app/EncodingDetailsDialog.h"
 #include "app/MainWindow.h"
 #include "app/ProfileListBox.h"
+#include "jobs/BatchCommands.h"
+#include "jobs/BatchList.h"
+#include "settings/SettingsFile.h"
 
 #include <QLabel>
 #include <QLineEdit>

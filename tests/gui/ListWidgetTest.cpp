@@ -1,10 +1,10 @@
 // The batch list in the main window: the right-click rule, columns, size.
 #include "GuiTestSupport.h"
 
-#include "jobs/BatchList.h"
-#include "settings/SettingsFile.h"
 #include "app/BatchListWidget.h"
 #include "app/MainWindow.h"
+#include "jobs/BatchList.h"
+#include "settings/SettingsFile.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,11 +1,11 @@
 // Menus, tool buttons and shortcuts of the main window reach their commands.
 #include "GuiTestSupport.h"
 
-#include "jobs/BatchList.h"
-#include "settings/SettingsFile.h"
 #include "app/BatchListWidget.h"
 #include "app/MainMenu.h"
 #include "app/MainWindow.h"
+#include "jobs/BatchList.h"
+#include "settings/SettingsFile.h"
 
 #include <QAction>
 #include <QMenu>
@@ -45,21 +45,44 @@ TEST_F(MenuTest, EveryMenuItemRunsItsCommand)
     };
     const MainMenu& menu = window.menu();
     const std::vector<Expected> expected = {
-        {menu.fileMenu, "&File",
-         {{"&Load Batch", 40021}, {"&Save Batch", 40022}, {nullptr, 0},
-          {"Add S&ource File(s)\tctrl+O", 40009}, {nullptr, 0}, {"Import Batch", 40023},
-          {"Export Selected", 40024}, {nullptr, 0}, {"E&xit\tctrl+Q", 40002}}},
-        {menu.miscMenu, "&Misc",
-         {{"&Encode All", 40014}, {nullptr, 0}, {"A&bort All", 40020},
-          {"Reset &status for all", 40034}, {"&Clear completed", 40035}, {"&Remove All", 40012},
-          {nullptr, 0}, {"&Pause All", 40016}, {"&Unpause All", 40018}}},
-        {menu.selectionMenu, "&Selection",
-         {{"&Encode selected\tctrl+E", 40013}, {"A&bort selected\tctrl+B", 40019},
-          {"Reset &status for selected", 40033}, {"&Remove Selected", 40011}, {nullptr, 0},
-          {"Change &profile", 40026}, {"Change output &filename", 40027},
-          {"Change output pat&h", 40032}, {nullptr, 0}, {"Select &All\tctrl+A", 40028},
+        {menu.fileMenu,
+         "&File",
+         {{"&Load Batch", 40021},
+          {"&Save Batch", 40022},
+          {nullptr, 0},
+          {"Add S&ource File(s)\tctrl+O", 40009},
+          {nullptr, 0},
+          {"Import Batch", 40023},
+          {"Export Selected", 40024},
+          {nullptr, 0},
+          {"E&xit\tctrl+Q", 40002}}},
+        {menu.miscMenu,
+         "&Misc",
+         {{"&Encode All", 40014},
+          {nullptr, 0},
+          {"A&bort All", 40020},
+          {"Reset &status for all", 40034},
+          {"&Clear completed", 40035},
+          {"&Remove All", 40012},
+          {nullptr, 0},
+          {"&Pause All", 40016},
+          {"&Unpause All", 40018}}},
+        {menu.selectionMenu,
+         "&Selection",
+         {{"&Encode selected\tctrl+E", 40013},
+          {"A&bort selected\tctrl+B", 40019},
+          {"Reset &status for selected", 40033},
+          {"&Remove Selected", 40011},
+          {nullptr, 0},
+          {"Change &profile", 40026},
+          {"Change output &filename", 40027},
+          {"Change output pat&h", 40032},
+          {nullptr, 0},
+          {"Select &All\tctrl+A", 40028},
           {"&Deselect All\tctrl+D", 40029}}},
-        {menu.toolsMenu, "&Tools", {{"&Preferences\tctrl+P", 40001}, {"Profile &Manager\tctrl+M", 40004}}},
+        {menu.toolsMenu,
+         "&Tools",
+         {{"&Preferences\tctrl+P", 40001}, {"Profile &Manager\tctrl+M", 40004}}},
         {menu.helpMenu, "&Help", {{"&About...", 40003}}},
     };
 
@@ -136,7 +159,8 @@ TEST_F(MenuTest, ShortcutsWorkWhileTheListHasTheFocus)
         std::vector<int> ran = recordCommands(window, [&window, key = key] {
             QTest::keyClick(window.list(), key, Qt::ControlModifier);
         });
-        EXPECT_EQ(ran, std::vector<int>{id}) << "Ctrl+" << QKeySequence(key).toString().toStdString();
+        EXPECT_EQ(ran, std::vector<int>{id})
+            << "Ctrl+" << QKeySequence(key).toString().toStdString();
     }
 
     // Ctrl+A and Ctrl+D act on the batch list as Select All and Deselect All.

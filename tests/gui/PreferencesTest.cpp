@@ -1,9 +1,9 @@
 // The Preferences dialog against the settings it reads and writes.
 #include "GuiTestSupport.h"
 
+#include "app/PreferencesDialog.h"
 #include "settings/ProgramFolders.h"
 #include "settings/SettingsFile.h"
-#include "app/PreferencesDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>

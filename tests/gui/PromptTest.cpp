@@ -22,7 +22,8 @@ namespace {
 const char* const kText = "The destination file:   /o/a.kmf\nalready exists.  Overwrite it?";
 
 // Asks on this thread, answering the dialog with answer().
-FileExistsAnswer askAnswering(GuiPrompt& prompt, const std::function<void(FileExistsDialog&)>& answer)
+FileExistsAnswer askAnswering(GuiPrompt& prompt,
+                              const std::function<void(FileExistsDialog&)>& answer)
 {
     WindowHandler handler([&](QWidget* widget) {
         auto* dialog = qobject_cast<FileExistsDialog*>(widget);
@@ -60,18 +61,20 @@ TEST(PromptTest, FileExistsAnswersEachButtonTheCloseBoxAndEscape)
         {"Cancel job", FileExistsAnswer::CancelJob},
     };
     for (const auto& [text, answer] : buttons)
-        EXPECT_EQ(askAnswering(prompt, [text = text](FileExistsDialog& d) {
-                      moxel::test::clickButton(&d, text);
-                  }),
-                  answer)
+        EXPECT_EQ(
+            askAnswering(
+                prompt, [text = text](FileExistsDialog& d) { moxel::test::clickButton(&d, text); }),
+            answer)
             << text;
 
     EXPECT_EQ(askAnswering(prompt, [](FileExistsDialog& d) { d.close(); }), FileExistsAnswer::Yes);
-    EXPECT_EQ(askAnswering(prompt, [](FileExistsDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }),
-              FileExistsAnswer::CancelJob);
+    EXPECT_EQ(
+        askAnswering(prompt, [](FileExistsDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }),
+        FileExistsAnswer::CancelJob);
     // Return takes the focused default, "Yes".
-    EXPECT_EQ(askAnswering(prompt, [](FileExistsDialog& d) { QTest::keyClick(&d, Qt::Key_Return); }),
-              FileExistsAnswer::Yes);
+    EXPECT_EQ(
+        askAnswering(prompt, [](FileExistsDialog& d) { QTest::keyClick(&d, Qt::Key_Return); }),
+        FileExistsAnswer::Yes);
 }
 
 TEST(PromptTest, AWorkersQuestionAppearsWithoutBlockingTheWindow)

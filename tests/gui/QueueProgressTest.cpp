@@ -2,12 +2,12 @@
 // state in the status bar, the end of the queue, and files dropped on it.
 #include "GuiTestSupport.h"
 
-#include "jobs/BatchList.h"
 #include "app/BatchListWidget.h"
 #include "app/DroppedFiles.h"
 #include "app/EncodingDetailsDialog.h"
 #include "app/MainWindow.h"
 #include "app/QueueMonitor.h"
+#include "jobs/BatchList.h"
 #include "support/ClipWriter.h"
 
 #include <QLabel>
@@ -54,7 +54,9 @@ TEST_F(QueueProgressTest, ARunningJobShowsPercentAndTimeLeftOnceItsLengthIsKnown
     }));
     monitor.update(start + std::chrono::seconds(4));
     EXPECT_DOUBLE_EQ(item->data(status, QueueMonitor::kFractionRole).toDouble(), 0.5);
-    auto shown = [&] { return item->data(status, QueueMonitor::kProgressTextRole).toString().toStdString(); };
+    auto shown = [&] {
+        return item->data(status, QueueMonitor::kProgressTextRole).toString().toStdString();
+    };
     EXPECT_EQ(shown(), "50% · 0:04 left");
 
     // Time paused does not count as encoding time: 6 s for 1.5 s of media.
@@ -107,10 +109,10 @@ TEST_F(QueueProgressTest, DroppedFoldersGiveTheirMediaFilesInPathOrder)
     const std::string single = file("single.txt");
     moxel::test::writeFileText(single, "");
 
-    EXPECT_EQ(expandDroppedPaths({root.string(), single}),
-              (std::vector<std::string>{(root / "b/a.MP4").string(),
-                                        (root / "b/deeper/z.mkv").string(),
-                                        (root / "c.avi").string(), single}));
+    EXPECT_EQ(
+        expandDroppedPaths({root.string(), single}),
+        (std::vector<std::string>{(root / "b/a.MP4").string(), (root / "b/deeper/z.mkv").string(),
+                                  (root / "c.avi").string(), single}));
 
     // Dropped on the list, they go through Encoding Details.
     MainWindow window;

@@ -2,11 +2,11 @@
 // the other through the conversion driver, with pause, resume and abort.
 #include "GuiTestSupport.h"
 
-#include "jobs/BatchList.h"
-#include "settings/SettingsFile.h"
 #include "app/BatchListWidget.h"
 #include "app/GuiPrompt.h"
 #include "app/MainWindow.h"
+#include "jobs/BatchList.h"
+#include "settings/SettingsFile.h"
 #include "support/ClipWriter.h"
 
 #include <QSignalSpy>
@@ -53,7 +53,8 @@ TEST_F(QueueRunTest, TwoJobsConvertUnderTheTimerWithPauseResumeAndAbort)
     EXPECT_EQ(status(0), "queued [#1]");
     EXPECT_EQ(status(1), "queued [#2]");
 
-    ASSERT_TRUE(moxel::test::runEventsUntil([&] { return statusIs(0, "encoding ["); })) << status(0);
+    ASSERT_TRUE(moxel::test::runEventsUntil([&] { return statusIs(0, "encoding ["); }))
+        << status(0);
     EXPECT_EQ(status(1), "queued [#2]"); // one job at a time
 
     window.runCommand(CommandId::PauseAll);
@@ -74,7 +75,8 @@ TEST_F(QueueRunTest, TwoJobsConvertUnderTheTimerWithPauseResumeAndAbort)
         << status(0);
 
     // Then the second job runs to its end.
-    ASSERT_TRUE(moxel::test::runEventsUntil([&] { return statusIs(1, "complete ["); })) << status(1);
+    ASSERT_TRUE(moxel::test::runEventsUntil([&] { return statusIs(1, "complete ["); }))
+        << status(1);
     EXPECT_TRUE(std::filesystem::file_size(batch.job(1).destPath) > 0);
     EXPECT_EQ(status(2), "");
     EXPECT_EQ(messages.handled(), 0);

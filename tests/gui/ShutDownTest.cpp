@@ -2,14 +2,14 @@
 // restarts.
 #include "GuiTestSupport.h"
 
-#include "jobs/BatchCommands.h"
-#include "jobs/BatchList.h"
-#include "settings/SettingsFile.h"
 #include "app/BatchListWidget.h"
 #include "app/DesktopProgram.h"
 #include "app/EncodingDetailsDialog.h"
 #include "app/GuiPrompt.h"
 #include "app/MainWindow.h"
+#include "jobs/BatchCommands.h"
+#include "jobs/BatchList.h"
+#include "settings/SettingsFile.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -38,8 +38,8 @@ TEST_F(ShutDownTest, CloseAsksFirstAndCancelKeepsTheWindow)
     QString question;
     {
         WindowHandler cancel([&](QWidget* box) {
-            question = box->windowTitle() + ": " +
-                       box->findChild<QLabel*>("qt_msgbox_label")->text();
+            question =
+                box->windowTitle() + ": " + box->findChild<QLabel*>("qt_msgbox_label")->text();
             moxel::test::clickButton(box, "Cancel");
         });
         window.runCommand(CommandId::Exit);
@@ -85,11 +85,12 @@ TEST_F(ShutDownTest, SettingsProfilesAndQueueAreWrittenAtExit)
 
     const std::string ini = moxel::test::readFileText(file("moxel.ini"));
     EXPECT_EQ(ini.rfind("[config]\n", 0), 0u);
-    for (const char* line : {"main_col1=200\n", "main_col3=77\n", "main_col5=200\n",
-                             "confirmquit=0\n", "m_width="})
+    for (const char* line :
+         {"main_col1=200\n", "main_col3=77\n", "main_col5=200\n", "confirmquit=0\n", "m_width="})
         EXPECT_NE(ini.find(line), std::string::npos) << line;
     EXPECT_TRUE(std::filesystem::exists(file("Profiles/index.txt")));
-    EXPECT_EQ(moxel::test::readFileText(file("queue.txt")), "/v/a.avi\t/v/a.avi.kmf\t(Default)\r\n");
+    EXPECT_EQ(moxel::test::readFileText(file("queue.txt")),
+              "/v/a.avi\t/v/a.avi.kmf\t(Default)\r\n");
 }
 
 TEST_F(ShutDownTest, TheQueueIsKeptAfterEveryChangeAndComesBackNotDone)
@@ -112,11 +113,12 @@ TEST_F(ShutDownTest, TheQueueIsKeptAfterEveryChangeAndComesBackNotDone)
             }
         });
         window.runCommand(CommandId::AddSources);
-        EXPECT_EQ(answer.names(), (std::vector<QString>{"openFilesDialog", "encodingDetailsDialog"}));
+        EXPECT_EQ(answer.names(),
+                  (std::vector<QString>{"openFilesDialog", "encodingDetailsDialog"}));
         // On disk already, before any orderly exit.
         EXPECT_EQ(moxel::test::readFileText(file("queue.txt")),
-                  in + "/one.avi\t/out/one.kmf\t(Default)\r\n" +
-                  in + "/two.avi\t/out/two.kmf\t(Default)\r\n");
+                  in + "/one.avi\t/out/one.kmf\t(Default)\r\n" + in +
+                      "/two.avi\t/out/two.kmf\t(Default)\r\n");
         window.runCommand(CommandId::EncodeAll);
         window.list()->setSelected(0, true);
         window.runCommand(CommandId::RemoveSelected);
@@ -141,9 +143,8 @@ TEST_F(ShutDownTest, TheTimerStartsQueuedJobsOneAfterAnother)
     window.runCommand(CommandId::EncodeAll);
     EXPECT_EQ(window.list()->cellText(0, BatchColumn::Status), "queued [#1]");
     EXPECT_EQ(window.list()->cellText(1, BatchColumn::Status), "queued [#2]");
-    ASSERT_TRUE(moxel::test::runEventsUntil([&] {
-        return window.list()->cellText(1, BatchColumn::Status) == "error";
-    }));
+    ASSERT_TRUE(moxel::test::runEventsUntil(
+        [&] { return window.list()->cellText(1, BatchColumn::Status) == "error"; }));
     EXPECT_EQ(window.list()->cellText(0, BatchColumn::Status), "error");
 }
 

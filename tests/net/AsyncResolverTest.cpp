@@ -21,7 +21,7 @@ namespace {
 // A lookup the test controls: answers from a table, counts calls per name,
 // and can hold every lookup until opened.
 class ScriptedLookup {
-public:
+  public:
     HostLookup function()
     {
         return [this](const char* name) { return lookup(name); };
@@ -58,7 +58,7 @@ public:
         return n;
     }
 
-private:
+  private:
     uint32_t lookup(const char* name)
     {
         std::unique_lock lock(m_lock);
@@ -94,7 +94,10 @@ int settle(AsyncResolver& r, const std::string& name, uint32_t* address)
     return 1;
 }
 
-std::string hostName(int i) { return "host" + std::to_string(i) + ".example"; }
+std::string hostName(int i)
+{
+    return "host" + std::to_string(i) + ".example";
+}
 
 } // namespace
 

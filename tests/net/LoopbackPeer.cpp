@@ -30,7 +30,10 @@ int listenOnLoopback(int* port)
 
 } // namespace
 
-LoopbackPeer::LoopbackPeer() { m_listen = listenOnLoopback(&m_port); }
+LoopbackPeer::LoopbackPeer()
+{
+    m_listen = listenOnLoopback(&m_port);
+}
 
 LoopbackPeer::~LoopbackPeer()
 {

@@ -12,7 +12,7 @@
 namespace moxel::test {
 
 class LoopbackPeer {
-public:
+  public:
     LoopbackPeer();
     ~LoopbackPeer();
     LoopbackPeer(const LoopbackPeer&) = delete;
@@ -28,7 +28,7 @@ public:
     std::vector<uint8_t> receiveToEnd();
     void closePeer();
 
-private:
+  private:
     int m_listen = -1;
     int m_peer = -1;
     int m_port = 0;

@@ -56,7 +56,10 @@ EncodingProfile audioProfile(int outSrate, int lowpass, double scale)
 
 TEST(AudioFilterTest, LowPassCoefficients)
 {
-    const struct { int out, in; double a, b1, b2; } cases[] = {
+    const struct {
+        int out, in;
+        double a, b1, b2;
+    } cases[] = {
         {22050, 44100, 1.0 / 3.0, 0.0, 1.0 / 3.0},
         {22050, 48000, 0.2916971525741842, -0.1701693507507374, 0.3369579610474741},
         {8000, 44100, 0.06223420284126871, -1.3261449272976678, 0.5750817386627425},
@@ -79,7 +82,11 @@ TEST(AudioFilterTest, LowPassCoefficients)
 
 TEST(AudioFilterTest, VolumeTruncatesAndClamps)
 {
-    const struct { double scale; int scaleOn; std::vector<int> in, out; } cases[] = {
+    const struct {
+        double scale;
+        int scaleOn;
+        std::vector<int> in, out;
+    } cases[] = {
         {2.0, 1, {32767, -32768, 1000, -3, 16384}, {32767, -32768, 2000, -6, 32767}},
         {1.5, 1, {-3, 3, 1}, {-4, 4, 1}},
         {0.5, 1, {-3, 3, 32767}, {-1, 1, 16383}},
@@ -128,15 +135,17 @@ TEST(AudioFilterTest, LowPassNeedsOneOrTwoChannels)
     EXPECT_EQ(f.lowpassOn, 1);
     Bytes block = pcm16({1, 2, 3, 4, 5, 6, -1, -2, -3, -4, -5, -6});
     filterBlock(f, block.data(), block.size());
-    EXPECT_EQ(samples16(block.data(), block.size()), (std::vector<int>{2, 4, 6, 8, 10, 12, -2, -4, -6, -8, -10, -12}));
+    EXPECT_EQ(samples16(block.data(), block.size()),
+              (std::vector<int>{2, 4, 6, 8, 10, 12, -2, -4, -6, -8, -10, -12}));
 }
 
 TEST(AudioResamplerTest, FormatsWithoutChannelsOrRateGiveNothing)
 {
     Bytes block = pcm16({1, 2, 3, 4});
     const uint8_t* out = nullptr;
-    for (const auto& r : {createResampler(44100, 0, 16, 22050, 1), createResampler(0, 2, 16, 22050, 1),
-                          createResampler(44100, 2, 16, 0, 2), createResampler(44100, 2, 16, 22050, 0)}) {
+    for (const auto& r :
+         {createResampler(44100, 0, 16, 22050, 1), createResampler(0, 2, 16, 22050, 1),
+          createResampler(44100, 2, 16, 0, 2), createResampler(44100, 2, 16, 22050, 0)}) {
         AudioResampler copy = r;
         EXPECT_EQ(convertBlock(copy, block.data(), block.size(), out), 0u);
     }
@@ -152,10 +161,22 @@ TEST(AudioResamplerTest, EqualRatesConversions)
         bool inPlace;
     };
     const Case cases[] = {
-        {"16-bit stereo to mono", 16, 2, 1, pcm16({-3, -3, -1, 0, 32767, 32767, 5, 6}), {-2, 0, 32766, 5}, true},
+        {"16-bit stereo to mono",
+         16,
+         2,
+         1,
+         pcm16({-3, -3, -1, 0, 32767, 32767, 5, 6}),
+         {-2, 0, 32766, 5},
+         true},
         {"16-bit mono to stereo", 16, 1, 2, pcm16({7, -8}), {7, 7, -8, -8}, false},
         {"16-bit stereo unchanged", 16, 2, 2, pcm16({1, 2, 3, 4}), {1, 2, 3, 4}, true},
-        {"8-bit stereo to mono", 8, 2, 1, pcm8({1, -1, 127, 127, -128, -128}), {0, 32512, -32768}, true},
+        {"8-bit stereo to mono",
+         8,
+         2,
+         1,
+         pcm8({1, -1, 127, 127, -128, -128}),
+         {0, 32512, -32768},
+         true},
         {"8-bit mono to stereo", 8, 1, 2, pcm8({1, -2}), {256, 256, -512, -512}, false},
         {"8-bit stereo widened", 8, 2, 2, pcm8({1, -2}), {256, -512}, false},
         {"8-bit mono widened", 8, 1, 1, pcm8({-128, 127}), {-32768, 32512}, false},
@@ -178,7 +199,9 @@ TEST(AudioResamplerTest, EqualRatesConversions)
 
 TEST(AudioResamplerTest, TotalsStayExactForAnyBlockSizes)
 {
-    const struct { int inRate, inCh, bits, outRate, outCh; } cases[] = {
+    const struct {
+        int inRate, inCh, bits, outRate, outCh;
+    } cases[] = {
         {48000, 2, 16, 22050, 1}, {22050, 1, 16, 44100, 2}, {44100, 2, 8, 48000, 2},
         {8000, 1, 8, 44100, 1},   {96000, 2, 16, 8000, 2},  {44100, 1, 16, 44099, 1},
     };
@@ -208,7 +231,8 @@ TEST(AudioResamplerTest, TotalsStayExactForAnyBlockSizes)
             inFrames += frames;
             ASSERT_EQ(bytes % (2 * c.outCh), 0u);
             outFrames += static_cast<int64_t>(bytes / (2 * c.outCh));
-            ASSERT_EQ(outFrames, inFrames * c.outRate / c.inRate) << c.inRate << " -> " << c.outRate;
+            ASSERT_EQ(outFrames, inFrames * c.outRate / c.inRate)
+                << c.inRate << " -> " << c.outRate;
             const std::vector<int> s = samples16(out, bytes);
             for (size_t k = 0; k < s.size(); k += c.outCh) {
                 const int tag = c.bits == 16 ? s[k] / 2 : s[k] / 256;
@@ -219,7 +243,8 @@ TEST(AudioResamplerTest, TotalsStayExactForAnyBlockSizes)
                 }
                 // Input frames are read forwards (modulo the tag period).
                 if (lastIndex >= 0 && tag != lastIndex) {
-                    ASSERT_TRUE(tag > lastIndex || lastIndex - tag > 50) << lastIndex << " then " << tag;
+                    ASSERT_TRUE(tag > lastIndex || lastIndex - tag > 50)
+                        << lastIndex << " then " << tag;
                 }
                 lastIndex = tag;
             }
@@ -259,10 +284,19 @@ TEST(PcmConverterTest, WideSamplesBecomeSixteenBits)
         return b;
     };
     const Case cases[] = {
-        {"24-bit stereo", {2, 24, false, 0}, {0x56, 0x34, 0x12, 0x00, 0x00, 0x80}, {0x1234, -32768}},
+        {"24-bit stereo",
+         {2, 24, false, 0},
+         {0x56, 0x34, 0x12, 0x00, 0x00, 0x80},
+         {0x1234, -32768}},
         {"24-bit mono, -1", {1, 24, false, 0}, {0xFF, 0xFF, 0xFF}, {-1}},
-        {"32-bit mono", {1, 32, false, 0}, {0x00, 0x00, 0xFF, 0x7F, 0xFF, 0xFF, 0x00, 0x80}, {32767, -32768}},
-        {"float stereo", {2, 32, true, 0}, f32({1.0f, -1.0f, 0.5f, 2.0f}), {32767, -32768, 16384, 32767}},
+        {"32-bit mono",
+         {1, 32, false, 0},
+         {0x00, 0x00, 0xFF, 0x7F, 0xFF, 0xFF, 0x00, 0x80},
+         {32767, -32768}},
+        {"float stereo",
+         {2, 32, true, 0},
+         f32({1.0f, -1.0f, 0.5f, 2.0f}),
+         {32767, -32768, 16384, 32767}},
     };
     for (const Case& c : cases) {
         PcmConverter conv(c.format);
@@ -289,19 +323,22 @@ TEST(PcmConverterTest, MoreThanTwoChannelsDownmixToStereo)
     // scaled by 1 / 2.414 so full scale everywhere cannot clip.
     PcmConverter conv({6, 16, false, 0});
     ASSERT_EQ(conv.outChannels(), 2);
-    Bytes in = pcm16({1000, 0, 0, 0, 0, 0, /**/ 0, 0, 1000, 0, 0, 0, /**/ 0, 0, 0, 30000, 0, 0,
-                      /**/ 32767, 32767, 32767, 32767, 32767, 32767, /**/ 0, 0, 0, 0, 0, -1000});
+    Bytes in = pcm16({1000,       0,     0,     0,     0,     0,     /**/ 0, 0, 1000, 0, 0, 0,
+                      /**/ 0,     0,     0,     30000, 0,     0,
+                      /**/ 32767, 32767, 32767, 32767, 32767, 32767, /**/ 0, 0, 0,    0, 0, -1000});
     const uint8_t* out = nullptr;
     const size_t n = conv.convert(in.data(), in.size(), out);
     EXPECT_EQ(samples16(out, n), (std::vector<int>{414, 0, 293, 293, 0, 0, 32767, 32767, 0, -293}));
     // 8-bit multichannel is unsigned and centred on 128.
     PcmConverter eight({4, 8, false, 0});
     Bytes silence(8, 128);
-    EXPECT_EQ(samples16(out, eight.convert(silence.data(), silence.size(), out)), (std::vector<int>{0, 0, 0, 0}));
+    EXPECT_EQ(samples16(out, eight.convert(silence.data(), silence.size(), out)),
+              (std::vector<int>{0, 0, 0, 0}));
     // An explicit mask picks the positions: FL FR LFE (2.1) drops the third.
     PcmConverter twoOne({3, 16, false, 0x1 | 0x2 | 0x8});
     Bytes lfe = pcm16({0, 0, 20000});
-    EXPECT_EQ(samples16(out, twoOne.convert(lfe.data(), lfe.size(), out)), (std::vector<int>{0, 0}));
+    EXPECT_EQ(samples16(out, twoOne.convert(lfe.data(), lfe.size(), out)),
+              (std::vector<int>{0, 0}));
 }
 
 } // namespace

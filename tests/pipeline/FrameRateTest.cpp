@@ -14,7 +14,10 @@
 namespace moxel {
 namespace {
 
-int64_t at(int frame, double fps) { return static_cast<int64_t>(frame * 1e7 / fps); } // truncated 100-ns time
+int64_t at(int frame, double fps)
+{
+    return static_cast<int64_t>(frame * 1e7 / fps);
+} // truncated 100-ns time
 
 // Decisions for pictures at the given times: -1 for a drop, else the repeat count.
 std::vector<int64_t> decide(FrameRateConverter f, const std::vector<int64_t>& times)
@@ -44,7 +47,8 @@ TEST(FrameRateTest, RatePairs)
     EXPECT_EQ(decide(createFrameRateConverter(15.0, 30.0, 1), regular(6, 15.0)),
               (std::vector<int64_t>{1, 1, 1, 1, 1, 1}));
     // Without outfruse nothing is converted.
-    EXPECT_EQ(decide(createFrameRateConverter(30.0, 15.0, 0), regular(4, 30.0)), (std::vector<int64_t>{0, 0, 0, 0}));
+    EXPECT_EQ(decide(createFrameRateConverter(30.0, 15.0, 0), regular(4, 30.0)),
+              (std::vector<int64_t>{0, 0, 0, 0}));
     // 25 -> 30 over one second gives 30 frames; 30000/1001 -> 25 keeps 25 of 30.
     for (const auto& [in, out] : {std::pair{25.0, 30.0}, std::pair{30000.0 / 1001, 25.0}}) {
         FrameRateConverter f = createFrameRateConverter(in, out, 1);
@@ -58,7 +62,8 @@ TEST(FrameRateTest, RatePairs)
 TEST(FrameRateTest, LateTimestampsMakeUpSkippedPictures)
 {
     // Two slots late at equal rates: repeat count 2.
-    EXPECT_EQ(decide(createFrameRateConverter(30.0, 30.0, 1), {at(0, 30), at(1, 30), at(4, 30), at(5, 30)}),
+    EXPECT_EQ(decide(createFrameRateConverter(30.0, 30.0, 1),
+                     {at(0, 30), at(1, 30), at(4, 30), at(5, 30)}),
               (std::vector<int64_t>{0, 0, 2, 0}));
     // Slightly late once: one skipped picture, then the count runs a slot
     // ahead and absorbs later lateness.
@@ -111,7 +116,8 @@ FrameDecision decideByCounting(FrameRateConverter& f, int64_t t)
     if (f.useOutputRate && f.inFps > f.outFps) {
         int64_t x = f.inCount;
         f.inCount += d;
-        while (static_cast<double>(x) * (1.0 / f.inFps) < static_cast<double>(f.outCount + 1) / f.outFps) {
+        while (static_cast<double>(x) * (1.0 / f.inFps) <
+               static_cast<double>(f.outCount + 1) / f.outFps) {
             ++x;
             if (--c < 0)
                 return FrameDecision{true, 0};
@@ -119,7 +125,8 @@ FrameDecision decideByCounting(FrameRateConverter& f, int64_t t)
         f.outCount += c;
     } else if (f.useOutputRate && f.outFps > f.inFps) {
         f.inCount += d;
-        while (static_cast<double>(f.outCount + 1) / f.outFps < static_cast<double>(f.inCount) / f.inFps)
+        while (static_cast<double>(f.outCount + 1) / f.outFps <
+               static_cast<double>(f.inCount) / f.inFps)
             ++f.outCount, ++c;
     }
     ++f.outCount;
@@ -128,8 +135,9 @@ FrameDecision decideByCounting(FrameRateConverter& f, int64_t t)
 
 TEST(FrameRateTest, EqualsCountingOnJitteredTimestamps)
 {
-    const std::pair<double, double> rates[] = {{30.0, 15.0}, {15.0, 30.0}, {30000.0 / 1001, 25.0}, {25.0, 24.0},
-                                               {24000.0 / 1001, 30.0}, {29.97, 29.97}, {60.0, 12.5}};
+    const std::pair<double, double> rates[] = {
+        {30.0, 15.0},   {15.0, 30.0}, {30000.0 / 1001, 25.0}, {25.0, 24.0}, {24000.0 / 1001, 30.0},
+        {29.97, 29.97}, {60.0, 12.5}};
     std::mt19937 rng(9);
     for (const auto& [in, out] : rates) {
         FrameRateConverter fast = createFrameRateConverter(in, out, 1), counted = fast;
@@ -137,7 +145,8 @@ TEST(FrameRateTest, EqualsCountingOnJitteredTimestamps)
         for (int i = 0; i < 2000; ++i) {
             // Mostly regular, sometimes late, now and then a few pictures lost.
             const int lost = rng() % 50 == 0 ? static_cast<int>(rng() % 5) : 0;
-            t += static_cast<int64_t>((1 + lost) * 1e7 / in) + static_cast<int64_t>(rng() % 3000) - 1000;
+            t += static_cast<int64_t>((1 + lost) * 1e7 / in) + static_cast<int64_t>(rng() % 3000) -
+                 1000;
             const FrameDecision a = decideFrame(fast, t), b = decideByCounting(counted, t);
             ASSERT_EQ(a.drop, b.drop) << in << " -> " << out << " picture " << i;
             ASSERT_EQ(a.repeat, b.repeat) << in << " -> " << out << " picture " << i;

@@ -17,7 +17,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 class VideoProcessingTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { initVideoTables(); }
 
     static EncodingProfile plainProfile()
@@ -30,8 +30,7 @@ protected:
 };
 
 // A picture whose every byte of pixel (x, y) is value(x, y).
-template <typename F>
-Bytes makePicture(int w, int h, F value)
+template <typename F> Bytes makePicture(int w, int h, F value)
 {
     Bytes b(static_cast<size_t>(w) * h * 4);
     for (int y = 0; y < h; ++y)
@@ -63,16 +62,20 @@ Bytes run(Impl impl, Bytes src, int inW, int inH, int outW, int outH, const Enco
     Bytes scratch(src.size(), 0xDD);
     switch (impl) {
     case Impl::Reference:
-        processFrameReference(src.data(), dst.data(), inW, inH, outW, outH, scratch.data(), p, BilinearFormula::Packed);
+        processFrameReference(src.data(), dst.data(), inW, inH, outW, outH, scratch.data(), p,
+                              BilinearFormula::Packed);
         break;
     case Impl::ReferenceTable:
-        processFrameReference(src.data(), dst.data(), inW, inH, outW, outH, scratch.data(), p, BilinearFormula::Table);
+        processFrameReference(src.data(), dst.data(), inW, inH, outW, outH, scratch.data(), p,
+                              BilinearFormula::Table);
         break;
     case Impl::Fast:
-        processFrameFast(src.data(), dst.data(), inW, inH, outW, outH, scratch.data(), p, BilinearFormula::Packed);
+        processFrameFast(src.data(), dst.data(), inW, inH, outW, outH, scratch.data(), p,
+                         BilinearFormula::Packed);
         break;
     case Impl::FastTable:
-        processFrameFast(src.data(), dst.data(), inW, inH, outW, outH, scratch.data(), p, BilinearFormula::Table);
+        processFrameFast(src.data(), dst.data(), inW, inH, outW, outH, scratch.data(), p,
+                         BilinearFormula::Table);
         break;
     }
     return dst;
@@ -90,8 +93,10 @@ TEST_F(VideoProcessingTest, BlendTableEntriesAndTableFormulaNeverSpills)
     // largest sum: it must fit a byte for every fraction pair.
     for (int fx = 0; fx < 256; ++fx)
         for (int fy = 0; fy < 256; ++fy) {
-            const int sum = t[255 * 256 + t[(255 - fx) * 256 + 255 - fy]] + t[255 * 256 + t[fx * 256 + 255 - fy]]
-                          + t[255 * 256 + t[(255 - fx) * 256 + fy]] + t[255 * 256 + t[fx * 256 + fy]];
+            const int sum = t[255 * 256 + t[(255 - fx) * 256 + 255 - fy]] +
+                            t[255 * 256 + t[fx * 256 + 255 - fy]] +
+                            t[255 * 256 + t[(255 - fx) * 256 + fy]] +
+                            t[255 * 256 + t[fx * 256 + fy]];
             ASSERT_LE(sum, 255) << fx << "," << fy;
         }
     EXPECT_TRUE(packedIntegerFlag()); // every x86-64 processor has SSE2
@@ -112,7 +117,8 @@ TEST_F(VideoProcessingTest, OutputSizeRule)
     for (const Case& c : cases) {
         EncodingProfile p = plainProfile();
         p.cropL = c.cropL, p.cropT = c.cropT, p.cropR = c.cropR, p.cropB = c.cropB;
-        p.resizeEnabled = c.doresize, p.resizeWidth = c.rw, p.resizeHeight = c.rh, p.roundSizeTo16 = c.sizefix;
+        p.resizeEnabled = c.doresize, p.resizeWidth = c.rw, p.resizeHeight = c.rh,
+        p.roundSizeTo16 = c.sizefix;
         const OutputSize s = computeOutputSize(c.inW, c.inH, p);
         EXPECT_EQ(s.width, c.outW) << c.inW << "x" << c.inH;
         EXPECT_EQ(s.height, c.outH) << c.inW << "x" << c.inH;
@@ -146,7 +152,8 @@ TEST_F(VideoProcessingTest, ValidationRefusesWhatCannotBeProcessed)
         EncodingProfile p = plainProfile();
         p.friendlyName = "Web 320";
         p.cropL = c.cropL, p.cropT = c.cropT, p.cropR = c.cropR, p.cropB = c.cropB;
-        p.resizeEnabled = c.doresize, p.resizeWidth = c.rw, p.resizeHeight = c.rh, p.roundSizeTo16 = c.sizefix;
+        p.resizeEnabled = c.doresize, p.resizeWidth = c.rw, p.resizeHeight = c.rh,
+        p.roundSizeTo16 = c.sizefix;
         p.useOutputFrameRate = c.outfruse, p.outputFrameRate = c.outfror;
         std::string error;
         EXPECT_EQ(validateProcessing(p, c.inW, c.inH, error), c.ok) << c.what;
@@ -157,8 +164,10 @@ TEST_F(VideoProcessingTest, ValidationRefusesWhatCannotBeProcessed)
             // processFrame refuses the same sizes and leaves the output alone.
             if (c.inW > 0 && c.inW <= 32767 && !c.outfruse) {
                 const OutputSize s = computeOutputSize(c.inW, c.inH, p);
-                Bytes src(static_cast<size_t>(c.inW) * c.inH * 4, 1), scratch(src.size()), dst(64, 0xEE);
-                processFrame(src.data(), dst.data(), c.inW, c.inH, s.width, s.height, scratch.data(), p);
+                Bytes src(static_cast<size_t>(c.inW) * c.inH * 4, 1), scratch(src.size()),
+                    dst(64, 0xEE);
+                processFrame(src.data(), dst.data(), c.inW, c.inH, s.width, s.height,
+                             scratch.data(), p);
                 EXPECT_EQ(dst, Bytes(64, 0xEE)) << c.what;
             }
         }
@@ -180,10 +189,14 @@ TEST_F(VideoProcessingTest, PathChoice)
         int cw, ch, outW, outH, filtering;
         ResizePath path;
     } cases[] = {
-        {100, 80, 100, 80, 1, ResizePath::ExactCopy}, {100, 80, 100, 80, 0, ResizePath::ExactCopy},
-        {100, 80, 50, 40, 0, ResizePath::Nearest},    {100, 80, 200, 160, 0, ResizePath::Nearest},
-        {100, 80, 50, 160, 1, ResizePath::AreaAverage}, {100, 80, 100, 79, 1, ResizePath::AreaAverage},
-        {100, 80, 200, 160, 1, ResizePath::Bilinear}, {100, 80, 100, 160, 1, ResizePath::Bilinear},
+        {100, 80, 100, 80, 1, ResizePath::ExactCopy},
+        {100, 80, 100, 80, 0, ResizePath::ExactCopy},
+        {100, 80, 50, 40, 0, ResizePath::Nearest},
+        {100, 80, 200, 160, 0, ResizePath::Nearest},
+        {100, 80, 50, 160, 1, ResizePath::AreaAverage},
+        {100, 80, 100, 79, 1, ResizePath::AreaAverage},
+        {100, 80, 200, 160, 1, ResizePath::Bilinear},
+        {100, 80, 100, 160, 1, ResizePath::Bilinear},
     };
     for (const Case& c : cases) {
         EncodingProfile p = plainProfile();
@@ -224,23 +237,28 @@ TEST_F(VideoProcessingTest, NearestStretchesTheSizefixWindow)
     const Bytes src = makePicture(100, 75, [](int x, int y) { return x + (y % 2) * 100; });
     for (Impl impl : {Impl::Reference, Impl::Fast}) {
         const Bytes dst = run(impl, src, 100, 75, 112, 80, p);
-        const struct { int c, r, x, y; } expect[] = {
-            {0, 0, 0, 0}, {7, 0, 6, 0}, {8, 0, 7, 0}, {9, 0, 8, 0}, {111, 0, 99, 0},
-            {0, 16, 0, 15}, {0, 17, 0, 15}, {5, 79, 4, 74},
+        const struct {
+            int c, r, x, y;
+        } expect[] = {
+            {0, 0, 0, 0},    {7, 0, 6, 0},   {8, 0, 7, 0},   {9, 0, 8, 0},
+            {111, 0, 99, 0}, {0, 16, 0, 15}, {0, 17, 0, 15}, {5, 79, 4, 74},
         };
         for (const auto& e : expect)
             EXPECT_EQ(byteAt(dst, 112, e.c, e.r), byteAt(src, 100, e.x, e.y)) << e.c << "," << e.r;
     }
     // The filtered path stretches the same window (enlarging: bilinear).
     p.filteredResize = 1;
-    EXPECT_EQ(run(Impl::Fast, src, 100, 75, 112, 80, p), run(Impl::Reference, src, 100, 75, 112, 80, p));
+    EXPECT_EQ(run(Impl::Fast, src, 100, 75, 112, 80, p),
+              run(Impl::Reference, src, 100, 75, 112, 80, p));
 }
 
 TEST_F(VideoProcessingTest, AreaAverageHandComputed)
 {
     EncodingProfile p = plainProfile();
     // 2 x 1 -> 1 x 1: weights 65534 and 65535.
-    const struct { int a, b, out; } pairs[] = {{0, 255, 127}, {255, 0, 127}, {1, 2, 1}, {10, 30, 20}, {200, 200, 200}};
+    const struct {
+        int a, b, out;
+    } pairs[] = {{0, 255, 127}, {255, 0, 127}, {1, 2, 1}, {10, 30, 20}, {200, 200, 200}};
     for (const auto& c : pairs) {
         const Bytes src = makePicture(2, 1, [&](int x, int) { return x == 0 ? c.a : c.b; });
         for (Impl impl : {Impl::Reference, Impl::Fast})
@@ -251,16 +269,19 @@ TEST_F(VideoProcessingTest, AreaAverageHandComputed)
 TEST_F(VideoProcessingTest, LargeShrinksOfWhiteStayWhite)
 {
     EncodingProfile p = plainProfile();
-    const struct { int inW, inH, outW, outH; } cases[] = {
-        {33, 22, 3, 2},       // exactly 11 times
+    const struct {
+        int inW, inH, outW, outH;
+    } cases[] = {
+        {33, 22, 3, 2},        // exactly 11 times
         {1920, 1080, 174, 98}, // a little more than 11 times
-        {600, 600, 2, 2},     // footprints beyond 32-bit sums
-        {2, 2, 1, 6},         // row 3 starts one unit short of a row: all weights truncate to 0
+        {600, 600, 2, 2},      // footprints beyond 32-bit sums
+        {2, 2, 1, 6},          // row 3 starts one unit short of a row: all weights truncate to 0
     };
     for (const auto& c : cases) {
         const Bytes src(static_cast<size_t>(c.inW) * c.inH * 4, 255);
         for (Impl impl : {Impl::Reference, Impl::Fast})
-            EXPECT_EQ(run(impl, src, c.inW, c.inH, c.outW, c.outH, p), Bytes(static_cast<size_t>(c.outW) * c.outH * 4, 255))
+            EXPECT_EQ(run(impl, src, c.inW, c.inH, c.outW, c.outH, p),
+                      Bytes(static_cast<size_t>(c.outW) * c.outH * 4, 255))
                 << c.inW << "x" << c.inH << " -> " << c.outW << "x" << c.outH;
     }
 }
@@ -269,16 +290,20 @@ TEST_F(VideoProcessingTest, BilinearHandComputedBothFormulas)
 {
     // 2 x 2 -> 4 x 4: rows 2 and 3 lie on the last source row, columns 1..3
     // past the second-to-last column.
-    const Bytes src = makePicture(2, 2, [](int x, int y) { return y == 0 ? (x == 0 ? 0 : 200) : (x == 0 ? 100 : 40); });
+    const Bytes src = makePicture(
+        2, 2, [](int x, int y) { return y == 0 ? (x == 0 ? 0 : 200) : (x == 0 ? 100 : 40); });
     EncodingProfile p = plainProfile();
-    const int packed[4][4] = {{0, 199, 199, 199}, {50, 119, 119, 119}, {100, 100, 40, 40}, {100, 100, 40, 40}};
-    const int table[4][4] = {{0, 200, 200, 200}, {50, 120, 120, 120}, {100, 100, 40, 40}, {100, 100, 40, 40}};
+    const int packed[4][4] = {
+        {0, 199, 199, 199}, {50, 119, 119, 119}, {100, 100, 40, 40}, {100, 100, 40, 40}};
+    const int table[4][4] = {
+        {0, 200, 200, 200}, {50, 120, 120, 120}, {100, 100, 40, 40}, {100, 100, 40, 40}};
     for (Impl impl : {Impl::Reference, Impl::ReferenceTable, Impl::Fast, Impl::FastTable}) {
         const Bytes dst = run(impl, src, 2, 2, 4, 4, p);
         const bool isTable = impl == Impl::ReferenceTable || impl == Impl::FastTable;
         for (int r = 0; r < 4; ++r)
             for (int c = 0; c < 4; ++c)
-                EXPECT_EQ(byteAt(dst, 4, c, r), isTable ? table[r][c] : packed[r][c]) << c << "," << r;
+                EXPECT_EQ(byteAt(dst, 4, c, r), isTable ? table[r][c] : packed[r][c])
+                    << c << "," << r;
     }
 }
 
@@ -349,11 +374,14 @@ TEST_F(VideoProcessingTest, FastPathsEqualTheReferenceOnRandomPictures)
     struct Geometry {
         int inW, inH, cropL, cropT, cropR, cropB, outW, outH;
     } geometries[] = {
-        {37, 29, 0, 0, 0, 0, 37, 29},  {37, 29, 3, 2, 5, 1, 29, 26},  {37, 29, 0, 0, 0, 0, 13, 7},
-        {37, 29, 1, 3, 2, 0, 71, 45},  {37, 29, 0, 0, 0, 0, 18, 61},  {37, 29, 2, 2, 2, 2, 99, 15},
-        {1, 1, 0, 0, 0, 0, 3, 5},      {1, 7, 0, 0, 0, 0, 1, 9},      {9, 1, 0, 0, 0, 0, 17, 1},
-        {2, 3, 0, 0, 0, 0, 5, 7},      {101, 67, 0, 0, 0, 0, 9, 5},   {211, 157, 7, 5, 3, 9, 11, 9},
-        {211, 157, 0, 0, 0, 0, 203, 151}, {64, 48, 0, 0, 0, 0, 1, 1}, {33, 31, 0, 0, 0, 0, 65, 31},
+        {37, 29, 0, 0, 0, 0, 37, 29},     {37, 29, 3, 2, 5, 1, 29, 26},
+        {37, 29, 0, 0, 0, 0, 13, 7},      {37, 29, 1, 3, 2, 0, 71, 45},
+        {37, 29, 0, 0, 0, 0, 18, 61},     {37, 29, 2, 2, 2, 2, 99, 15},
+        {1, 1, 0, 0, 0, 0, 3, 5},         {1, 7, 0, 0, 0, 0, 1, 9},
+        {9, 1, 0, 0, 0, 0, 17, 1},        {2, 3, 0, 0, 0, 0, 5, 7},
+        {101, 67, 0, 0, 0, 0, 9, 5},      {211, 157, 7, 5, 3, 9, 11, 9},
+        {211, 157, 0, 0, 0, 0, 203, 151}, {64, 48, 0, 0, 0, 0, 1, 1},
+        {33, 31, 0, 0, 0, 0, 65, 31},
     };
     uint32_t seed = 1;
     for (const Geometry& g : geometries)
@@ -366,8 +394,8 @@ TEST_F(VideoProcessingTest, FastPathsEqualTheReferenceOnRandomPictures)
                 const Bytes src = randomPicture(g.inW, g.inH, seed++);
                 const Bytes want = run(Impl::Reference, src, g.inW, g.inH, g.outW, g.outH, p);
                 ASSERT_EQ(run(Impl::Fast, src, g.inW, g.inH, g.outW, g.outH, p), want)
-                    << g.inW << "x" << g.inH << " -> " << g.outW << "x" << g.outH << " filtering " << filtering
-                    << " deinterlace " << deinterlace;
+                    << g.inW << "x" << g.inH << " -> " << g.outW << "x" << g.outH << " filtering "
+                    << filtering << " deinterlace " << deinterlace;
                 ASSERT_EQ(run(Impl::FastTable, src, g.inW, g.inH, g.outW, g.outH, p),
                           run(Impl::ReferenceTable, src, g.inW, g.inH, g.outW, g.outH, p));
             }
@@ -379,9 +407,12 @@ TEST_F(VideoProcessingTest, GeometryChangesBetweenCallsOnOneThread)
     EncodingProfile p = plainProfile();
     const Bytes a = randomPicture(40, 30, 3), b = randomPicture(50, 20, 4);
     for (int round = 0; round < 2; ++round) {
-        EXPECT_EQ(run(Impl::Fast, a, 40, 30, 17, 13, p), run(Impl::Reference, a, 40, 30, 17, 13, p));
-        EXPECT_EQ(run(Impl::Fast, b, 50, 20, 17, 13, p), run(Impl::Reference, b, 50, 20, 17, 13, p));
-        EXPECT_EQ(run(Impl::Fast, b, 50, 20, 77, 33, p), run(Impl::Reference, b, 50, 20, 77, 33, p));
+        EXPECT_EQ(run(Impl::Fast, a, 40, 30, 17, 13, p),
+                  run(Impl::Reference, a, 40, 30, 17, 13, p));
+        EXPECT_EQ(run(Impl::Fast, b, 50, 20, 17, 13, p),
+                  run(Impl::Reference, b, 50, 20, 17, 13, p));
+        EXPECT_EQ(run(Impl::Fast, b, 50, 20, 77, 33, p),
+                  run(Impl::Reference, b, 50, 20, 77, 33, p));
     }
 }
 

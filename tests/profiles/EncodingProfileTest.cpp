@@ -180,9 +180,12 @@ TEST(EncodingProfileLoad, HandEditedDeinterlaceKeepsItsNumber)
         int loaded;
         const char* saved;
     } cases[] = {
-        {"1", 1, "1"},           {"2", 2, "2"},
-        {"5", 5, "5"},           {"4294967295", -1, "4294967295"},
-        {"-3", -3, "4294967293"}, {"7abc", 7, "7"},
+        {"1", 1, "1"},
+        {"2", 2, "2"},
+        {"5", 5, "5"},
+        {"4294967295", -1, "4294967295"},
+        {"-3", -3, "4294967293"},
+        {"7abc", 7, "7"},
     };
     const std::string key = "\r\ndeinterlace=0\r\n";
     const std::string canonical = kNewProfile;

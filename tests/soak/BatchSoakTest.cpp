@@ -76,8 +76,7 @@ TEST(BatchSoakTest, ManyJobsInOneProcessLeaveNothingBehind)
                                 std::to_string(boundKiB) + " KiB); busy " +
                                 test::describeLevels(watch.level(settled, settled + window, 1),
                                                      watch.level(done - window, done - 1, 1)) +
-                                "; " +
-                                std::to_string(watch.samples().size()) + " samples";
+                                "; " + std::to_string(watch.samples().size()) + " samples";
     RecordProperty("jobs", int(done));
     RecordProperty("figures", figures);
     std::cout << figures << std::endl;

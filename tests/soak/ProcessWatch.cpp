@@ -54,7 +54,10 @@ ProcessWatch::ProcessWatch(pid_t pid, std::chrono::milliseconds interval,
     m_thread = std::thread([this, pid, interval] { run(pid, interval); });
 }
 
-ProcessWatch::~ProcessWatch() { stop(); }
+ProcessWatch::~ProcessWatch()
+{
+    stop();
+}
 
 void ProcessWatch::stop()
 {

@@ -39,7 +39,7 @@ struct WindowLevel {
 };
 
 class ProcessWatch {
-public:
+  public:
     // Starts sampling pid every interval; mark() is called on the watch's
     // thread before each sample.
     ProcessWatch(pid_t pid, std::chrono::milliseconds interval, std::function<long()> mark);
@@ -51,7 +51,7 @@ public:
     std::vector<ProcessSample> samples() const;
     WindowLevel level(long from, long to, double quantile) const;
 
-private:
+  private:
     void run(pid_t pid, std::chrono::milliseconds interval);
 
     std::function<long()> m_mark;
@@ -67,11 +67,13 @@ std::string describeLevels(const WindowLevel& start, const WindowLevel& end);
 // Counts the lines of a growing file (a child's standard error) that
 // contain a word, reading only what was added since the last call.
 class LineTally {
-public:
-    LineTally(std::string path, std::string word) : m_path(std::move(path)), m_word(std::move(word)) {}
+  public:
+    LineTally(std::string path, std::string word) : m_path(std::move(path)), m_word(std::move(word))
+    {
+    }
     long update();
 
-private:
+  private:
     std::string m_path, m_word, m_partial;
     long m_offset = 0;
     long m_count = 0;

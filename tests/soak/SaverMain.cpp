@@ -6,9 +6,9 @@
 // program saves once; with "loop" it saves 'b' and 'a' contents in turn
 // forever, printing "ready" after the first save.
 #include "jobs/BatchFile.h"
-#include "settings/SettingsFile.h"
 #include "profiles/AtomicFile.h"
 #include "profiles/EncodingProfile.h"
+#include "settings/SettingsFile.h"
 
 #include <cstdio>
 #include <cstring>

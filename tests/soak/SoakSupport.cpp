@@ -86,7 +86,8 @@ std::string installCli(const std::string& folder, const std::string& profileText
     fs::copy_file(MOXEL_CLI_PATH, program, fs::copy_options::overwrite_existing);
     fs::permissions(program, fs::perms::owner_all);
     writeFileText(folder + "/bin/Profiles/soak.pf", profileText);
-    writeFileText(folder + "/bin/Profiles/index.txt", "[config]\nnum_profiles=1\nprofile0=soak.pf\n");
+    writeFileText(folder + "/bin/Profiles/index.txt",
+                  "[config]\nnum_profiles=1\nprofile0=soak.pf\n");
     return program;
 }
 

@@ -34,8 +34,8 @@ constexpr int kQuietEndSeconds = 12;
 
 struct ReceiverTally {
     size_t connections = 0;
-    size_t wholeHeader = 0;  // complete, with the header file's lines
-    size_t emptyAtEnd = 0;   // the last one, opened as the run was interrupted
+    size_t wholeHeader = 0; // complete, with the header file's lines
+    size_t emptyAtEnd = 0;  // the last one, opened as the run was interrupted
     std::string faults;
 };
 
@@ -75,12 +75,12 @@ TEST(StreamSoakTest, ReconnectsResendTheHeaderAndTheProcessStaysFlat)
     const int pictures = test::soakCount("MOXEL_SOAK_STREAM_JOB_PICTURES", 10000, 4000);
     test::TempDir dir;
     const std::string folder = dir.path().string();
-    const std::string program = test::installCli(
-        folder, test::rawProfileWith({{"friendly_name", kProfileName},
-                                      {"resizew", "32"},
-                                      {"resizeh", "24"},
-                                      {"outfruse", "1"},
-                                      {"outfror", "1000.0"}}));
+    const std::string program =
+        test::installCli(folder, test::rawProfileWith({{"friendly_name", kProfileName},
+                                                       {"resizew", "32"},
+                                                       {"resizeh", "24"},
+                                                       {"outfruse", "1"},
+                                                       {"outfror", "1000.0"}}));
     test::ClipSpec spec;
     spec.videoCodec = "mpeg4";
     spec.width = 64;

@@ -27,14 +27,14 @@ using DecoderSourceTest = test::ClipTest;
 struct ClipCase {
     const char* name;
     ClipSpec spec;
-    double inFps;      // 0: not checked
+    double inFps; // 0: not checked
     int outWidth, outHeight;
     int minPictures, maxPictures;
     double audioToleranceSeconds; // of the output PCM; below 0: no audio expected
 };
 
-ClipSpec makeSpec(const char* video, const char* audio, int width = 160, int height = 120, int fpsNum = 25,
-                  int fpsDen = 1, int frames = 25)
+ClipSpec makeSpec(const char* video, const char* audio, int width = 160, int height = 120,
+                  int fpsNum = 25, int fpsDen = 1, int frames = 25)
 {
     ClipSpec spec;
     spec.videoCodec = video;
@@ -70,8 +70,10 @@ TEST_F(DecoderSourceTest, EachKindOfClipOpensAndDelivers)
         {"vfr.mkv", vfr, 25.0, 160, 128, 25, 25, -1},
         {"mpeg4_mp3.ts", makeSpec("mpeg4", "mp3"), 25.0, 160, 128, 25, 26, 0.08},
         {"video_only.avi", makeSpec("mpeg4", "", 160, 120, 25, 1, 10), 25.0, 160, 128, 10, 10, -1},
-        {"ntsc.mp4", makeSpec("h264", "aac", 160, 120, 30000, 1001, 15), 30000.0 / 1001, 160, 128, 15, 15, 0.05},
-        {"film.avi", makeSpec("mpeg4", "", 160, 120, 24000, 1001, 12), 24000.0 / 1001, 160, 128, 12, 13, -1},
+        {"ntsc.mp4", makeSpec("h264", "aac", 160, 120, 30000, 1001, 15), 30000.0 / 1001, 160, 128,
+         15, 15, 0.05},
+        {"film.avi", makeSpec("mpeg4", "", 160, 120, 24000, 1001, 12), 24000.0 / 1001, 160, 128, 12,
+         13, -1},
         {"odd_width.avi", makeSpec("rawvideo", "", 321, 120, 25, 1, 5), 25.0, 336, 128, 5, 5, -1},
         {"surround.mp4", surround, 15.0, 0, 0, 0, 0, 0.05},
         {"tone.wav", wav, 15.0, 0, 0, 0, 0, 0.0},
@@ -115,9 +117,11 @@ TEST_F(DecoderSourceTest, EachKindOfClipOpensAndDelivers)
             EXPECT_EQ(got.frameNumbers.back(), c.spec.frameCount - 1);
         }
         if (audio) {
-            const double seconds = c.spec.audioSeconds >= 0 ? c.spec.audioSeconds : test::clipVideoSeconds(c.spec);
+            const double seconds =
+                c.spec.audioSeconds >= 0 ? c.spec.audioSeconds : test::clipVideoSeconds(c.spec);
             const double expectedBytes = seconds * 44100 * 2 * 2;
-            EXPECT_NEAR(double(got.audioBytes), expectedBytes, c.audioToleranceSeconds * 44100 * 4 + 4);
+            EXPECT_NEAR(double(got.audioBytes), expectedBytes,
+                        c.audioToleranceSeconds * 44100 * 4 + 4);
             EXPECT_TRUE(got.countsAligned);
             int peak = 0;
             for (int16_t s : got.samples)
@@ -161,9 +165,10 @@ TEST_F(DecoderSourceTest, NtscRatesMakeNoPicturesUp)
 {
     // No picture of a 1001-based rate may look late for its slot through the
     // rounding of its start time (Matroska keeps whole milliseconds).
-    for (const auto& [name, num] : {std::pair{"long_ntsc.mp4", 30000}, std::pair{"long_film.mp4", 24000},
-                                    std::pair{"long_ntsc.avi", 30000}, std::pair{"long_film.avi", 24000},
-                                    std::pair{"long_ntsc.mkv", 30000}, std::pair{"long_film.mkv", 24000}}) {
+    for (const auto& [name, num] :
+         {std::pair{"long_ntsc.mp4", 30000}, std::pair{"long_film.mp4", 24000},
+          std::pair{"long_ntsc.avi", 30000}, std::pair{"long_film.avi", 24000},
+          std::pair{"long_ntsc.mkv", 30000}, std::pair{"long_film.mkv", 24000}}) {
         SCOPED_TRACE(name);
         DecoderSource source;
         ASSERT_TRUE(source.open(clip(name, makeSpec("mpeg4", "", 64, 48, num, 1001, 300)), ""));
@@ -191,10 +196,17 @@ TEST_F(DecoderSourceTest, TheProfileShapesThePictures)
         int width, height;
     } cases[] = {
         {{{"doresize", "1"}, {"resizew", "80"}, {"resizeh", "60"}, {"sizefix", "0"}}, 80, 60},
-        {{{"doresize", "1"}, {"resizew", "321"}, {"resizeh", "241"}, {"sizefix", "0"}, {"filteringresize", "0"}},
-         321, 241},
+        {{{"doresize", "1"},
+          {"resizew", "321"},
+          {"resizeh", "241"},
+          {"sizefix", "0"},
+          {"filteringresize", "0"}},
+         321,
+         241},
         {{{"deinterlace", "1"}, {"sizefix", "0"}}, 160, 120},
-        {{{"deinterlace", "2"}, {"doresize", "1"}, {"resizew", "100"}, {"resizeh", "100"}}, 112, 112},
+        {{{"deinterlace", "2"}, {"doresize", "1"}, {"resizew", "100"}, {"resizeh", "100"}},
+         112,
+         112},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.width);
@@ -215,7 +227,8 @@ TEST_F(DecoderSourceTest, AProfileThatCannotBeProcessedIsRefused)
         SourceHolder holder(&prompt);
         EXPECT_FALSE(holder.open(path, profile(keys)));
         ASSERT_EQ(prompt.messages.size(), 1u);
-        EXPECT_NE(prompt.messages[0].text.find("profile"), std::string::npos) << prompt.messages[0].text;
+        EXPECT_NE(prompt.messages[0].text.find("profile"), std::string::npos)
+            << prompt.messages[0].text;
     }
 }
 
@@ -261,7 +274,8 @@ TEST_F(DecoderSourceTest, EightBitSilenceStaysSilentAndSurroundIsDownmixed)
     silence.sampleRate = 22050;
     silence.channels = 1;
     DecoderSource quiet;
-    ASSERT_TRUE(quiet.open(clip("silence.wav", silence), profile({{"out_srate", "22050"}, {"out_channels", "1"}})));
+    ASSERT_TRUE(quiet.open(clip("silence.wav", silence),
+                           profile({{"out_srate", "22050"}, {"out_channels", "1"}})));
     const test::DrainResult heard = test::drainSource(quiet);
     EXPECT_EQ(heard.audioBytes, int64_t(22050 / 4) * 2);
     for (int16_t s : heard.samples)
@@ -301,9 +315,11 @@ TEST_F(DecoderSourceTest, FormatChangesMidStreamApplyFromTheirFirstSample)
     const test::DrainResult got = test::drainSource(source);
     ASSERT_EQ(got.frameNumbers.size(), 20u);
     for (size_t i = 0; i < got.frameNumbers.size(); ++i)
-        EXPECT_EQ(got.frameNumbers[i], int(i % 10)) << i; // the larger pictures are scaled to the first size
+        EXPECT_EQ(got.frameNumbers[i], int(i % 10))
+            << i; // the larger pictures are scaled to the first size
     // Read as 44.1 kHz stereo, the second half would give a quarter of its length.
-    EXPECT_NEAR(double(got.audioBytes), 0.8 * 44100 * 4, 0.15 * 44100 * 4); // with the encoder padding
+    EXPECT_NEAR(double(got.audioBytes), 0.8 * 44100 * 4,
+                0.15 * 44100 * 4); // with the encoder padding
 }
 
 TEST_F(DecoderSourceTest, AStreamWithoutFrameRateNeedsThePreference)
@@ -318,8 +334,10 @@ TEST_F(DecoderSourceTest, AStreamWithoutFrameRateNeedsThePreference)
         SourceHolder refused(&prompt);
         EXPECT_FALSE(refused.open(path, ""));
         ASSERT_EQ(prompt.messages.size(), 1u);
-        EXPECT_EQ(prompt.messages[0].text, "DirectShow: error determining framerate. Use the preference option to "
-                                           "assume a framerate.\nfile: " + path);
+        EXPECT_EQ(prompt.messages[0].text,
+                  "DirectShow: error determining framerate. Use the preference option to "
+                  "assume a framerate.\nfile: " +
+                      path);
 
         programFolders().assumeFpsEnabled = true;
         programFolders().assumedFps = 0.0;
@@ -362,7 +380,9 @@ TEST_F(DecoderSourceTest, DamagedFilesEndWithoutACrash)
         const std::vector<uint8_t> bytes = test::readFileBytes(clip(name, spec));
         for (double cut : {0.3, 0.6, 0.9}) {
             const std::string truncated = m_dir.file(std::to_string(int(cut * 10)) + name);
-            test::writeFileBytes(truncated, std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(bytes.size() * cut)));
+            test::writeFileBytes(
+                truncated,
+                std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(bytes.size() * cut)));
             paths.push_back(truncated);
         }
         std::vector<uint8_t> scrambled = bytes;
@@ -402,7 +422,8 @@ TEST_F(DecoderSourceTest, BadlyInterleavedFileIsReadWithBoundedQueues)
         const uint8_t* picture = nullptr;
         if (!source.getVideoFrame(&picture))
             break;
-        got.frameNumbers.push_back(test::readFrameNumber(picture, source.outWidth, source.outHeight));
+        got.frameNumbers.push_back(
+            test::readFrameNumber(picture, source.outWidth, source.outHeight));
         int length = 0;
         if (source.getAudio(buffer.data(), int(buffer.size()), &length))
             got.audioBytes += length;
@@ -422,8 +443,8 @@ TEST_F(DecoderSourceTest, CloseReturnsWhileBothThreadsWaitOnFullQueues)
         auto source = std::make_unique<DecoderSource>();
         ASSERT_TRUE(source->open(path, ""));
         // Wait until both queues are full, i.e. both threads are held back.
-        while (source->queuedPictures() < DecoderSource::kMaxQueuedPictures
-               || source->queuedAudioBytes() < DecoderSource::kMaxQueuedAudioBytes)
+        while (source->queuedPictures() < DecoderSource::kMaxQueuedPictures ||
+               source->queuedAudioBytes() < DecoderSource::kMaxQueuedAudioBytes)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         EXPECT_EQ(source->queuedPictures(), DecoderSource::kMaxQueuedPictures);
         if (round == 1) {

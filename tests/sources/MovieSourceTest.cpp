@@ -154,8 +154,11 @@ TEST_F(MovieSourceTest, AMovieWithoutFrameRateNeedsThePreference)
 TEST_F(MovieSourceTest, UnopenableMoviesFailWithoutAMessage)
 {
     test::writeFileText(m_dir.file("text.mov"), "not a movie at all");
-    const std::vector<uint8_t> whole = test::readFileBytes(clip("whole.mov", movieSpec(25, 10, "aac")));
-    test::writeFileBytes(m_dir.file("cut.mov"), std::vector<uint8_t>(whole.begin(), whole.begin() + long(whole.size() / 2)));
+    const std::vector<uint8_t> whole =
+        test::readFileBytes(clip("whole.mov", movieSpec(25, 10, "aac")));
+    test::writeFileBytes(
+        m_dir.file("cut.mov"),
+        std::vector<uint8_t>(whole.begin(), whole.begin() + long(whole.size() / 2)));
     for (const char* name : {"missing.mov", "text.mov", "cut.mov"}) {
         SCOPED_TRACE(name);
         test::RecordingPrompt prompt;

@@ -3,10 +3,10 @@
 #include "sources/SourceHolder.h"
 
 #include "SourceTestSupport.h"
-#include "support/TempDir.h"
 #include "settings/ProgramFolders.h"
 #include "sources/CaptureSource.h"
 #include "sources/FrameRateDetection.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -31,12 +31,18 @@ TEST(SourceKindTest, ChosenByNameOnly)
         const char* name;
         SourceKind kind;
     } cases[] = {
-        {"clip.mov", SourceKind::Movie},        {"CLIP.MOV", SourceKind::Movie},
-        {"a.mov", SourceKind::Movie},           {"/x/y/film.MoV", SourceKind::Movie},
-        {"clip.mov.avi", SourceKind::Decoder},  {"mov", SourceKind::Decoder},
-        {".mov", SourceKind::Decoder},          {"clip.mp4", SourceKind::Decoder},
-        {"", SourceKind::Decoder},              {"VFWCAP:0", SourceKind::Capture},
-        {"vfwcap:", SourceKind::Capture},       {"VfwCap:x.mov", SourceKind::Capture},
+        {"clip.mov", SourceKind::Movie},
+        {"CLIP.MOV", SourceKind::Movie},
+        {"a.mov", SourceKind::Movie},
+        {"/x/y/film.MoV", SourceKind::Movie},
+        {"clip.mov.avi", SourceKind::Decoder},
+        {"mov", SourceKind::Decoder},
+        {".mov", SourceKind::Decoder},
+        {"clip.mp4", SourceKind::Decoder},
+        {"", SourceKind::Decoder},
+        {"VFWCAP:0", SourceKind::Capture},
+        {"vfwcap:", SourceKind::Capture},
+        {"VfwCap:x.mov", SourceKind::Capture},
         {"vfwcap", SourceKind::Decoder},
     };
     for (const auto& c : cases)
@@ -74,7 +80,7 @@ TEST(SourceHolderTest, CaptureKindFailsSilently)
 
 // A source that counts what the holder forwards to it.
 class CountingSource : public MediaSource {
-public:
+  public:
     explicit CountingSource(int* closes) : m_closes(closes) {}
     bool open(const std::string&, const std::string&) override
     {
@@ -105,7 +111,7 @@ public:
     int setOption(const char*, int) override { return 1; }
     int setOption(const char*, double) override { return 1; }
 
-private:
+  private:
     int* m_closes;
     uint8_t m_picture[4] = {};
 };
@@ -134,7 +140,7 @@ TEST(SourceHolderTest, ForwardsToAnAdoptedSourceAndClosesItOnce)
 }
 
 class AssumedRateTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override
     {
         programFolders().assumeFpsEnabled = true;
@@ -149,7 +155,8 @@ TEST_F(AssumedRateTest, FollowsThePreference)
         double value;
         double expected;
     } cases[] = {
-        {true, 12.0, 12.0}, {true, 0.0, 30.0}, {true, 0.0009, 30.0}, {true, 0.001, 0.001}, {false, 25.0, 0.0},
+        {true, 12.0, 12.0},   {true, 0.0, 30.0},  {true, 0.0009, 30.0},
+        {true, 0.001, 0.001}, {false, 25.0, 0.0},
     };
     for (const auto& c : cases) {
         programFolders().assumeFpsEnabled = c.enabled;
@@ -163,9 +170,10 @@ TEST(FrameRateSnapTest, OnlyRoundedNtscRatesChange)
     const struct {
         double reported, expected;
     } cases[] = {
-        {29.97, 30000.0 / 1001.0},    {29.970001, 30000.0 / 1001.0}, {23.97, 24000.0 / 1001.0},
-        {23.97005, 24000.0 / 1001.0}, {23.976, 23.976},              {25.0, 25.0},
-        {29.9702, 29.9702},           {30000.0 / 1001.0, 30000.0 / 1001.0},
+        {29.97, 30000.0 / 1001.0}, {29.970001, 30000.0 / 1001.0},
+        {23.97, 24000.0 / 1001.0}, {23.97005, 24000.0 / 1001.0},
+        {23.976, 23.976},          {25.0, 25.0},
+        {29.9702, 29.9702},        {30000.0 / 1001.0, 30000.0 / 1001.0},
     };
     for (const auto& c : cases)
         EXPECT_DOUBLE_EQ(snapFrameRate(c.reported), c.expected) << c.reported;

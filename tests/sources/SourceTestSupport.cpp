@@ -1,7 +1,7 @@
 #include "SourceTestSupport.h"
 
-#include "settings/ProgramFolders.h"
 #include "pipeline/VideoTables.h"
+#include "settings/ProgramFolders.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -19,7 +19,8 @@ std::vector<int> counting(int from, int to)
     return numbers;
 }
 
-std::string writeProfile(const std::string& path, const std::vector<std::pair<std::string, std::string>>& keys)
+std::string writeProfile(const std::string& path,
+                         const std::vector<std::pair<std::string, std::string>>& keys)
 {
     std::string text = "[kmfencpp]\nfriendly_name=test\n";
     for (const auto& [key, value] : keys)
@@ -75,7 +76,8 @@ DrainResult drainSource(MediaSource& source, int maxPictures)
             const uint8_t* picture = nullptr;
             if (!source.getVideoFrame(&picture) || !picture)
                 break;
-            result.frameNumbers.push_back(readFrameNumber(picture, source.outWidth, source.outHeight));
+            result.frameNumbers.push_back(
+                readFrameNumber(picture, source.outWidth, source.outHeight));
             if (source.hasAudio)
                 readAudio();
         }

@@ -18,11 +18,14 @@
 namespace moxel::test {
 
 class RecordingPrompt : public Prompt {
-public:
+  public:
     struct Message {
         std::string title, text;
     };
-    void showMessage(const std::string& title, const std::string& text) override { messages.push_back({title, text}); }
+    void showMessage(const std::string& title, const std::string& text) override
+    {
+        messages.push_back({title, text});
+    }
     bool askYesNo(const std::string&, const std::string&) override { return true; }
     FileExistsAnswer askFileExists(const std::string&) override { return FileExistsAnswer::Yes; }
 
@@ -33,13 +36,14 @@ public:
 std::vector<int> counting(int from, int to);
 
 // Writes a profile file with the given "kmfencpp" keys; returns its path.
-std::string writeProfile(const std::string& path, const std::vector<std::pair<std::string, std::string>>& keys);
+std::string writeProfile(const std::string& path,
+                         const std::vector<std::pair<std::string, std::string>>& keys);
 
 struct DrainResult {
-    std::vector<int> frameNumbers;   // readFrameNumber of every picture handed out
-    std::vector<int16_t> samples;    // every PCM sample handed out
+    std::vector<int> frameNumbers; // readFrameNumber of every picture handed out
+    std::vector<int16_t> samples;  // every PCM sample handed out
     int64_t audioBytes = 0;
-    bool countsAligned = true;       // every getAudio count a multiple of the output frame size
+    bool countsAligned = true; // every getAudio count a multiple of the output frame size
 };
 
 // A fixture that writes clips and profiles into a temporary folder, with
@@ -47,7 +51,7 @@ struct DrainResult {
 // files of some tests silenced. The assumed frame rate preference is back at
 // its default after each test.
 class ClipTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
     // Writes spec as name in the folder; returns its path.

@@ -22,7 +22,8 @@ TEST(StreamBacklog, StalledServerLosesFramesBeyondOneMebibyteNotTheCopy)
         KmfReceiver server;
         ASSERT_TRUE(server.start(options));
         StreamJob job(64, 64); // frames of about 12 KiB
-        job.open(job.destination(qz ? "qz" : "brox", server.port(), job.headerFile("icy-name:s\n")));
+        job.open(
+            job.destination(qz ? "qz" : "brox", server.port(), job.headerFile("icy-name:s\n")));
 
         size_t copyBeforeDrop = 0;
         ASSERT_TRUE(job.framesUntil(

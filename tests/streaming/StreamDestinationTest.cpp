@@ -45,7 +45,8 @@ TEST(StreamDestination, SetUpFailuresHaveTheirMessages)
         {"qz:server", "openOutput: stream port not specified"},
         {"brox:", "openOutput: stream port not specified"},
         {"qz:server:8000", "openOutput: stream header file not specified"},
-        {"brox:server:8000:" + probe.dir.file("missing.txt"), "openOutput: stream header file not found"},
+        {"brox:server:8000:" + probe.dir.file("missing.txt"),
+         "openOutput: stream header file not found"},
         {"qz:server:8000:" + probe.dir.file("missing.txt") + "+" + probe.copyPath(),
          "openOutput: stream header file not found"},
     };
@@ -122,8 +123,8 @@ TEST(StreamDestination, UnresolvableNameStaysFailed)
 {
     std::atomic<int> lookups{0};
     StreamJob job;
-    job.encoder.setStreamResolver(std::make_unique<AsyncResolver>(
-        64, job.clock, [&lookups](const char*) {
+    job.encoder.setStreamResolver(
+        std::make_unique<AsyncResolver>(64, job.clock, [&lookups](const char*) {
             lookups.fetch_add(1);
             return kNoAddress;
         }));

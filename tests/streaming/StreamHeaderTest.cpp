@@ -50,7 +50,8 @@ TEST(StreamHeader, QzSendsTheLinesThenTheFramesOfTheCopyFile)
     KmfReceiver server;
     ASSERT_TRUE(server.start(receiverOptions(ReceiveProtocol::Qz)));
     StreamJob job;
-    std::string header = job.headerFile("icy-name:test\r\nicy-reset:1\nicy-genre:live\n\nicy-url:ignored\n");
+    std::string header =
+        job.headerFile("icy-name:test\r\nicy-reset:1\nicy-genre:live\n\nicy-url:ignored\n");
     job.open(job.destination("qz", server.port(), header));
     std::string expected = "icy-name:test\r\nicy-reset:1\r\nicy-genre:live\r\n\r\n";
     ASSERT_TRUE(job.framesUntil([&] { return server.stream(0).dataBytes > 0; }));
@@ -64,7 +65,8 @@ TEST(StreamHeader, QzSendsTheLinesThenTheFramesOfTheCopyFile)
 
     ReceivedStream got = server.stream(0);
     EXPECT_EQ(got.raw, join({bytesOf(expected), copy}));
-    EXPECT_EQ(got.headerLines, (std::vector<std::string>{"icy-name:test", "icy-reset:1", "icy-genre:live"}));
+    EXPECT_EQ(got.headerLines,
+              (std::vector<std::string>{"icy-name:test", "icy-reset:1", "icy-genre:live"}));
     EXPECT_EQ(job.stream().unsentBytes(), 0u);
     EXPECT_EQ(job.stream().framesDropped(), 0u);
 }
@@ -77,7 +79,8 @@ TEST(StreamHeader, BroxSendsHeaderMessagesAndWholeDataMessagesOnly)
     std::string header = job.headerFile("My Station\nsecond line\nthird line is kept only\n");
     job.open(job.destination("brox", server.port(), header));
     std::vector<uint8_t> expectedHeader = join({
-        {0x5A, 0x00, 0x10, 0x01, 0x00, 0x0B, 'M', 'y', ' ', 'S', 't', 'a', 't', 'i', 'o', 'n', 0, 0},
+        {0x5A, 0x00, 0x10, 0x01, 0x00, 0x0B, 'M', 'y', ' ', 'S', 't', 'a', 't', 'i', 'o', 'n', 0,
+         0},
         brox(1, 2, "second line", true),
         brox(1, 3, "512:256", true),
         brox(1, 8, "8192:8192", true),
@@ -172,7 +175,9 @@ TEST(StreamHeader, QzServerTalkIsReadAndDropped)
     ASSERT_TRUE(server.start(options));
     StreamJob job;
     job.open(job.destination("qz", server.port(), job.headerFile("icy-name:a\n"), false));
-    ASSERT_TRUE(job.framesUntil([&] { return job.stream().connection()->recvAvailable() == 0 &&
-                                             server.stream(0).dataBytes > 0 && job.frames > 5; }));
+    ASSERT_TRUE(job.framesUntil([&] {
+        return job.stream().connection()->recvAvailable() == 0 && server.stream(0).dataBytes > 0 &&
+               job.frames > 5;
+    }));
     EXPECT_TRUE(job.log.empty());
 }

@@ -26,10 +26,16 @@ struct ReconnectCase {
 TEST(StreamReconnect, AfterTheIntervalWithTheHeaderAgain)
 {
     const ReconnectCase cases[] = {
-        {ReceiveProtocol::Qz, "qz", "icy-name:test\nicy-reset:1\nicy-genre:g\n",
-         {"icy-name:test", "icy-reset:1", "icy-genre:g"}, {"icy-name:test", "icy-genre:g"}},
-        {ReceiveProtocol::Brox, "brox", "icy-name:test\nicy-reset:1\nicy-genre:g\n",
-         {"icy-name:test", "icy-reset:1"}, {"icy-name:test", "icy-reset:1"}},
+        {ReceiveProtocol::Qz,
+         "qz",
+         "icy-name:test\nicy-reset:1\nicy-genre:g\n",
+         {"icy-name:test", "icy-reset:1", "icy-genre:g"},
+         {"icy-name:test", "icy-genre:g"}},
+        {ReceiveProtocol::Brox,
+         "brox",
+         "icy-name:test\nicy-reset:1\nicy-genre:g\n",
+         {"icy-name:test", "icy-reset:1"},
+         {"icy-name:test", "icy-reset:1"}},
     };
     for (const ReconnectCase& c : cases) {
         SCOPED_TRACE(c.prefix);
@@ -58,9 +64,8 @@ TEST(StreamReconnect, AfterTheIntervalWithTheHeaderAgain)
         EXPECT_EQ(job.logCount(std::string("\n[") + c.prefix + "] reconnecting to 127.0.0.1:" +
                                std::to_string(server.port()) + "\n"),
                   1);
-        ASSERT_TRUE(job.framesUntil([&] {
-            return server.connectionCount() == 2 && server.stream(1).dataBytes > 30000;
-        }));
+        ASSERT_TRUE(job.framesUntil(
+            [&] { return server.connectionCount() == 2 && server.stream(1).dataBytes > 30000; }));
 
         std::vector<uint8_t> copy = readFileBytes(job.copyPath());
         ReceivedStream first = server.stream(0);

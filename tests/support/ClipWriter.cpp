@@ -21,9 +21,9 @@ struct Stream {
     AVStream* stream = nullptr;
     AVCodecContext* codec = nullptr;
     AVFrame* frame = nullptr;
-    int64_t next = 0;  // pts of the next frame in the codec time base
-    int produced = 0;  // frames (video) or samples (audio) made so far
-    int total = 0;     // frames or samples to make
+    int64_t next = 0; // pts of the next frame in the codec time base
+    int produced = 0; // frames (video) or samples (audio) made so far
+    int total = 0;    // frames or samples to make
     bool flushed = false;
 
     ~Stream()
@@ -35,7 +35,7 @@ struct Stream {
 };
 
 class Writer {
-public:
+  public:
     Writer(const ClipSpec& spec, std::string* error) : m_spec(spec), m_error(error) {}
     ~Writer()
     {
@@ -49,7 +49,7 @@ public:
 
     bool write(const std::string& path);
 
-private:
+  private:
     bool fail(const std::string& why)
     {
         if (m_error)
@@ -96,7 +96,7 @@ bool Writer::addVideo()
     c->time_base = AVRational{m_spec.fpsDen, m_spec.fpsNum};
     c->framerate = AVRational{m_spec.fpsNum, m_spec.fpsDen};
     c->gop_size = 12;
-    c->pix_fmt = m_spec.videoCodec == "mjpeg"    ? AV_PIX_FMT_YUVJ420P
+    c->pix_fmt = m_spec.videoCodec == "mjpeg"      ? AV_PIX_FMT_YUVJ420P
                  : m_spec.videoCodec == "rawvideo" ? AV_PIX_FMT_BGR24
                  : m_spec.videoCodec == "ffv1"     ? AV_PIX_FMT_0RGB32
                                                    : AV_PIX_FMT_YUV420P;
@@ -124,8 +124,8 @@ bool Writer::addVideo()
         return fail("frame buffer");
     s.total = m_spec.frameCount;
     m_rgb.resize(size_t(c->width) * c->height * 4);
-    m_sws = sws_getContext(c->width, c->height, AV_PIX_FMT_BGRA, c->width, c->height, c->pix_fmt, SWS_BICUBIC,
-                           nullptr, nullptr, nullptr);
+    m_sws = sws_getContext(c->width, c->height, AV_PIX_FMT_BGRA, c->width, c->height, c->pix_fmt,
+                           SWS_BICUBIC, nullptr, nullptr, nullptr);
     return m_sws ? true : fail("no picture converter");
 }
 
@@ -162,9 +162,11 @@ bool Writer::addAudio()
     s.frame->format = c->sample_fmt;
     s.frame->sample_rate = c->sample_rate;
     s.frame->nb_samples = frameSize;
-    if (av_channel_layout_copy(&s.frame->ch_layout, &c->ch_layout) < 0 || av_frame_get_buffer(s.frame, 0) < 0)
+    if (av_channel_layout_copy(&s.frame->ch_layout, &c->ch_layout) < 0 ||
+        av_frame_get_buffer(s.frame, 0) < 0)
         return fail("frame buffer");
-    const double seconds = m_spec.audioSeconds >= 0.0 ? m_spec.audioSeconds : clipVideoSeconds(m_spec);
+    const double seconds =
+        m_spec.audioSeconds >= 0.0 ? m_spec.audioSeconds : clipVideoSeconds(m_spec);
     s.total = int(std::lround(seconds * m_spec.sampleRate));
     return true;
 }
@@ -173,7 +175,8 @@ bool Writer::fillVideo(Stream& s)
 {
     if (av_frame_make_writable(s.frame) < 0)
         return false;
-    (m_spec.draw ? m_spec.draw : drawClipPicture)(m_rgb.data(), m_spec.width, m_spec.height, s.produced);
+    (m_spec.draw ? m_spec.draw : drawClipPicture)(m_rgb.data(), m_spec.width, m_spec.height,
+                                                  s.produced);
     const uint8_t* src[1] = {m_rgb.data()};
     const int stride[1] = {m_spec.width * 4};
     sws_scale(m_sws, src, stride, 0, m_spec.height, s.frame->data, s.frame->linesize);
@@ -195,16 +198,28 @@ void Writer::fillAudio(Stream& s, int samples)
         const double t = double(s.produced + i) / m_spec.sampleRate;
         for (int ch = 0; ch < channels; ++ch) {
             // Each channel a little softer than the one before, so downmixes can be told apart.
-            const double v = m_spec.toneAmplitude * std::sin(kTwoPi * m_spec.toneHz * t) / (1.0 + 0.25 * ch);
+            const double v =
+                m_spec.toneAmplitude * std::sin(kTwoPi * m_spec.toneHz * t) / (1.0 + 0.25 * ch);
             uint8_t* p = planar ? s.frame->extended_data[ch] + size_t(i) * bytes
                                 : s.frame->data[0] + (size_t(i) * channels + ch) * bytes;
             switch (av_get_packed_sample_fmt(format)) {
-            case AV_SAMPLE_FMT_U8: *p = uint8_t(std::lround(128.0 + v * 127.0)); break;
-            case AV_SAMPLE_FMT_S16: *reinterpret_cast<int16_t*>(p) = int16_t(std::lround(v * 32767.0)); break;
-            case AV_SAMPLE_FMT_S32: *reinterpret_cast<int32_t*>(p) = int32_t(std::lround(v * 2147483647.0)); break;
-            case AV_SAMPLE_FMT_FLT: *reinterpret_cast<float*>(p) = float(v); break;
-            case AV_SAMPLE_FMT_DBL: *reinterpret_cast<double*>(p) = v; break;
-            default: break;
+            case AV_SAMPLE_FMT_U8:
+                *p = uint8_t(std::lround(128.0 + v * 127.0));
+                break;
+            case AV_SAMPLE_FMT_S16:
+                *reinterpret_cast<int16_t*>(p) = int16_t(std::lround(v * 32767.0));
+                break;
+            case AV_SAMPLE_FMT_S32:
+                *reinterpret_cast<int32_t*>(p) = int32_t(std::lround(v * 2147483647.0));
+                break;
+            case AV_SAMPLE_FMT_FLT:
+                *reinterpret_cast<float*>(p) = float(v);
+                break;
+            case AV_SAMPLE_FMT_DBL:
+                *reinterpret_cast<double*>(p) = v;
+                break;
+            default:
+                break;
             }
         }
     }
@@ -223,8 +238,8 @@ bool Writer::encode(Stream& s, AVFrame* frame, bool interleaved)
     while ((result = avcodec_receive_packet(s.codec, packet)) == 0) {
         av_packet_rescale_ts(packet, s.codec->time_base, s.stream->time_base);
         packet->stream_index = s.stream->index;
-        const int written =
-            interleaved ? av_interleaved_write_frame(m_format, packet) : av_write_frame(m_format, packet);
+        const int written = interleaved ? av_interleaved_write_frame(m_format, packet)
+                                        : av_write_frame(m_format, packet);
         av_packet_unref(packet);
         if (written < 0) {
             av_packet_free(&packet);
@@ -260,7 +275,8 @@ bool Writer::write(const std::string& path)
         const bool audioLeft = m_audio && !m_audio->done();
         if (!videoLeft && !audioLeft)
             break;
-        const bool takeVideo = videoLeft && (!audioLeft || !interleaved || seconds(*m_video) <= seconds(*m_audio));
+        const bool takeVideo =
+            videoLeft && (!audioLeft || !interleaved || seconds(*m_video) <= seconds(*m_audio));
         Stream& s = takeVideo ? *m_video : *m_audio;
         if (s.produced >= s.total) {
             if (!encode(s, nullptr, interleaved))
@@ -273,8 +289,9 @@ bool Writer::write(const std::string& path)
         } else {
             const int frameSize = frameSamples(*s.codec);
             const bool variable = s.codec->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE;
-            const int samples = variable || s.codec->frame_size == 0 ? std::min(frameSize, s.total - s.produced)
-                                                                     : frameSize;
+            const int samples = variable || s.codec->frame_size == 0
+                                    ? std::min(frameSize, s.total - s.produced)
+                                    : frameSize;
             fillAudio(s, samples);
             s.next = s.produced;
         }

@@ -21,12 +21,13 @@ struct ClipSpec {
     // "ffv1" (lossless 32-bit BGR);
     // empty for no video stream.
     std::string videoCodec = "mpeg4";
-    int width = 160;  // h264 and the 4:2:0 codecs need even sides; rawvideo takes any
+    int width = 160; // h264 and the 4:2:0 codecs need even sides; rawvideo takes any
     int height = 120;
-    int fpsNum = 25;  // frame rate as a fraction, e.g. 30000/1001
+    int fpsNum = 25; // frame rate as a fraction, e.g. 30000/1001
     int fpsDen = 1;
     int frameCount = 25;
-    int bFrames = 0;  // B-frames between reference pictures (h264, mpeg4): pictures are stored out of order
+    int bFrames =
+        0; // B-frames between reference pictures (h264, mpeg4): pictures are stored out of order
     // false keeps the frame rate out of the container's stream header
     // (with one mjpeg frame in .mkv, nothing then tells the rate).
     bool declareFrameRate = true;

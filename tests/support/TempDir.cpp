@@ -21,7 +21,10 @@ TempDir::~TempDir()
     std::filesystem::remove_all(m_path, ec);
 }
 
-std::string TempDir::file(const std::string& name) const { return (m_path / name).string(); }
+std::string TempDir::file(const std::string& name) const
+{
+    return (m_path / name).string();
+}
 
 std::vector<uint8_t> readFileBytes(const std::string& path)
 {

@@ -10,7 +10,7 @@
 namespace moxel::test {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -20,7 +20,7 @@ public:
     // path() / name as a string.
     std::string file(const std::string& name) const;
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 

@@ -55,7 +55,10 @@ std::string textOf(const std::vector<uint8_t>& payload)
 
 } // namespace
 
-KmfReceiver::~KmfReceiver() { stop(); }
+KmfReceiver::~KmfReceiver()
+{
+    stop();
+}
 
 bool KmfReceiver::start(const ReceiverOptions& options, std::string* error)
 {
@@ -180,8 +183,8 @@ void KmfReceiver::serve()
             short events = 0;
             if (!stalled) {
                 if (c.nextReadMs > now)
-                    timeout = std::min<int>(timeout < 0 ? INT32_MAX : timeout,
-                                            int(c.nextReadMs - now));
+                    timeout =
+                        std::min<int>(timeout < 0 ? INT32_MAX : timeout, int(c.nextReadMs - now));
                 else
                     events = POLLIN;
             }
@@ -217,9 +220,8 @@ void KmfReceiver::acceptClient()
         c.index = m_streams.size();
         m_streams.emplace_back();
     }
-    if (!m_options.greeting.empty())
-        [[maybe_unused]] ssize_t r =
-            ::send(fd, m_options.greeting.data(), m_options.greeting.size(), MSG_NOSIGNAL);
+    if (!m_options.greeting.empty()) [[maybe_unused]]
+        ssize_t r = ::send(fd, m_options.greeting.data(), m_options.greeting.size(), MSG_NOSIGNAL);
     m_clients.push_back(std::move(c));
 }
 
@@ -262,7 +264,8 @@ bool KmfReceiver::readClient(Client& client)
         if (m_options.keepBytes)
             s.raw.insert(s.raw.end(), buffer, buffer + n);
         // Past a qz header everything is frame bytes: no need to collect them first.
-        if (m_options.protocol == ReceiveProtocol::Qz && s.headerComplete && client.pending.empty()) {
+        if (m_options.protocol == ReceiveProtocol::Qz && s.headerComplete &&
+            client.pending.empty()) {
             appendData(s, buffer, size_t(n));
         } else {
             client.pending.insert(client.pending.end(), buffer, buffer + n);

@@ -24,16 +24,16 @@ enum class ReceiveProtocol { Qz, Brox };
 struct ReceiverOptions {
     ReceiveProtocol protocol = ReceiveProtocol::Qz;
     std::string bindAddress = "127.0.0.1";
-    int port = 0;                 // 0: the system picks one (see KmfReceiver::port)
-    bool stall = false;           // accept connections but never read from them
-    size_t readChunk = 0;         // > 0: read at most this many bytes at a time ...
-    int readPauseMs = 0;          // ... and pause this long between reads
-    size_t dropAfter = 0;         // > 0: close each connection after this many bytes
-    int receiveBuffer = 0;        // > 0: socket receive buffer size of each connection
+    int port = 0;                  // 0: the system picks one (see KmfReceiver::port)
+    bool stall = false;            // accept connections but never read from them
+    size_t readChunk = 0;          // > 0: read at most this many bytes at a time ...
+    int readPauseMs = 0;           // ... and pause this long between reads
+    size_t dropAfter = 0;          // > 0: close each connection after this many bytes
+    int receiveBuffer = 0;         // > 0: socket receive buffer size of each connection
     std::vector<uint8_t> greeting; // sent to each client right after accepting it
-    bool keepBytes = true;        // keep raw and data bytes in memory (off for long runs)
-    std::string headerFile;       // when set: the header lines received, one per line
-    std::string dataFile;         // when set: the frame bytes received
+    bool keepBytes = true;         // keep raw and data bytes in memory (off for long runs)
+    std::string headerFile;        // when set: the header lines received, one per line
+    std::string dataFile;          // when set: the frame bytes received
 };
 
 struct BroxReceived {
@@ -57,7 +57,7 @@ struct ReceivedStream {
 };
 
 class KmfReceiver {
-public:
+  public:
     KmfReceiver() = default;
     ~KmfReceiver(); // stop()
     KmfReceiver(const KmfReceiver&) = delete;
@@ -76,7 +76,11 @@ public:
     }
     void setDropAfter(size_t bytes) { m_dropAfter.store(bytes); }
     // Closes every open connection now.
-    void dropAll() { m_dropAllRequest.store(true); wake(); }
+    void dropAll()
+    {
+        m_dropAllRequest.store(true);
+        wake();
+    }
 
     size_t connectionCount() const;
     size_t closedCount() const;
@@ -84,10 +88,10 @@ public:
     ReceivedStream stream(size_t index) const;
     std::vector<ReceivedStream> streams() const;
 
-private:
+  private:
     struct Client {
         int fd = -1;
-        size_t index = 0;    // into m_streams
+        size_t index = 0; // into m_streams
         size_t dropAfter = 0;
         std::vector<uint8_t> pending; // bytes not yet taken apart
         uint64_t nextReadMs = 0;

@@ -12,7 +12,10 @@
 namespace {
 
 volatile std::sig_atomic_t g_stop = 0;
-void onSignal(int) { g_stop = 1; }
+void onSignal(int)
+{
+    g_stop = 1;
+}
 
 } // namespace
 
@@ -24,17 +27,19 @@ int main(int argc, char** argv)
     options.keepBytes = false;
     std::string protocol = "qz";
     app.add_option("-p,--port", options.port, "port to listen on")->required();
-    app.add_option("--protocol", protocol, "qz or brox")
-        ->check(CLI::IsMember({"qz", "brox"}));
+    app.add_option("--protocol", protocol, "qz or brox")->check(CLI::IsMember({"qz", "brox"}));
     app.add_option("--bind", options.bindAddress, "IPv4 address to listen on");
     app.add_option("--header-out", options.headerFile, "file for the header lines received");
     app.add_option("--data-out", options.dataFile, "file for the frame bytes received");
     app.add_flag("--stall", options.stall, "accept connections but never read from them");
     app.add_option("--read-chunk", options.readChunk, "read at most this many bytes at a time");
-    app.add_option("--read-pause-ms", options.readPauseMs, "pause between reads (with --read-chunk)");
-    app.add_option("--drop-after", options.dropAfter, "close each connection after this many bytes");
+    app.add_option("--read-pause-ms", options.readPauseMs,
+                   "pause between reads (with --read-chunk)");
+    app.add_option("--drop-after", options.dropAfter,
+                   "close each connection after this many bytes");
     CLI11_PARSE(app, argc, argv);
-    options.protocol = protocol == "brox" ? moxel::ReceiveProtocol::Brox : moxel::ReceiveProtocol::Qz;
+    options.protocol =
+        protocol == "brox" ? moxel::ReceiveProtocol::Brox : moxel::ReceiveProtocol::Qz;
 
     moxel::KmfReceiver receiver;
     std::string error;

@@ -36,7 +36,8 @@ size_t utf8SequenceLength(std::string_view s, size_t i)
             return 0;
         cp = cp << 6 | (byte(i + k) & 0x3F);
     }
-    if ((n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000) || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+    if ((n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000) || cp > 0x10FFFF ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
         return 0;
     return n;
 }
@@ -50,13 +51,27 @@ void JsonWriter::writeString(std::ostream& out, std::string_view text)
     for (size_t i = 0; i < text.size();) {
         uint8_t c = uint8_t(text[i]);
         switch (c) {
-        case '"': out << "\\\""; break;
-        case '\\': out << "\\\\"; break;
-        case '\b': out << "\\b"; break;
-        case '\f': out << "\\f"; break;
-        case '\n': out << "\\n"; break;
-        case '\r': out << "\\r"; break;
-        case '\t': out << "\\t"; break;
+        case '"':
+            out << "\\\"";
+            break;
+        case '\\':
+            out << "\\\\";
+            break;
+        case '\b':
+            out << "\\b";
+            break;
+        case '\f':
+            out << "\\f";
+            break;
+        case '\n':
+            out << "\\n";
+            break;
+        case '\r':
+            out << "\\r";
+            break;
+        case '\t':
+            out << "\\t";
+            break;
         default:
             if (c < 0x20 || c == 0x7F) {
                 out << "\\u00" << kHex[c >> 4] << kHex[c & 15];
@@ -117,10 +132,22 @@ void JsonWriter::end(char bracket)
         m_out << '\n';
 }
 
-void JsonWriter::beginObject(bool compact) { begin('{', compact); }
-void JsonWriter::endObject() { end('}'); }
-void JsonWriter::beginArray(bool compact) { begin('[', compact); }
-void JsonWriter::endArray() { end(']'); }
+void JsonWriter::beginObject(bool compact)
+{
+    begin('{', compact);
+}
+void JsonWriter::endObject()
+{
+    end('}');
+}
+void JsonWriter::beginArray(bool compact)
+{
+    begin('[', compact);
+}
+void JsonWriter::endArray()
+{
+    end(']');
+}
 
 void JsonWriter::key(std::string_view name)
 {

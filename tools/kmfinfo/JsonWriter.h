@@ -15,7 +15,7 @@
 namespace moxel {
 
 class JsonWriter {
-public:
+  public:
     explicit JsonWriter(std::ostream& out) : m_out(out) {}
 
     // A compact container is written on one line, with everything inside it.
@@ -44,7 +44,7 @@ public:
     // Writes text as a quoted JSON string (see the top of this file).
     static void writeString(std::ostream& out, std::string_view text);
 
-private:
+  private:
     struct Level {
         bool compact;
         bool empty;

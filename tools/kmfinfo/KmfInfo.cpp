@@ -109,7 +109,7 @@ std::string frameRateText(uint8_t code)
 }
 
 class Report {
-public:
+  public:
     virtual ~Report() = default;
     virtual void begin(const std::string& name, uint64_t size) = 0;
     virtual void header(const KmfFileHeaderInfo* header) = 0; // null: none or unreadable
@@ -120,7 +120,7 @@ public:
 };
 
 class TextReport final : public Report {
-public:
+  public:
     explicit TextReport(std::ostream& out) : m_out(out) {}
 
     void begin(const std::string& name, uint64_t size) override
@@ -159,24 +159,27 @@ public:
             m_out << ' ' << h->toc[i];
         }
         if (abbreviate)
-            m_out << " (first " << kTocShownHead << " and last " << kTocShownTail << " of " << used << ")";
+            m_out << " (first " << kTocShownHead << " and last " << kTocShownTail << " of " << used
+                  << ")";
         m_out << '\n';
     }
 
     void beginFrames() override
     {
         m_out << "frames:\n"
-              << std::setw(12) << "offset" << "  " << std::left << std::setw(8) << "kind" << std::right
-              << std::setw(8) << "video" << std::setw(7) << "audio" << std::setw(5) << "aux" << std::setw(11)
+              << std::setw(12) << "offset"
+              << "  " << std::left << std::setw(8) << "kind" << std::right << std::setw(8)
+              << "video" << std::setw(7) << "audio" << std::setw(5) << "aux" << std::setw(11)
               << "aux-bytes" << std::setw(13) << "sync-offset" << '\n';
     }
 
     void frame(const KmfFrameInfo& f) override
     {
         uint32_t auxPayload = f.auxBytes() - 6 * uint32_t(f.auxCount);
-        m_out << std::setw(12) << f.offset << "  " << std::left << std::setw(8) << (f.isSync ? "sync" : "non-sync")
-              << std::right << std::setw(8) << f.videoLength << std::setw(7) << f.audioLength << std::setw(5)
-              << f.auxCount << std::setw(11) << auxPayload << std::setw(13);
+        m_out << std::setw(12) << f.offset << "  " << std::left << std::setw(8)
+              << (f.isSync ? "sync" : "non-sync") << std::right << std::setw(8) << f.videoLength
+              << std::setw(7) << f.audioLength << std::setw(5) << f.auxCount << std::setw(11)
+              << auxPayload << std::setw(13);
         if (f.isSync)
             m_out << f.syncOffsetMs;
         else
@@ -191,7 +194,8 @@ public:
         if (t.firstSync) {
             const KmfFrameInfo& s = *t.firstSync;
             m_out << "stream (first sync frame, at byte " << s.offset << "):\n";
-            m_out << "  video: \"" << fourCCToString(s.videoFormat) << "\" " << s.width << 'x' << s.height << '\n';
+            m_out << "  video: \"" << fourCCToString(s.videoFormat) << "\" " << s.width << 'x'
+                  << s.height << '\n';
             m_out << "  audio: \"" << fourCCToString(s.audioFormat) << "\"\n";
             m_out << "  frame rate: " << frameRateText(s.frameRateCode) << '\n';
         } else {
@@ -202,15 +206,16 @@ public:
         m_out << "audio bytes: " << t.audioBytes << '\n';
         m_out << "aux bytes: " << t.auxBytes << " in " << t.auxChunks << " chunks\n";
         if (t.header && t.header->tocSize)
-            m_out << "toc entries at frame starts: " << t.tocAtFrames << " of " << t.header->tocSize << '\n';
+            m_out << "toc entries at frame starts: " << t.tocAtFrames << " of " << t.header->tocSize
+                  << '\n';
     }
 
-private:
+  private:
     std::ostream& m_out;
 };
 
 class JsonReport final : public Report {
-public:
+  public:
     explicit JsonReport(std::ostream& out) : m_json(out) {}
 
     void begin(const std::string& name, uint64_t size) override
@@ -299,8 +304,9 @@ public:
             m_json.null();
         }
         const std::pair<const char*, uint64_t> counts[] = {
-            {"frames", t.frames},         {"syncFrames", t.syncFrames}, {"videoBytes", t.videoBytes},
-            {"audioBytes", t.audioBytes}, {"auxBytes", t.auxBytes},     {"auxChunks", t.auxChunks},
+            {"frames", t.frames},         {"syncFrames", t.syncFrames},
+            {"videoBytes", t.videoBytes}, {"audioBytes", t.audioBytes},
+            {"auxBytes", t.auxBytes},     {"auxChunks", t.auxChunks},
         };
         for (const auto& [name, count] : counts) {
             m_json.key(name);
@@ -323,14 +329,14 @@ public:
         m_json.endObject();
     }
 
-private:
+  private:
     JsonWriter m_json;
 };
 
 } // namespace
 
-int reportKmfInfo(KmfReader& reader, const std::string& name, const KmfInfoOptions& options, std::ostream& out,
-                  std::ostream& err)
+int reportKmfInfo(KmfReader& reader, const std::string& name, const KmfInfoOptions& options,
+                  std::ostream& out, std::ostream& err)
 {
     TextReport text(out);
     JsonReport json(out);
@@ -385,7 +391,8 @@ int runKmfInfo(const std::vector<std::string>& args, std::ostream& out, std::ost
         }
     }
     if (files.size() != 1) {
-        err << (files.empty() ? "kmfinfo: no file given\n" : "kmfinfo: give exactly one file\n") << kKmfInfoUsage;
+        err << (files.empty() ? "kmfinfo: no file given\n" : "kmfinfo: give exactly one file\n")
+            << kKmfInfoUsage;
         return 2;
     }
     KmfReader reader;

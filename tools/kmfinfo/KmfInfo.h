@@ -24,8 +24,8 @@ struct KmfInfoOptions {
 int runKmfInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // Reports on an opened reader; `name` is the file name shown. Returns 0 or 1.
-int reportKmfInfo(KmfReader& reader, const std::string& name, const KmfInfoOptions& options, std::ostream& out,
-                  std::ostream& err);
+int reportKmfInfo(KmfReader& reader, const std::string& name, const KmfInfoOptions& options,
+                  std::ostream& out, std::ostream& err);
 
 extern const char* const kKmfInfoUsage;
 

@@ -1,10 +1,10 @@
 // moxel-cli: the headless twin of the desktop program; see --help.
-#include "jobs/JobPaths.h"
-#include "jobs/ProfileStore.h"
-#include "settings/ProgramFolders.h"
 #include "encoder/CodecPlugins.h"
+#include "jobs/JobPaths.h"
 #include "jobs/JobWorker.h"
+#include "jobs/ProfileStore.h"
 #include "pipeline/VideoTables.h"
+#include "settings/ProgramFolders.h"
 #include "sources/LibraryLog.h"
 #include "tools/moxel-cli/BatchRun.h"
 #include "tools/moxel-cli/CliOptions.h"

@@ -17,7 +17,6 @@
 
 namespace {
 
-
 constexpr uint32_t code(const char (&s)[5])
 {
     return uint32_t(uint8_t(s[0])) | uint32_t(uint8_t(s[1])) << 8 | uint32_t(uint8_t(s[2])) << 16 |
@@ -38,13 +37,14 @@ uint32_t typeAt(const uint32_t* types, int count, int index, char* nameOut)
 {
     if (index < 0 || index >= count)
         return 0;
-    std::string name = ownName() + ":" + std::string(reinterpret_cast<const char*>(&types[index]), 4);
+    std::string name =
+        ownName() + ":" + std::string(reinterpret_cast<const char*>(&types[index]), 4);
     std::snprintf(nameOut, moxel::kCoderTypeNameSize, "%s", name.c_str());
     return types[index];
 }
 
 class CopyAudio : public moxel::AudioCoder {
-public:
+  public:
     int Encode(int, const void* in, int inLength, int* consumed, void* out, int outRoom) override
     {
         int n = std::min(inLength, outRoom);
@@ -89,7 +89,7 @@ uint32_t GetAudioTypes3(int index, char* nameOut)
 namespace {
 
 class MarkVideo : public moxel::VideoCoder {
-public:
+  public:
     int Encode(const void*, void* out, int* keyframe) override
     {
         std::memcpy(out, "ZZV!", 4);
