@@ -1,6 +1,7 @@
 #include "base/ConsoleDiagnosticSink.h"
 
 #include <cstdio>
+#include <new>
 
 namespace moxel {
 
@@ -38,8 +39,9 @@ void ConsoleDiagnosticSink::write(std::string_view tag, DiagnosticLevel, std::st
 
 ConsoleDiagnosticSink& consoleDiagnosticSink()
 {
-    // Never destroyed, so that lines emitted while the process exits still find it.
-    static ConsoleDiagnosticSink* const console = new ConsoleDiagnosticSink;
+    // In static storage and never destroyed, like the process-wide sink.
+    alignas(ConsoleDiagnosticSink) static unsigned char storage[sizeof(ConsoleDiagnosticSink)];
+    static ConsoleDiagnosticSink* const console = new (storage) ConsoleDiagnosticSink;
     return *console;
 }
 

@@ -12,7 +12,9 @@ namespace moxel {
 
 namespace {
 
-// Never destroyed, so that lines emitted while the process exits still find it.
+// Built in static storage and never destroyed, so that lines emitted while
+// the process exits still find it; no heap block either, which a library
+// copy of this code would leave behind when it is unloaded.
 struct ProcessSink {
     std::mutex lock;
     std::shared_ptr<DiagnosticSink> sink; // null: the console
@@ -20,7 +22,8 @@ struct ProcessSink {
 
 ProcessSink& processSink()
 {
-    static ProcessSink* const process = new ProcessSink;
+    alignas(ProcessSink) static unsigned char storage[sizeof(ProcessSink)];
+    static ProcessSink* const process = new (storage) ProcessSink;
     return *process;
 }
 
