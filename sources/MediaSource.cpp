@@ -28,6 +28,7 @@ void MediaSource::beginOpen(const std::string& profilePath)
     inWidth = inHeight = outWidth = outHeight = 0;
     inFrameRate = frameRate = 0.0;
     durationSeconds = 0.0;
+    counters.reset();
 }
 
 bool MediaSource::chooseOutputSize(std::string& problem)

@@ -10,6 +10,7 @@
 
 #include "base/Prompt.h"
 #include "profiles/EncodingProfile.h"
+#include "sources/SourceCounters.h"
 
 #include <cstdint>
 #include <string>
@@ -50,6 +51,8 @@ class MediaSource {
     int outWidth = 0;
     int outHeight = 0;
     double durationSeconds = 0.0; // length of the source when known, else 0 (for progress)
+    // Counted from open to close; open resets them.
+    SourceCounters counters;
 
     // Where the source shows its "Error" messages; null makes them diagnostic
     // lines (standard error by default). The holder sets it before open.
