@@ -6,8 +6,10 @@
 namespace moxel {
 namespace {
 
-// Timestamps that jump back by more than this start the timeline again.
-constexpr double kRebaseSeconds = 1.0;
+// Pictures in time order never come a whole slot before the slot taken
+// last; timestamps that jump back further than this (a file joined from
+// two, a clock reset) start the timeline again.
+constexpr double kRebaseSlots = 2.0;
 
 bool usableRate(double fps)
 {
@@ -68,7 +70,7 @@ FrameDecision decideFrame(FrameRateConverter& f, int64_t startTime)
         // How far the slot taken last lies after this picture: above the
         // tolerance, the picture's own slot is already taken.
         const double ahead = static_cast<double>(f.slotCount - 1) / inFps - s;
-        if (ahead > kRebaseSeconds && ahead > 2.0 / inFps) {
+        if (ahead > kRebaseSlots / inFps) {
             f.firstTime =
                 startTime -
                 static_cast<int64_t>(std::floor(static_cast<double>(f.slotCount) / inFps * 1e7));

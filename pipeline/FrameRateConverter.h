@@ -39,10 +39,10 @@ struct FrameDecision {
 constexpr double kEarlyToleranceSeconds = 0.0001;
 
 // startTime in 100-ns units, 0 when the picture has none (it then takes the
-// next slot). A picture more than a second (and two slots) before the next
-// free slot means the timestamps jumped back: the timeline goes on from the
-// next free slot instead of dropping everything up to the old time. Rates
-// that are not finite and positive make no frames up and convert nothing.
+// next slot). A picture more than two slots before the slot taken last means
+// the timestamps jumped back: the timeline goes on from the next free slot
+// instead of dropping everything up to the old time. Rates that are not
+// finite and positive make no frames up and convert nothing.
 FrameDecision decideFrame(FrameRateConverter& converter, int64_t startTime);
 
 } // namespace moxel

@@ -111,7 +111,7 @@ FrameDecision decideByCounting(FrameRateConverter& f, int64_t t)
     const double s = static_cast<double>(t - f.firstTime) * 1e-7;
     if (!f.ignoreDrops && !first && t != 0 && f.slotCount > 0 &&
         static_cast<double>(f.slotCount - 1) / f.inFps - s > kEarlyToleranceSeconds)
-        return FrameDecision{true, 0, true, 0}; // (no jumps back of a second here)
+        return FrameDecision{true, 0, true, 0}; // (no jumps back of two slots here)
     int64_t d = 0;
     if (!f.ignoreDrops)
         while (static_cast<double>(f.slotCount) / f.inFps < s)
@@ -233,12 +233,18 @@ TEST(FrameRateTest, TimestampsJumpingBackStartTheTimelineAgain)
     for (int i = 0; i < 50; ++i)
         times.push_back(at(i, 25.0));
     EXPECT_EQ(framesOut(f, early(times)), 300);
-    // A jump back of less than a second drops what it overlaps.
+    // The same for a jump of less than a second (two files joined).
     FrameRateConverter g = createFrameRateConverter(25.0, 25.0, 0);
     times = regular(50, 25.0);
     for (int i = 40; i < 60; ++i)
         times.push_back(at(i, 25.0));
-    EXPECT_EQ(framesOut(g, early(times)), 60);
+    EXPECT_EQ(framesOut(g, early(times)), 70);
+    // Within two slots, what a jump back overlaps is dropped.
+    FrameRateConverter h = createFrameRateConverter(25.0, 25.0, 0);
+    times = regular(50, 25.0);
+    for (int i = 48; i < 60; ++i)
+        times.push_back(at(i, 25.0));
+    EXPECT_EQ(framesOut(h, early(times)), 60);
 }
 
 TEST(FrameRateTest, AnHourKeepsWithinOneFrameOfTheSource)
