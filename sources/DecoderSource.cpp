@@ -16,18 +16,6 @@
 namespace moxel {
 namespace {
 
-// Frame rates a stream may report and still be believed; from 1000 fps up
-// they are the demuxer's guesses from a millisecond (or finer) time base.
-constexpr double kMaxBelievableFps = 1000.0;
-
-bool usableRate(AVRational rate)
-{
-    if (rate.num <= 0 || rate.den <= 0)
-        return false;
-    const double fps = av_q2d(rate);
-    return std::isfinite(fps) && fps > 0.0 && fps < kMaxBelievableFps;
-}
-
 std::string withPath(const char* text, const std::string& path)
 {
     return text + path;
@@ -132,14 +120,8 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
 bool DecoderSource::detectFrameRate(const std::string& sourcePath, double& rate)
 {
     const AVStream* stream = m_video->stream();
-    AVRational found{0, 0};
-    if (usableRate(stream->avg_frame_rate))
-        found = stream->avg_frame_rate;
-    else if (usableRate(stream->r_frame_rate))
-        found = stream->r_frame_rate;
-    rate = 0.0;
-    if (found.num > 0) {
-        rate = av_q2d(found);
+    rate = reportedFrameRate(stream);
+    if (rate > 0.0) {
         emitDiagnosticf(kDshowDiagnostics, DiagnosticLevel::Info, "Dshow: reported input fps=%f",
                         rate);
     }
@@ -150,7 +132,7 @@ bool DecoderSource::detectFrameRate(const std::string& sourcePath, double& rate)
     // are gaps, which the frame decision makes up for.
     if (indexedFrameRate(stream) <= 0.0) {
         const double timed = timestampFrameRate(sourcePath, stream->index);
-        if (timed > 0.0 && timed < kMaxBelievableFps && (rate <= 0.0 || timed > rate * 1.01)) {
+        if (timed > 0.0 && (rate <= 0.0 || timed > rate * 1.01)) {
             rate = timed;
             emitDiagnosticf(kDshowDiagnostics, DiagnosticLevel::Info,
                             "Dshow: input fps from timestamps=%f", rate);

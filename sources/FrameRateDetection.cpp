@@ -15,6 +15,8 @@ extern "C" {
 namespace moxel {
 namespace {
 
+constexpr double kMaxBelievableFps = 1000.0;
+
 // How much of a stream the timestamp rate looks at: enough for the rate of
 // the first half minute, little enough that opening stays quick.
 constexpr int kMaxTimedPictures = 1800;
@@ -48,6 +50,18 @@ double snapFrameRate(double rate)
         emitDiagnosticf(kDshowDiagnostics, DiagnosticLevel::Info,
                         "Dshow: overriding detected fps to %.8f", snapped);
     return snapped;
+}
+
+double reportedFrameRate(const AVStream* stream)
+{
+    if (!stream)
+        return 0.0;
+    for (const AVRational reported : {stream->avg_frame_rate, stream->r_frame_rate}) {
+        const double fps = reported.num > 0 && reported.den > 0 ? av_q2d(reported) : 0.0;
+        if (std::isfinite(fps) && fps > 0.0 && fps < kMaxBelievableFps)
+            return fps;
+    }
+    return 0.0;
 }
 
 double indexedFrameRate(const AVStream* stream)
@@ -109,7 +123,7 @@ double timestampFrameRate(const std::string& path, int streamIndex)
     if (timed - runs < 1 || span <= 0.0)
         return 0.0;
     const double fps = double(timed - runs) / span;
-    return std::isfinite(fps) && fps > 0.0 ? fps : 0.0;
+    return std::isfinite(fps) && fps > 0.0 && fps < kMaxBelievableFps ? fps : 0.0;
 }
 
 double codedFrameRate(double rate, std::string_view tag)

@@ -21,6 +21,11 @@ double assumedFrameRate();
 // stay as they are.
 double snapFrameRate(double rate);
 
+// The rate the demuxer reports for the stream (its average, else its base
+// rate); 0 when it reports none to believe: rates from 1000 fps up are
+// guesses from a millisecond (or finer) time base.
+double reportedFrameRate(const AVStream* stream);
+
 // The stream's picture count over its duration where the container indexes
 // every picture (a movie's sample table, an AVI index); 0 when it does not.
 double indexedFrameRate(const AVStream* stream);
@@ -28,7 +33,8 @@ double indexedFrameRate(const AVStream* stream);
 // The average rate of the pictures' timestamps over the first seconds of
 // the video stream at streamIndex of the file at path (read without
 // decoding, in a demuxer of its own); 0 when fewer than two pictures have
-// a time. Containers that keep no count of their pictures need this.
+// a time or the rate is not to be believed. Containers that keep no count
+// of their pictures need this.
 double timestampFrameRate(const std::string& path, int streamIndex);
 
 // The rate a job writes and converts to: the rate itself when a frame-rate

@@ -174,17 +174,8 @@ int MovieSource::setOption(const char*, double)
 
 double MovieSource::trackFrameRate() const
 {
-    const AVStream* stream = m_video->stream();
-    const double indexed = indexedFrameRate(stream);
-    if (indexed > 0.0)
-        return indexed;
-    // Rates from 1000 fps up are the demuxer's guesses from its time base.
-    for (const AVRational reported : {stream->avg_frame_rate, stream->r_frame_rate}) {
-        const double fps = reported.num > 0 && reported.den > 0 ? av_q2d(reported) : 0.0;
-        if (std::isfinite(fps) && fps > 0.0 && fps < 1000.0)
-            return fps;
-    }
-    return 0.0;
+    const double indexed = indexedFrameRate(m_video->stream());
+    return indexed > 0.0 ? indexed : reportedFrameRate(m_video->stream());
 }
 
 bool MovieSource::readVideoSample()
