@@ -108,8 +108,7 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
             return fail(
                 withPath("DirectShow: not enough memory for the pictures of this stream.\nfile: ",
                          sourcePath));
-        m_frameRate = createFrameRateConverter(
-            inFrameRate, frameRate, profile.useOutputFrameRate || frameRate != inFrameRate);
+        m_frameRate = createPictureTiming(inFrameRate, frameRate, profile.useOutputFrameRate);
     }
 
     if (!startThreads())

@@ -107,8 +107,7 @@ bool MovieSource::open(const std::string& sourcePath, const std::string& profile
     inFrameRate = rate;
     frameRate = codedFrameRate(profile.useOutputFrameRate ? profile.outputFrameRate : inFrameRate,
                                kQtDiagnostics);
-    m_frameRate = createFrameRateConverter(inFrameRate, frameRate,
-                                           profile.useOutputFrameRate || frameRate != inFrameRate);
+    m_frameRate = createPictureTiming(inFrameRate, frameRate, profile.useOutputFrameRate);
     if (hasAudio)
         rebuildAudioChain();
     return true;

@@ -5,6 +5,13 @@
 
 namespace moxel {
 
+FrameRateConverter createPictureTiming(double inFrameRate, double frameRate,
+                                       bool useOutputFrameRate)
+{
+    return createFrameRateConverter(useOutputFrameRate ? inFrameRate : frameRate, frameRate,
+                                    useOutputFrameRate);
+}
+
 FrameDecision decidePicture(FrameRateConverter& converter, std::optional<int64_t> start100ns,
                             int64_t origin100ns, SourceCounters& counters)
 {

@@ -18,6 +18,15 @@ namespace moxel {
 // here or in a container that keeps whole milliseconds.
 constexpr int64_t kSlotTolerance100ns = 5001;
 
+// The frame decision of a source whose pictures come at inFrameRate and
+// leave at frameRate. A profile's output rate is converted to by the
+// decision's rate rules. Without one, a rate moved to the nearest
+// frame-rate code is reached through the pictures' times alone: the slots
+// run at the coded rate and pictures are dropped or repeated where their
+// times fall, so that none is shown a frame after its time.
+FrameRateConverter createPictureTiming(double inFrameRate, double frameRate,
+                                       bool useOutputFrameRate);
+
 // start100ns: the picture's start in 100-ns units (none when it has no
 // time); origin100ns: the start of the stream, from which the counters'
 // times are measured.

@@ -249,28 +249,37 @@ TEST(FrameRateTest, TimestampsJumpingBackStartTheTimelineAgain)
 
 TEST(FrameRateTest, AnHourKeepsWithinOneFrameOfTheSource)
 {
-    // A source at 29.258 fps converted to 29 fps (the nearest rate the
-    // container can name), and exact NTSC rates at their own rate and
-    // converted: after an hour the output lasts the hour within one frame.
-    for (const auto& [in, out] :
-         {std::pair{29.258, 29.0}, std::pair{30000.0 / 1001, 30000.0 / 1001},
-          std::pair{60000.0 / 1001, 30000.0 / 1001}, std::pair{25.0, 24000.0 / 1001}}) {
-        FrameRateConverter f = createFrameRateConverter(in, out, in != out);
-        const int64_t pictures = static_cast<int64_t>(std::floor(3600.0 * in));
+    // Pictures at 29.258 fps on 29 fps slots (the nearest rate the container
+    // can name, reached through the timestamps), and conversions of a
+    // profile's output rate: after an hour the output lasts the hour within
+    // one frame.
+    const struct {
+        double pictureFps, inFps, outFps;
+        int convert;
+    } cases[] = {
+        {29.258, 29.0, 29.0, 0},
+        {34.96, 35.0, 35.0, 0},
+        {30000.0 / 1001, 30000.0 / 1001, 30000.0 / 1001, 0},
+        {60000.0 / 1001, 60000.0 / 1001, 30000.0 / 1001, 1},
+        {25.0, 25.0, 24000.0 / 1001, 1},
+    };
+    for (const auto& c : cases) {
+        FrameRateConverter f = createFrameRateConverter(c.inFps, c.outFps, c.convert);
+        const auto pictures = static_cast<int64_t>(std::floor(3600.0 * c.pictureFps));
         int64_t frames = 0;
         for (int64_t i = 0; i < pictures; ++i) {
             // Start times as a millisecond container keeps them, taken
             // half a millisecond early as the sources do.
             int64_t t =
-                static_cast<int64_t>(std::llround(static_cast<double>(i) * 1000.0 / in)) * 10000;
+                std::llround(static_cast<double>(i) * 1000.0 / c.pictureFps) * int64_t{10000};
             if (i > 0)
                 t -= 5001;
             const FrameDecision d = decideFrame(f, t);
             frames += d.drop ? 0 : d.repeat + 1;
         }
-        EXPECT_NEAR(static_cast<double>(frames) / out, static_cast<double>(pictures) / in,
-                    1.0 / out)
-            << in << " -> " << out;
+        EXPECT_NEAR(static_cast<double>(frames) / c.outFps,
+                    static_cast<double>(pictures) / c.pictureFps, 1.0 / c.outFps)
+            << c.pictureFps << " -> " << c.outFps;
     }
 }
 
