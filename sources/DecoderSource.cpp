@@ -4,6 +4,7 @@
 #include "pipeline/ProcessingValidation.h"
 #include "pipeline/VideoProcessing.h"
 #include "sources/FrameRateDetection.h"
+#include "sources/PictureRotation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -28,6 +29,9 @@ bool usableRate(AVRational rate)
 
 // See handlePicture.
 constexpr int64_t kSlotTolerance100ns = 5001;
+
+constexpr const char* kNoPictureMemory =
+    "DirectShow: not enough memory for the pictures of this stream.\nfile: ";
 
 std::string withPath(const char* text, const std::string& path)
 {
@@ -69,8 +73,12 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
     double rate = 15.0;
     if (video == StreamDecoder::OpenResult::Opened && m_video->codec()->width > 0 &&
         m_video->codec()->height > 0) {
-        inWidth = m_video->codec()->width;
-        inHeight = m_video->codec()->height;
+        // The pictures as players show them: turned by the display rotation.
+        if (!m_pictures.prepare(m_video->codec()->width, m_video->codec()->height,
+                                streamRotation(m_video->stream())))
+            return fail(withPath(kNoPictureMemory, sourcePath));
+        inWidth = m_pictures.width();
+        inHeight = m_pictures.height();
         if (!detectFrameRate(rate))
             return fail(withPath(
                 "DirectShow: error determining framerate. Use the preference option to assume "
@@ -118,9 +126,7 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
         if (!allocatePicture(m_outputPicture, size_t(outWidth) * outHeight * 4) ||
             !allocatePicture(m_conversionBuffer, inBytes) ||
             !allocatePicture(m_scratchBuffer, inBytes))
-            return fail(
-                withPath("DirectShow: not enough memory for the pictures of this stream.\nfile: ",
-                         sourcePath));
+            return fail(withPath(kNoPictureMemory, sourcePath));
         m_frameRate = createFrameRateConverter(inFrameRate, frameRate, profile.useOutputFrameRate);
     }
 

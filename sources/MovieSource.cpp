@@ -4,6 +4,7 @@
 #include "pipeline/ProcessingValidation.h"
 #include "pipeline/VideoProcessing.h"
 #include "sources/FrameRateDetection.h"
+#include "sources/PictureRotation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -50,8 +51,14 @@ bool MovieSource::open(const std::string& sourcePath, const std::string& profile
         return fail();
     if (video == StreamDecoder::OpenResult::Opened && m_video->codec()->width > 0 &&
         m_video->codec()->height > 0) {
-        inWidth = m_video->codec()->width;
-        inHeight = m_video->codec()->height;
+        // The pictures as players show them: turned by the display rotation.
+        if (!m_pictures.prepare(m_video->codec()->width, m_video->codec()->height,
+                                streamRotation(m_video->stream()))) {
+            emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Error, "QT: Error creating world!");
+            return fail();
+        }
+        inWidth = m_pictures.width();
+        inHeight = m_pictures.height();
         const AVRational base = m_video->stream()->time_base;
         m_timeScale = base.den > 0 ? base.den : 1;
         m_timeNumerator = base.num > 0 ? base.num : 1;
