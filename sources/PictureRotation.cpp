@@ -1,5 +1,7 @@
 #include "sources/PictureRotation.h"
 
+#include "pipeline/PixelWords.h"
+
 extern "C" {
 #include <libavutil/display.h>
 }
@@ -11,9 +13,9 @@ extern "C" {
 namespace moxel {
 namespace {
 
-// Pixels per side of the tiles a quarter turn walks in: 32 source rows of
-// 128 bytes stay in the first-level cache.
-constexpr int kTile = 32;
+// Pixels per side of the tiles a quarter turn walks in: each tile reads
+// eight source runs of 32 bytes and writes eight output runs of 32 bytes.
+constexpr int kTile = 8;
 
 } // namespace
 
@@ -45,7 +47,17 @@ void turnUpright(const uint8_t* source, int width, int height, ptrdiff_t stride,
     const int outHeight = swapsSides(rotation) ? width : height;
     const size_t outRowBytes = size_t(outWidth) * 4;
 
-    if (rotation != 90 && rotation != 180 && rotation != 270) {
+    if (rotation == 180) {
+        // Output row r is source row r read from its end.
+        for (int row = 0; row < height; ++row) {
+            uint8_t* out = picture + size_t(row) * outRowBytes;
+            const uint8_t* in = source + row * stride + (width - 1) * pixel;
+            for (int x = 0; x < width; ++x)
+                pixel::store32(out + x * pixel, pixel::load32(in - x * pixel));
+        }
+        return;
+    }
+    if (rotation != 90 && rotation != 270) {
         // Only the row order changes.
         for (int row = 0; row < height; ++row)
             std::memcpy(picture + size_t(row) * outRowBytes, source + (height - 1 - row) * stride,
@@ -54,31 +66,24 @@ void turnUpright(const uint8_t* source, int width, int height, ptrdiff_t stride,
     }
 
     // The source pixel of output column x in output memory row r is at
-    // origin + x * stepX + r * stepRow: the upright picture's row r counted
-    // from the bottom, read from the coded picture turned back.
+    // origin + x * stepX + r * stepRow: output rows run along source rows,
+    // output columns down (90) or up (270) the source columns.
     const uint8_t* origin = source;
-    ptrdiff_t stepX = 0, stepRow = 0;
-    if (rotation == 180) {
-        origin = source + (width - 1) * pixel;
-        stepX = -pixel;
-        stepRow = stride;
-    } else if (rotation == 90) {
+    ptrdiff_t stepX = stride, stepRow = pixel;
+    if (rotation == 90) {
         origin = source + (height - 1) * stride + (width - 1) * pixel;
         stepX = -stride;
         stepRow = -pixel;
-    } else {
-        stepX = stride;
-        stepRow = pixel;
     }
     for (int r0 = 0; r0 < outHeight; r0 += kTile) {
         const int r1 = std::min(outHeight, r0 + kTile);
         for (int x0 = 0; x0 < outWidth; x0 += kTile) {
             const int x1 = std::min(outWidth, x0 + kTile);
-            for (int r = r0; r < r1; ++r) {
-                uint8_t* out = picture + size_t(r) * outRowBytes + size_t(x0) * 4;
-                const uint8_t* in = origin + r * stepRow + x0 * stepX;
-                for (int x = x0; x < x1; ++x, out += 4, in += stepX)
-                    std::memcpy(out, in, 4);
+            for (int x = x0; x < x1; ++x) {
+                const uint8_t* in = origin + x * stepX + r0 * stepRow;
+                uint8_t* out = picture + size_t(r0) * outRowBytes + size_t(x) * 4;
+                for (int r = r0; r < r1; ++r, in += stepRow, out += outRowBytes)
+                    pixel::store32(out, pixel::load32(in));
             }
         }
     }
