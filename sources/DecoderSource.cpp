@@ -30,9 +30,6 @@ bool usableRate(AVRational rate)
 // See handlePicture.
 constexpr int64_t kSlotTolerance100ns = 5001;
 
-constexpr const char* kNoPictureMemory =
-    "DirectShow: not enough memory for the pictures of this stream.\nfile: ";
-
 std::string withPath(const char* text, const std::string& path)
 {
     return text + path;
@@ -74,9 +71,8 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
     if (video == StreamDecoder::OpenResult::Opened && m_video->codec()->width > 0 &&
         m_video->codec()->height > 0) {
         // The pictures as players show them: turned by the display rotation.
-        if (!m_pictures.prepare(m_video->codec()->width, m_video->codec()->height,
-                                streamRotation(m_video->stream())))
-            return fail(withPath(kNoPictureMemory, sourcePath));
+        m_pictures.prepare(m_video->codec()->width, m_video->codec()->height,
+                           streamRotation(m_video->stream()));
         inWidth = m_pictures.width();
         inHeight = m_pictures.height();
         if (!detectFrameRate(rate))
@@ -125,8 +121,10 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
         const size_t inBytes = size_t(inWidth) * inHeight * 4;
         if (!allocatePicture(m_outputPicture, size_t(outWidth) * outHeight * 4) ||
             !allocatePicture(m_conversionBuffer, inBytes) ||
-            !allocatePicture(m_scratchBuffer, inBytes))
-            return fail(withPath(kNoPictureMemory, sourcePath));
+            !allocatePicture(m_scratchBuffer, inBytes) || !m_pictures.allocate())
+            return fail(
+                withPath("DirectShow: not enough memory for the pictures of this stream.\nfile: ",
+                         sourcePath));
         m_frameRate = createFrameRateConverter(inFrameRate, frameRate, profile.useOutputFrameRate);
     }
 

@@ -52,11 +52,8 @@ bool MovieSource::open(const std::string& sourcePath, const std::string& profile
     if (video == StreamDecoder::OpenResult::Opened && m_video->codec()->width > 0 &&
         m_video->codec()->height > 0) {
         // The pictures as players show them: turned by the display rotation.
-        if (!m_pictures.prepare(m_video->codec()->width, m_video->codec()->height,
-                                streamRotation(m_video->stream()))) {
-            emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Error, "QT: Error creating world!");
-            return fail();
-        }
+        m_pictures.prepare(m_video->codec()->width, m_video->codec()->height,
+                           streamRotation(m_video->stream()));
         inWidth = m_pictures.width();
         inHeight = m_pictures.height();
         const AVRational base = m_video->stream()->time_base;
@@ -95,7 +92,8 @@ bool MovieSource::open(const std::string& sourcePath, const std::string& profile
         const size_t inBytes = size_t(inWidth) * inHeight * 4;
         if (!allocatePicture(m_renderBuffer, inBytes) ||
             !allocatePicture(m_scratchBuffer, inBytes) ||
-            !allocatePicture(m_outputPicture, size_t(outWidth) * outHeight * 4)) {
+            !allocatePicture(m_outputPicture, size_t(outWidth) * outHeight * 4) ||
+            !m_pictures.allocate()) {
             emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Error, "QT: Error creating world!");
             return fail();
         }

@@ -75,7 +75,7 @@ PictureConverter::~PictureConverter()
     sws_freeContext(m_context);
 }
 
-bool PictureConverter::prepare(int codedWidth, int codedHeight, int rotation)
+void PictureConverter::prepare(int codedWidth, int codedHeight, int rotation)
 {
     m_rotation = rotation == 90 || rotation == 180 || rotation == 270 ? rotation : 0;
     m_width = swapsSides(m_rotation) ? codedHeight : codedWidth;
@@ -87,11 +87,18 @@ bool PictureConverter::prepare(int codedWidth, int codedHeight, int rotation)
     m_context = nullptr;
     m_key = ScalerKey{};
     m_staging = {};
-    if (codedWidth <= 0 || codedHeight <= 0 || (m_rotation == 0 && codedWidth % 16 == 0))
+}
+
+bool PictureConverter::allocate()
+{
+    const int codedWidth = swapsSides(m_rotation) ? m_height : m_width;
+    const int codedHeight = swapsSides(m_rotation) ? m_width : m_height;
+    if (codedWidth <= 0 || codedHeight <= 0 || writesStraight(codedWidth))
         return true;
     try {
-        m_staging.resize(paddedRowBytes(codedWidth) * size_t(codedHeight) + kStagingSlack);
+        m_staging.assign(paddedRowBytes(codedWidth) * size_t(codedHeight) + kStagingSlack, 0);
     } catch (const std::bad_alloc&) {
+        m_staging = {};
         return false;
     }
     return true;
@@ -107,8 +114,11 @@ void PictureConverter::buildScaler(const ScalerKey& key)
     if (!m_context)
         return;
     ++m_scalersBuilt;
+    // Only YUV and grey pictures have a matrix and a range. Palette pictures
+    // go to YUV and back inside the scaler, so they keep its start values.
     const AVPixFmtDescriptor* format = av_pix_fmt_desc_get(AVPixelFormat(key.format));
-    if (format && (format->flags & AV_PIX_FMT_FLAG_RGB))
+    if (!format ||
+        (format->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_BAYER)))
         return;
     int* inverse = nullptr;
     int* table = nullptr;
@@ -147,7 +157,7 @@ bool PictureConverter::convert(const AVFrame* frame, uint8_t* picture, int width
     m_frameHeight = frame->height;
     m_frameFormat = frame->format;
 
-    if (m_rotation == 0 && key.width % 16 == 0) {
+    if (writesStraight(key.width)) {
         // Writing from the last row upwards gives the bottom-up order directly.
         const int rowBytes = width * 4;
         uint8_t* rows[4] = {picture + size_t(height - 1) * rowBytes, nullptr, nullptr, nullptr};
@@ -159,7 +169,7 @@ bool PictureConverter::convert(const AVFrame* frame, uint8_t* picture, int width
     const size_t rowBytes = paddedRowBytes(key.width);
     const size_t needed = rowBytes * size_t(key.height) + kStagingSlack;
     if (m_staging.size() < needed)
-        m_staging.resize(needed); // only when prepare was not told this size
+        m_staging.resize(needed); // only when allocate was not called for this size
     uint8_t* rows[4] = {m_staging.data(), nullptr, nullptr, nullptr};
     const int strides[4] = {int(rowBytes), 0, 0, 0};
     if (sws_scale(m_context, frame->data, frame->linesize, 0, frame->height, rows, strides) !=

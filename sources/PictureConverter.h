@@ -39,13 +39,14 @@ class PictureConverter {
 
     // Sets the converter up for a stream of codedWidth x codedHeight
     // pictures that players turn by rotation degrees clockwise (0, 90, 180
-    // or 270; anything else counts as 0), and reserves the buffer the
-    // conversion may go through. width() and height() then give the upright
-    // size. False when the memory is not there.
-    bool prepare(int codedWidth, int codedHeight, int rotation);
+    // or 270; anything else counts as 0). width() and height() then give the
+    // upright size.
+    void prepare(int codedWidth, int codedHeight, int rotation);
     int width() const { return m_width; }
     int height() const { return m_height; }
-    int rotation() const { return m_rotation; }
+    // Reserves the buffer the conversion of the prepared size may go
+    // through, so that no picture allocates. False when the memory is not there.
+    bool allocate();
 
     // Writes width x height x 4 bytes into picture: the upright picture, so
     // for a quarter turn width and height are the coded sides swapped. False
@@ -68,6 +69,9 @@ class PictureConverter {
         bool operator==(const ScalerKey&) const = default;
     };
     void buildScaler(const ScalerKey& key);
+    // Whether the scaler may write pictures of this coded width straight into
+    // the output (no turn, and whole blocks of 16 pixels).
+    bool writesStraight(int codedWidth) const { return m_rotation == 0 && codedWidth % 16 == 0; }
 
     SwsContext* m_context = nullptr;
     ScalerKey m_key;

@@ -50,7 +50,8 @@ double timeCase(int width, int height, int rotation, int rounds)
         std::memset(frame->data[plane], 90 + 30 * plane,
                     size_t(frame->linesize[plane]) * size_t(plane ? (height + 1) / 2 : height));
     PictureConverter converter;
-    if (!converter.prepare(width, height, rotation))
+    converter.prepare(width, height, rotation);
+    if (!converter.allocate())
         std::abort();
     std::vector<uint8_t> picture(size_t(width) * height * 4);
     converter.convert(frame, picture.data(), converter.width(), converter.height()); // warm up

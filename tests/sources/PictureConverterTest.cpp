@@ -77,7 +77,8 @@ TEST(PictureConverterTest, EveryColumnOfEveryWidthCarriesThePicture)
             SCOPED_TRACE(std::string(av_get_pix_fmt_name(format)) + " " + std::to_string(width));
             const Frame frame = greyRows(format, width, height);
             PictureConverter converter;
-            ASSERT_TRUE(converter.prepare(width, height, 0));
+            converter.prepare(width, height, 0);
+            ASSERT_TRUE(converter.allocate());
             // Guard bytes on both sides catch writes past the picture.
             const size_t bytes = size_t(width) * height * 4;
             std::vector<uint8_t> buffer(bytes + 128, 0xEE);
@@ -138,7 +139,8 @@ TEST(PictureConverterTest, FullRangePicturesKeepOneScalerAndNoComplaints)
     setLibraryLogLevel(); // the libraries' warnings reach the sink
     {
         PictureConverter converter;
-        ASSERT_TRUE(converter.prepare(64, 32, 0));
+        converter.prepare(64, 32, 0);
+        ASSERT_TRUE(converter.allocate());
         std::vector<uint8_t> picture(64 * 32 * 4);
         Frame frame = greyRows(AV_PIX_FMT_YUVJ420P, 64, 32);
         for (int i = 0; i < 5; ++i)
