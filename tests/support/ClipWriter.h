@@ -46,7 +46,7 @@ struct ClipSpec {
     std::string colorMatrix;
     bool tagColor = true;
     // The display rotation stored with the stream: players turn the coded
-    // pictures this many degrees clockwise (mp4, mov, mkv).
+    // pictures this many degrees clockwise (mp4, mov).
     int displayRotation = 0;
 
     // Audio: "aac", "pcm_u8", "pcm_s16le", "mp3" (libmp3lame); empty for
