@@ -4,6 +4,7 @@
 #include "pipeline/ProcessingValidation.h"
 #include "pipeline/VideoProcessing.h"
 #include "sources/FrameRateDetection.h"
+#include "sources/PictureRotation.h"
 #include "sources/PictureTiming.h"
 
 #include <algorithm>
@@ -55,8 +56,11 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
     double rate = 15.0;
     if (video == StreamDecoder::OpenResult::Opened && m_video->codec()->width > 0 &&
         m_video->codec()->height > 0) {
-        inWidth = m_video->codec()->width;
-        inHeight = m_video->codec()->height;
+        // The pictures as players show them: turned by the display rotation.
+        m_pictures.prepare(m_video->codec()->width, m_video->codec()->height,
+                           streamRotation(m_video->stream()));
+        inWidth = m_pictures.width();
+        inHeight = m_pictures.height();
         if (!detectFrameRate(sourcePath, rate))
             return fail(withPath(
                 "DirectShow: error determining framerate. Use the preference option to assume "
@@ -104,7 +108,7 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
         const size_t inBytes = size_t(inWidth) * inHeight * 4;
         if (!allocatePicture(m_outputPicture, size_t(outWidth) * outHeight * 4) ||
             !allocatePicture(m_conversionBuffer, inBytes) ||
-            !allocatePicture(m_scratchBuffer, inBytes))
+            !allocatePicture(m_scratchBuffer, inBytes) || !m_pictures.allocate())
             return fail(
                 withPath("DirectShow: not enough memory for the pictures of this stream.\nfile: ",
                          sourcePath));

@@ -4,6 +4,7 @@
 #include "pipeline/ProcessingValidation.h"
 #include "pipeline/VideoProcessing.h"
 #include "sources/FrameRateDetection.h"
+#include "sources/PictureRotation.h"
 #include "sources/PictureTiming.h"
 
 #include <algorithm>
@@ -51,8 +52,11 @@ bool MovieSource::open(const std::string& sourcePath, const std::string& profile
         return fail();
     if (video == StreamDecoder::OpenResult::Opened && m_video->codec()->width > 0 &&
         m_video->codec()->height > 0) {
-        inWidth = m_video->codec()->width;
-        inHeight = m_video->codec()->height;
+        // The pictures as players show them: turned by the display rotation.
+        m_pictures.prepare(m_video->codec()->width, m_video->codec()->height,
+                           streamRotation(m_video->stream()));
+        inWidth = m_pictures.width();
+        inHeight = m_pictures.height();
     } else {
         // A movie of sound only converts like any sound file (to its end),
         // rather than ending the job at the first picture asked for.
@@ -84,7 +88,8 @@ bool MovieSource::open(const std::string& sourcePath, const std::string& profile
         const size_t inBytes = size_t(inWidth) * inHeight * 4;
         if (!allocatePicture(m_renderBuffer, inBytes) ||
             !allocatePicture(m_scratchBuffer, inBytes) ||
-            !allocatePicture(m_outputPicture, size_t(outWidth) * outHeight * 4)) {
+            !allocatePicture(m_outputPicture, size_t(outWidth) * outHeight * 4) ||
+            !m_pictures.allocate()) {
             emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Error, "QT: Error creating world!");
             return fail();
         }

@@ -4,7 +4,9 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/display.h>
 #include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -100,6 +102,20 @@ bool Writer::addVideo()
                  : m_spec.videoCodec == "rawvideo" ? AV_PIX_FMT_BGR24
                  : m_spec.videoCodec == "ffv1"     ? AV_PIX_FMT_0RGB32
                                                    : AV_PIX_FMT_YUV420P;
+    if (!m_spec.pixelFormat.empty()) {
+        c->pix_fmt = av_get_pix_fmt(m_spec.pixelFormat.c_str());
+        if (c->pix_fmt == AV_PIX_FMT_NONE)
+            return fail("no picture format " + m_spec.pixelFormat);
+    }
+    int matrix = SWS_CS_DEFAULT;
+    if (!m_spec.colorMatrix.empty()) {
+        const int space = av_color_space_from_name(m_spec.colorMatrix.c_str());
+        if (space < 0)
+            return fail("no colour matrix " + m_spec.colorMatrix);
+        matrix = space;
+        if (m_spec.tagColor)
+            c->colorspace = AVColorSpace(space);
+    }
     if (m_spec.videoCodec == "h264")
         av_opt_set(c->priv_data, "preset", m_spec.bFrames > 0 ? "veryfast" : "ultrafast", 0);
     c->max_b_frames = m_spec.bFrames;
@@ -126,7 +142,24 @@ bool Writer::addVideo()
     m_rgb.resize(size_t(c->width) * c->height * 4);
     m_sws = sws_getContext(c->width, c->height, AV_PIX_FMT_BGRA, c->width, c->height, c->pix_fmt,
                            SWS_BICUBIC, nullptr, nullptr, nullptr);
-    return m_sws ? true : fail("no picture converter");
+    if (!m_sws)
+        return fail("no picture converter");
+    if (matrix != SWS_CS_DEFAULT) {
+        int *inverse = nullptr, *table = nullptr;
+        int range = 0, outRange = 0, brightness = 0, contrast = 0, saturation = 0;
+        sws_getColorspaceDetails(m_sws, &inverse, &range, &table, &outRange, &brightness, &contrast,
+                                 &saturation);
+        sws_setColorspaceDetails(m_sws, inverse, range, sws_getCoefficients(matrix), outRange,
+                                 brightness, contrast, saturation);
+    }
+    if (m_spec.displayRotation != 0) {
+        auto* display = reinterpret_cast<int32_t*>(
+            av_stream_new_side_data(s.stream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t)));
+        if (!display)
+            return fail("out of memory");
+        av_display_rotation_set(display, double(m_spec.displayRotation)); // clockwise
+    }
+    return true;
 }
 
 bool Writer::addAudio()

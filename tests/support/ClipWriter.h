@@ -37,6 +37,17 @@ struct ClipSpec {
     // Draws frame n into width x height pixels of blue, green, red, alpha,
     // rows top-down; null draws drawClipPicture's pattern.
     void (*draw)(uint8_t* bgra, int width, int height, int frameNumber) = nullptr;
+    // The coded picture format by its name ("yuv422p", "nv12", "yuvj420p",
+    // ...); empty keeps the codec's usual one. "rawvideo" stores any format
+    // unchanged.
+    std::string pixelFormat;
+    // The colour matrix the pattern is turned into YUV with ("bt709",
+    // "bt2020nc", ...; empty: BT.601), and whether the stream says so.
+    std::string colorMatrix;
+    bool tagColor = true;
+    // The display rotation stored with the stream: players turn the coded
+    // pictures this many degrees clockwise (mp4, mov).
+    int displayRotation = 0;
 
     // Audio: "aac", "pcm_u8", "pcm_s16le", "mp3" (libmp3lame); empty for
     // no audio stream.
