@@ -44,14 +44,14 @@ void collectStreamCounters(SourceCounters& counters,
         fileStart = stream->fileStartSeconds();
         allEnded = allEnded && stream->reachedEnd();
         endSeconds = std::max(endSeconds, stream->endSeconds());
-        counters.damagedPackets.fetch_add(stream->damagedPackets(), std::memory_order_relaxed);
-        if (stream->firstDamageTime() != AV_NOPTS_VALUE) {
+        counters.damagedPackets.fetch_add(stream->skippedPackets(), std::memory_order_relaxed);
+        if (stream->firstSkippedTime() != AV_NOPTS_VALUE) {
             const double at =
-                double(stream->firstDamageTime()) * av_q2d(stream->stream()->time_base) -
+                double(stream->firstSkippedTime()) * av_q2d(stream->stream()->time_base) -
                 originSeconds;
             const int64_t ms = std::max<int64_t>(0, std::llround(std::min(at, 1e12) * 1000.0));
             firstDamageMs = firstDamageMs < 0 ? ms : std::min(firstDamageMs, ms);
-        } else if (stream->damagedPackets() > 0 && firstDamageMs < 0) {
+        } else if (stream->skippedPackets() > 0 && firstDamageMs < 0) {
             firstDamageMs = 0;
         }
     }
@@ -97,7 +97,7 @@ void reportSourceCounters(const SourceCounters& counters, std::string_view tag,
 
     if (counters.damagedPackets > 0)
         line(count(counters.damagedPackets) +
-             (counters.damagedPackets == 1 ? " damaged packet" : " damaged packets") +
+             (counters.damagedPackets == 1 ? " damaged packet" : " damaged packets") + " skipped" +
              firstAt(counters.firstDamageAtMs));
     if (counters.silenceInsertedMs > 0)
         line(seconds(counters.silenceInsertedMs) + " of silence inserted for missing sound" +

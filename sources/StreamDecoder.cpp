@@ -107,13 +107,6 @@ void StreamDecoder::noteFrame(const AVFrame* frame)
     m_endSeconds = std::max(m_endSeconds, end);
 }
 
-void StreamDecoder::noteDamage()
-{
-    ++m_damagedPackets;
-    if (m_firstDamageTime == AV_NOPTS_VALUE)
-        m_firstDamageTime = m_lastTime;
-}
-
 bool StreamDecoder::next(AVFrame* frame)
 {
     if (!m_codec || m_ended)
@@ -146,15 +139,13 @@ bool StreamDecoder::next(AVFrame* frame)
         if (m_packet->stream_index == m_stream->index) {
             if (m_packet->pts != AV_NOPTS_VALUE || m_packet->dts != AV_NOPTS_VALUE)
                 m_lastTime = m_packet->pts != AV_NOPTS_VALUE ? m_packet->pts : m_packet->dts;
-            const bool corrupt = (m_packet->flags & AV_PKT_FLAG_CORRUPT) != 0;
             const int sent = avcodec_send_packet(m_codec.get(), m_packet.get());
             if (sent < 0 && sent != AVERROR(EAGAIN)) {
-                ++m_skippedPackets; // a damaged packet: go on with the next one
-                noteDamage();
+                // A damaged packet: go on with the next one.
+                if (m_skippedPackets++ == 0)
+                    m_firstSkippedTime = m_lastTime;
                 if (++m_errorsInRow > kMaxErrorsInRow)
                     m_ended = m_reachedEnd = true;
-            } else if (corrupt) {
-                noteDamage();
             }
         }
         av_packet_unref(m_packet.get());

@@ -4,10 +4,10 @@
 // a far-apart interleaving never makes one stream buffer the other's
 // packets); the movie source runs two on the worker thread.
 //
-// Packets the decoder refuses are skipped and counted; they and the packets
-// the demuxer marks corrupt count as damaged, with the time of the first. A
-// read error ends the stream like the end of the file. An optional stop flag interrupts blocking
-// reads, so that a closing source never waits for the file.
+// Packets the decoder refuses are skipped and counted, with the time of the
+// first. A read error ends the stream like the end of the file. An optional
+// stop flag interrupts blocking reads, so that a closing source never waits
+// for the file.
 #pragma once
 
 extern "C" {
@@ -64,10 +64,10 @@ class StreamDecoder {
     bool next(AVFrame* frame);
 
     int64_t skippedPackets() const { return m_skippedPackets; }
-    // Skipped and corrupt packets, and the stamp (in the stream's time base)
-    // of the first one; AV_NOPTS_VALUE when none had a time.
-    int64_t damagedPackets() const { return m_damagedPackets; }
-    int64_t firstDamageTime() const { return m_firstDamageTime; }
+    // The stamp of the first skipped packet (in the stream's time base, that
+    // of the packet read before it when it has none); AV_NOPTS_VALUE when
+    // none had a time.
+    int64_t firstSkippedTime() const { return m_firstSkippedTime; }
 
     // True once the stream has ended by itself (not by the stop flag).
     bool reachedEnd() const { return m_reachedEnd; }
@@ -78,7 +78,6 @@ class StreamDecoder {
   private:
     static int interrupted(void* self);
     void noteFrame(const AVFrame* frame);
-    void noteDamage();
 
     const std::atomic<bool>* m_stopFlag;
     std::unique_ptr<AVFormatContext, FormatContextCloser> m_format;
@@ -89,9 +88,8 @@ class StreamDecoder {
     bool m_ended = false;
     int m_errorsInRow = 0;
     int64_t m_skippedPackets = 0;
-    int64_t m_damagedPackets = 0;
-    int64_t m_firstDamageTime = AV_NOPTS_VALUE;
-    int64_t m_lastTime = AV_NOPTS_VALUE; // of the last packet read, for an unstamped damaged one
+    int64_t m_firstSkippedTime = AV_NOPTS_VALUE;
+    int64_t m_lastTime = AV_NOPTS_VALUE; // of the last packet read, for an unstamped skipped one
     bool m_reachedEnd = false;
     double m_endSeconds = -1.0;
 };
