@@ -81,8 +81,7 @@ SoundTimeline::Placement SoundTimeline::place(int64_t timestampUs, int64_t frame
     Placement placement;
     if (frames <= 0 || rate <= 0)
         return placement;
-    const bool first = !m_started;
-    if (first) {
+    if (!m_started) {
         m_started = true;
         if (m_originUs == kUnknown)
             m_originUs = timestampUs != kUnknown ? timestampUs : 0;
@@ -107,6 +106,9 @@ SoundTimeline::Placement SoundTimeline::place(int64_t timestampUs, int64_t frame
     // One codec frame, kept between 2 ms (containers that stamp in whole
     // milliseconds) and 100 ms (sound stored in long blocks).
     const int64_t jitter = std::clamp<int64_t>(m_largestFrame, rate / 500, rate / 10);
+    // Until sound has been placed, sound before the pictures is cut whatever
+    // the format.
+    const bool first = !m_placedAny;
     if (first && jump > -jitter && jump < jitter) {
         // Sound that starts within a frame of the pictures starts with them,
         // as it always has; what follows is measured from its own stamp, so
@@ -131,6 +133,7 @@ SoundTimeline::Placement SoundTimeline::place(int64_t timestampUs, int64_t frame
         m_placedFrames -= placement.skipFrames;
     }
     m_placedFrames += frames;
+    m_placedAny = m_placedAny || placement.skipFrames < frames;
     return placement;
 }
 

@@ -76,6 +76,7 @@ class SoundTimeline {
     SourceCounters* m_counters = nullptr;
     bool m_stampsMayRestart = false;
     bool m_started = false;
+    bool m_placedAny = false;   // some sound has been kept
     int64_t m_baseUs = 0;       // file time where m_placedFrames began
     int64_t m_placedFrames = 0; // at m_rate since m_baseUs, silence included
     int m_rate = 0;

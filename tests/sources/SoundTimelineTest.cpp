@@ -126,6 +126,12 @@ TEST(SoundTimelineTest, EarlySoundAndOverlapsAreCut)
 
 TEST(SoundTimelineTest, WhereStampsMayRestartAJumpBackKeepsTheSound)
 {
+    // Sound before the pictures is still cut.
+    SoundTimeline early;
+    early.start(1000000, 10.0, nullptr, true);
+    const Totals cut = placeFrames(early, 100, [](int i) { return stampUs(i * kFrame); });
+    EXPECT_EQ(cut.skipped, 43 * kFrame);
+
     // Two recordings joined: the second's stamps start again 0.4 s back.
     for (bool mayRestart : {false, true}) {
         SoundTimeline timeline;

@@ -103,6 +103,7 @@ TEST_F(SoundTimingTest, SoundFollowsTheTimestampsInBothSources)
         {"late.ts", late, 3.0, 0.0, 0.45, 0.0, 0.5, 500, 0},
         {"late.mov", late, 3.0, 0.0, 0.45, 0.0, 0.5, 500, 0},
         {"early.mkv", early, 2.0, 0.0, 0.45, 0.0, 0.5, 0, 1000},
+        {"early.ts", early, 2.0, 0.0, 0.45, 0.0, 0.5, 0, 1000},
         {"gap.mkv", gap, 4.0, 1.1, 2.95, 1.5, gapAt + 2.0, 2000, 0},
         {"gap.mov", gap, 4.0, 1.1, 2.95, 1.5, gapAt + 2.0, 2000, 0},
         {"gap.mka", soundOnly, 3.0, 1.05, 2.0, 1.5, gapAt + 1.0, 1000, 0},
