@@ -177,6 +177,16 @@ TEST(SoundTimelineTest, WithoutAnOriginTheSoundStartsTheTimeline)
         placeFrames(timeline, 5, [](int i) { return stampUs(i * kFrame, kRate, 7000000); });
     EXPECT_EQ(totals.silence + totals.skipped, 0);
     EXPECT_EQ(timeline.originUs(), 7000000);
+
+    // A first frame without a time, or with one far off, starts at the origin.
+    for (int64_t firstStamp : {SoundTimeline::kUnknown, INT64_MAX - 5}) {
+        timeline.start(1000000, 10.0, nullptr);
+        const Totals following = placeFrames(timeline, 5, [&](int i) {
+            return i == 0 ? firstStamp : stampUs(i * kFrame, kRate, 1000000);
+        });
+        EXPECT_EQ(following.silence + following.skipped, 0);
+        EXPECT_EQ(timeline.endUs(), stampUs(5 * kFrame, kRate, 1000000));
+    }
 }
 
 TEST(SoundTimelineTest, ARateChangeGoesOnWhereTheSoundEnded)
