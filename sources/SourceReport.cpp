@@ -32,7 +32,7 @@ void collectStreamCounters(SourceCounters& counters,
                            std::initializer_list<const StreamDecoder*> streams,
                            double originSeconds, double announcedSeconds)
 {
-    bool allEnded = true;
+    bool endAnnounced = true;
     bool anyStream = false;
     double endSeconds = -1.0;
     double fileStart = 0.0;
@@ -42,7 +42,8 @@ void collectStreamCounters(SourceCounters& counters,
             continue;
         anyStream = true;
         fileStart = stream->fileStartSeconds();
-        allEnded = allEnded && stream->reachedEnd();
+        // A length guessed from the bit rate announces nothing.
+        endAnnounced = endAnnounced && stream->reachedEnd() && !stream->durationGuessed();
         endSeconds = std::max(endSeconds, stream->endSeconds());
         counters.damagedPackets.fetch_add(stream->skippedPackets(), std::memory_order_relaxed);
         if (stream->firstSkippedTime() != AV_NOPTS_VALUE) {
@@ -57,7 +58,7 @@ void collectStreamCounters(SourceCounters& counters,
     }
     if (firstDamageMs >= 0)
         SourceCounters::noteFirst(counters.firstDamageAtMs, firstDamageMs);
-    if (!anyStream || !allEnded || endSeconds < 0.0 || announcedSeconds <= 0.0)
+    if (!anyStream || !endAnnounced || endSeconds < 0.0 || announcedSeconds <= 0.0)
         return;
     const double shortBy = announcedSeconds - (endSeconds - fileStart);
     if (shortBy > kEarlyEndSeconds && shortBy > announcedSeconds * kEarlyEndShare)

@@ -19,8 +19,8 @@ class StreamDecoder;
 // Adds the streams' damaged packets (the first one's time on the timeline
 // that starts at originSeconds of the file's time), and notes where the
 // source ended when every stream reached its end well before the announced
-// length (by more than a second and more than 3 percent). Null streams are
-// passed over.
+// length (by more than a second and more than 3 percent; a length guessed
+// from the bit rate is not checked). Null streams are passed over.
 void collectStreamCounters(SourceCounters& counters,
                            std::initializer_list<const StreamDecoder*> streams,
                            double originSeconds, double announcedSeconds);

@@ -89,6 +89,11 @@ double StreamDecoder::fileStartSeconds() const
     return 0.0;
 }
 
+bool StreamDecoder::durationGuessed() const
+{
+    return m_format && m_format->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+}
+
 bool StreamDecoder::stampsMayRestart() const
 {
     return m_format && m_format->iformat && (m_format->iformat->flags & AVFMT_TS_DISCONT);

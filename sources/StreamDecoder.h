@@ -54,6 +54,8 @@ class StreamDecoder {
     int64_t startUs() const;
     // The file's length in seconds when the demuxer knows it, else 0.
     double durationSeconds() const;
+    // True when that length is only guessed from the bit rate.
+    bool durationGuessed() const;
     // Where the file's time begins (its streams' earliest start), in seconds.
     double fileStartSeconds() const;
     // True for formats whose stamps may start again mid-file (MPEG streams).
