@@ -1,9 +1,15 @@
 #include "pipeline/FrameRateConverter.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace moxel {
 namespace {
+
+// Pictures in time order never come a whole slot before the slot taken
+// last; timestamps that jump back further than this (a file joined from
+// two, a clock reset) start the timeline again.
+constexpr double kRebaseSlots = 2.0;
 
 bool usableRate(double fps)
 {
@@ -51,13 +57,28 @@ FrameRateConverter createFrameRateConverter(double inFps, double outFps, int use
 
 FrameDecision decideFrame(FrameRateConverter& f, int64_t startTime)
 {
-    if (!f.haveFirst) {
+    const bool first = !f.haveFirst;
+    if (first) {
         f.firstTime = startTime;
         f.haveFirst = 1;
     }
-    const double s = static_cast<double>(startTime - f.firstTime) * 1e-7;
+    double s = static_cast<double>(startTime - f.firstTime) * 1e-7;
     const double inFps = f.inFps, outFps = f.outFps;
     const bool ratesUsable = usableRate(inFps) && usableRate(outFps);
+
+    if (!f.ignoreDrops && usableRate(inFps) && !first && startTime != 0 && f.slotCount > 0) {
+        // How far the slot taken last lies after this picture: above the
+        // tolerance, the picture's own slot is already taken.
+        const double ahead = static_cast<double>(f.slotCount - 1) / inFps - s;
+        if (ahead > kRebaseSlots / inFps) {
+            f.firstTime =
+                startTime -
+                static_cast<int64_t>(std::floor(static_cast<double>(f.slotCount) / inFps * 1e7));
+            s = static_cast<double>(startTime - f.firstTime) * 1e-7;
+        } else if (ahead > kEarlyToleranceSeconds) {
+            return FrameDecision{true, 0, true, 0};
+        }
+    }
 
     int64_t d = 0;
     if (!f.ignoreDrops && usableRate(inFps)) {
@@ -81,19 +102,21 @@ FrameDecision decideFrame(FrameRateConverter& f, int64_t startTime)
             x, [&](int64_t m) { return m - x <= d && static_cast<double>(m) * inverse < due; });
         const int64_t steps = reached - x;
         if (steps > d)
-            return FrameDecision{true, 0};
+            return FrameDecision{true, 0, false, 0};
         c = d - steps;
         f.outCount += c;
     } else if (f.useOutputRate && ratesUsable && outFps > inFps) {
+        // The made-up slots are part of the time caught up with here, so
+        // they are not added again: every output frame is counted once.
         f.inCount += d;
         const double now = static_cast<double>(f.inCount) / inFps;
         const int64_t reached = firstNotBelow(
             f.outCount, [&](int64_t m) { return static_cast<double>(m + 1) / outFps < now; });
-        c = d + (reached - f.outCount);
+        c = reached - f.outCount;
         f.outCount = reached;
     }
     f.outCount += 1;
-    return FrameDecision{false, c};
+    return FrameDecision{false, c, false, std::min(c, d)};
 }
 
 } // namespace moxel

@@ -4,31 +4,18 @@
 #include "pipeline/ProcessingValidation.h"
 #include "pipeline/VideoProcessing.h"
 #include "sources/FrameRateDetection.h"
+#include "sources/PictureTiming.h"
 #include "sources/SourceReport.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <strings.h>
 #include <system_error>
 
 namespace moxel {
 namespace {
-
-// Frame rates a stream may report and still be believed; from 1000 fps up
-// they are the demuxer's guesses from a millisecond (or finer) time base.
-constexpr double kMaxBelievableFps = 1000.0;
-
-bool usableRate(AVRational rate)
-{
-    if (rate.num <= 0 || rate.den <= 0)
-        return false;
-    const double fps = av_q2d(rate);
-    return std::isfinite(fps) && fps > 0.0 && fps < kMaxBelievableFps;
-}
-
-// See handlePicture.
-constexpr int64_t kSlotTolerance100ns = 5001;
 
 // Silence for missing sound goes to the audio chain in pieces of at most
 // this many sample frames, each waiting for room in the queue.
@@ -63,7 +50,6 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
     m_videoEnded = m_audioEnded = false;
     m_haveOutput = false;
     m_reportedPictureChange = m_reportedUnsupportedAudio = false;
-    m_sawPicture = false;
 
     const std::string openError =
         withPath("DirectShow: error opening input file/stream:\n", sourcePath);
@@ -76,7 +62,7 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
         m_video->codec()->height > 0) {
         inWidth = m_video->codec()->width;
         inHeight = m_video->codec()->height;
-        if (!detectFrameRate(rate))
+        if (!detectFrameRate(sourcePath, rate))
             return fail(withPath(
                 "DirectShow: error determining framerate. Use the preference option to assume "
                 "a framerate.\nfile: ",
@@ -116,7 +102,8 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
     }
 
     inFrameRate = rate;
-    frameRate = profile.useOutputFrameRate ? profile.outputFrameRate : inFrameRate;
+    frameRate = codedFrameRate(profile.useOutputFrameRate ? profile.outputFrameRate : inFrameRate,
+                               kDshowDiagnostics);
     m_outFps = frameRate;
 
     if (hasVideo) {
@@ -129,7 +116,7 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
             return fail(
                 withPath("DirectShow: not enough memory for the pictures of this stream.\nfile: ",
                          sourcePath));
-        m_frameRate = createFrameRateConverter(inFrameRate, frameRate, profile.useOutputFrameRate);
+        m_frameRate = createPictureTiming(inFrameRate, frameRate, profile.useOutputFrameRate);
     }
 
     if (!startThreads())
@@ -138,18 +125,28 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
     return true;
 }
 
-bool DecoderSource::detectFrameRate(double& rate)
+bool DecoderSource::detectFrameRate(const std::string& sourcePath, double& rate)
 {
     const AVStream* stream = m_video->stream();
-    AVRational found{0, 0};
-    if (usableRate(stream->avg_frame_rate))
-        found = stream->avg_frame_rate;
-    else if (usableRate(stream->r_frame_rate))
-        found = stream->r_frame_rate;
-    if (found.num > 0) {
-        rate = av_q2d(found);
+    rate = reportedFrameRate(stream);
+    if (rate > 0.0) {
         emitDiagnosticf(kDshowDiagnostics, DiagnosticLevel::Info, "Dshow: reported input fps=%f",
                         rate);
+    }
+    // A container that counts no pictures reports the rate of its first
+    // pictures (or a nominal one); when the timestamps show more pictures
+    // than that, the rate comes from them, so that a variable-rate stream is
+    // not thinned to the rate it starts with. Fewer pictures than reported
+    // are gaps, which the frame decision makes up for.
+    if (indexedFrameRate(stream) <= 0.0) {
+        const double timed = timestampFrameRate(sourcePath, stream->index);
+        if (timed > 0.0 && (rate <= 0.0 || timed > rate * 1.01)) {
+            rate = timed;
+            emitDiagnosticf(kDshowDiagnostics, DiagnosticLevel::Info,
+                            "Dshow: input fps from timestamps=%f", rate);
+        }
+    }
+    if (rate > 0.0) {
         rate = snapFrameRate(rate);
         return true;
     }
@@ -228,8 +225,8 @@ int DecoderSource::setOption(const char* name, int value)
 int DecoderSource::setOption(const char* name, double value)
 {
     if (name && strcasecmp(name, "fr_or") == 0) {
-        frameRate = value;
-        m_outFps = value;
+        frameRate = codedFrameRate(value, kDshowDiagnostics);
+        m_outFps = frameRate;
         return 0;
     }
     return 1;
@@ -275,20 +272,20 @@ void DecoderSource::runStream(StreamDecoder& decoder, void (DecoderSource::*hand
 
 void DecoderSource::handlePicture(const AVFrame* frame)
 {
+    const AVRational base = m_video->stream()->time_base;
+    const AVRational unit{1, 10000000};
     const int64_t timestamp = frame->best_effort_timestamp;
-    int64_t startTime100ns = timestamp == AV_NOPTS_VALUE
-                                 ? 0
-                                 : av_rescale_q_rnd(timestamp, m_video->stream()->time_base,
-                                                    AVRational{1, 10000000}, AV_ROUND_DOWN);
-    // A picture on its slot must not count as late (and make a picture up)
-    // through rounding, here or in a container that keeps whole milliseconds:
-    // after the first, pictures are taken just over half a millisecond early.
-    if (m_sawPicture)
-        startTime100ns -= kSlotTolerance100ns;
-    m_sawPicture = true;
+    std::optional<int64_t> start100ns;
+    if (timestamp != AV_NOPTS_VALUE)
+        start100ns = av_rescale_q_rnd(timestamp, base, unit, AV_ROUND_DOWN);
     m_frameRate.ignoreDrops = m_ignoreDrops.load();
     m_frameRate.outFps = m_outFps.load();
-    const FrameDecision decision = decideFrame(m_frameRate, startTime100ns);
+    // A changed output rate ("fr_or") is converted to like the profile's.
+    m_frameRate.useOutputRate =
+        profile.useOutputFrameRate || m_frameRate.outFps != m_frameRate.inFps;
+    const FrameDecision decision =
+        decidePicture(m_frameRate, start100ns,
+                      av_rescale_q_rnd(m_video->startTime(), base, unit, AV_ROUND_DOWN), counters);
     if (decision.drop)
         return;
 

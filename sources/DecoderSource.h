@@ -68,7 +68,7 @@ class DecoderSource final : public MediaSource {
     };
 
     bool fail(const std::string& message);
-    bool detectFrameRate(double& rate);
+    bool detectFrameRate(const std::string& sourcePath, double& rate);
     bool startThreads();
     void stopThreads();
     // The body of each decoding thread: decodes until the stream ends or
@@ -119,7 +119,6 @@ class DecoderSource final : public MediaSource {
     PictureConverter m_pictures;
     std::vector<uint8_t> m_conversionBuffer, m_scratchBuffer;
     bool m_reportedPictureChange = false;
-    bool m_sawPicture = false;
 
     // Audio thread only (prepared by open before the thread starts).
     AudioFrameConverter m_audioFrames;

@@ -4,11 +4,13 @@
 #include "pipeline/ProcessingValidation.h"
 #include "pipeline/VideoProcessing.h"
 #include "sources/FrameRateDetection.h"
+#include "sources/PictureTiming.h"
 #include "sources/SourceReport.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace moxel {
 namespace {
@@ -35,9 +37,8 @@ bool MovieSource::open(const std::string& sourcePath, const std::string& profile
 {
     close();
     beginOpen(profilePath);
-    m_samplePos = m_outputClock = 0;
-    m_rendered = false;
-    m_haveSample = false;
+    m_havePending = m_haveOutput = false;
+    m_pendingRepeat = 0;
 
     m_video = std::make_unique<StreamDecoder>();
     const StreamDecoder::OpenResult video = m_video->open(sourcePath, AVMEDIA_TYPE_VIDEO);
@@ -53,16 +54,11 @@ bool MovieSource::open(const std::string& sourcePath, const std::string& profile
         m_video->codec()->height > 0) {
         inWidth = m_video->codec()->width;
         inHeight = m_video->codec()->height;
-        const AVRational base = m_video->stream()->time_base;
-        m_timeScale = base.den > 0 ? base.den : 1;
-        m_timeNumerator = base.num > 0 ? base.num : 1;
     } else {
         // A movie of sound only converts like any sound file (to its end),
         // rather than ending the job at the first picture asked for.
         m_video.reset();
         hasVideo = false;
-        m_timeScale = 600;
-        m_timeNumerator = 1;
     }
 
     openSound(sourcePath);
@@ -95,12 +91,9 @@ bool MovieSource::open(const std::string& sourcePath, const std::string& profile
         }
     }
 
-    // The frame rate from the first sample after time 0 (15 without pictures,
-    // as for any sound file).
-    double rate = hasVideo ? 0.0 : 15.0;
-    int64_t first = 0;
-    if (hasVideo && nextVideoSampleAfter(0, first) && first > 0)
-        rate = double(m_timeScale) / double(first);
+    // The frame rate of the whole video track (15 without pictures, as for
+    // any sound file).
+    double rate = hasVideo ? trackFrameRate() : 15.0;
     if (rate < 0.0001) {
         rate = assumedFrameRate();
         if (rate <= 0.0) {
@@ -113,10 +106,9 @@ bool MovieSource::open(const std::string& sourcePath, const std::string& profile
         }
     }
     inFrameRate = rate;
-    frameRate = profile.useOutputFrameRate ? profile.outputFrameRate : inFrameRate;
-    // A step below one unit would never move the output clock.
-    const double step = std::floor(double(m_timeScale) / frameRate * 41.0);
-    m_step = std::isfinite(step) ? std::max<int64_t>(1, int64_t(std::min(step, 1e15))) : 1;
+    frameRate = codedFrameRate(profile.useOutputFrameRate ? profile.outputFrameRate : inFrameRate,
+                               kQtDiagnostics);
+    m_frameRate = createPictureTiming(inFrameRate, frameRate, profile.useOutputFrameRate);
     if (hasAudio)
         rebuildAudioChain();
     // The sound's timeline starts with the pictures; without them, with the sound.
@@ -168,7 +160,7 @@ int MovieSource::close()
     m_audio.reset();
     m_sample.reset();
     m_soundFrame.reset();
-    m_haveSample = false;
+    m_havePending = m_haveOutput = false;
     m_renderBuffer = {};
     m_scratchBuffer = {};
     m_outputPicture = {};
@@ -191,21 +183,28 @@ int MovieSource::setOption(const char*, double)
     return 0;
 }
 
-bool MovieSource::nextVideoSampleAfter(int64_t time, int64_t& sampleTime)
+double MovieSource::trackFrameRate() const
 {
-    while (!m_haveSample || m_sampleTime <= time) {
-        if (!m_video || !m_video->next(m_sample.get())) {
-            m_haveSample = false; // the end of the video (the decoder stays for close)
-            return false;
-        }
-        const int64_t stamp = m_sample->best_effort_timestamp;
-        // A sample without a time follows the one before it.
-        m_sampleTime = stamp == AV_NOPTS_VALUE ? m_sampleTime + 1
-                                               : (stamp - m_video->startTime()) * m_timeNumerator;
-        m_haveSample = true;
-    }
-    sampleTime = m_sampleTime;
+    const double indexed = indexedFrameRate(m_video->stream());
+    return indexed > 0.0 ? indexed : reportedFrameRate(m_video->stream());
+}
+
+bool MovieSource::readVideoSample()
+{
+    av_frame_unref(m_sample.get());
+    if (!m_video || !m_video->next(m_sample.get()))
+        return false; // the end of the video (the decoder stays for close)
     return true;
+}
+
+void MovieSource::renderSample()
+{
+    // Rendered bottom-up directly, which is the render and the row reversal in one.
+    if (!m_pictures.convert(m_sample.get(), m_renderBuffer.data(), inWidth, inHeight))
+        std::memset(m_renderBuffer.data(), 0, m_renderBuffer.size());
+    processFrame(m_renderBuffer.data(), m_outputPicture.data(), inWidth, inHeight, outWidth,
+                 outHeight, m_scratchBuffer.data(), profile);
+    m_haveOutput = true;
 }
 
 int MovieSource::getVideoFrame(const uint8_t** picture)
@@ -214,34 +213,33 @@ int MovieSource::getVideoFrame(const uint8_t** picture)
         *picture = nullptr;
     if (!hasVideo || !picture || m_outputPicture.empty())
         return 0;
-    const int64_t saved = m_outputClock;
-    int64_t previous = m_samplePos;
-    for (;;) {
-        int64_t sampleTime = 0;
-        if (!nextVideoSampleAfter(m_samplePos / 41, sampleTime))
+    const AVRational base = m_video ? m_video->stream()->time_base : AVRational{1, 1};
+    const AVRational unit{1, 10000000};
+    while (!m_havePending) {
+        if (!readVideoSample())
             return 0;
-        m_samplePos = 41 * sampleTime;
-        m_outputClock = saved + m_step;
-        if (m_rendered && m_samplePos > m_outputClock) {
-            // The next sample belongs to a later output frame: repeat this one.
-            m_samplePos = previous;
-            *picture = m_outputPicture.data();
-            return 1;
+        const int64_t stamp = m_sample->best_effort_timestamp;
+        std::optional<int64_t> start100ns;
+        if (stamp != AV_NOPTS_VALUE)
+            start100ns = av_rescale_q_rnd(stamp - m_video->startTime(), base, unit, AV_ROUND_DOWN);
+        const FrameDecision decision = decidePicture(m_frameRate, start100ns, 0, counters);
+        if (!decision.drop) {
+            m_havePending = true;
+            m_pendingRepeat = decision.repeat;
         }
-        // Rendered bottom-up directly, which is the render and the row reversal in one.
-        if (!m_pictures.convert(m_sample.get(), m_renderBuffer.data(), inWidth, inHeight))
-            std::memset(m_renderBuffer.data(), 0, m_renderBuffer.size());
-        m_rendered = true;
-        if (m_samplePos > saved) {
-            processFrame(m_renderBuffer.data(), m_outputPicture.data(), inWidth, inHeight, outWidth,
-                         outHeight, m_scratchBuffer.data(), profile);
-            *picture = m_outputPicture.data();
-            return 1;
-        }
-        // A late sample: rendered, not output; try the one after it.
-        previous = m_samplePos;
-        m_outputClock = saved;
     }
+    if (m_pendingRepeat > 0) {
+        // The picture shown last once more (the sample itself when nothing
+        // has been shown yet).
+        --m_pendingRepeat;
+        if (!m_haveOutput)
+            renderSample();
+    } else {
+        renderSample();
+        m_havePending = false;
+    }
+    *picture = m_outputPicture.data();
+    return 1;
 }
 
 void MovieSource::rebuildAudioChain()

@@ -1,8 +1,10 @@
 // The source for movie files (names ending ".mov"). It has no threads and no
 // queues: the worker's calls drive it. getVideoFrame steps through the
-// video samples against an output clock (all times in movie units x 41),
-// repeating or skipping samples to reach the output frame rate, and renders
-// the sample due into a bottom-up 32-bit picture for the picture stage.
+// video samples from the first on, each through the frame decision by its
+// time (the rate from the whole track, converted to the output rate): a
+// sample is dropped, or shown after repeating the previous picture for the
+// frames due before it. Only samples shown are rendered, into a bottom-up
+// 32-bit picture for the picture stage.
 // getAudio decodes the sound track chunk by chunk (one decoded frame, in
 // parts of at most 262,144 bytes of PCM), places it on the timeline that
 // starts with the pictures (SoundTimeline: silence for late sound and gaps,
@@ -16,6 +18,7 @@
 // lines begin "QT" (DiagnosticSink.h; standard output by default).
 #pragma once
 
+#include "pipeline/FrameRateConverter.h"
 #include "sources/AudioChain.h"
 #include "sources/AudioFrameConverter.h"
 #include "sources/MediaSource.h"
@@ -47,9 +50,12 @@ class MovieSource final : public MediaSource {
   private:
     bool fail();
     void openSound(const std::string& sourcePath);
-    // The start of the first video sample after time (movie units); false
-    // when there is none.
-    bool nextVideoSampleAfter(int64_t time, int64_t& sampleTime);
+    // The rate of the video track: its sample count over its duration, else
+    // what the demuxer reports; 0 when nothing tells it.
+    double trackFrameRate() const;
+    // Decodes the next video sample into m_sample; false at the end of the video.
+    bool readVideoSample();
+    void renderSample();
     enum class ChunkResult { Data, Skipped, End };
     // Data: m_chunk and m_chunkBytes hold the next part; Skipped: a chunk
     // that could not be converted, or that lies wholly before the sound
@@ -60,15 +66,11 @@ class MovieSource final : public MediaSource {
     void rebuildAudioChain();
 
     std::unique_ptr<StreamDecoder> m_video, m_audio;
-    int64_t m_timeScale = 0;     // movie units per second
-    int64_t m_timeNumerator = 1; // movie units per stream tick
-    FramePtr m_sample;           // the decoded sample at m_sampleTime
-    bool m_haveSample = false;
-    int64_t m_sampleTime = 0;
-    int64_t m_samplePos = 0;   // movie time x 41 of the last sample used
-    int64_t m_outputClock = 0; // movie time x 41 at which the current output frame ends
-    int64_t m_step = 0;        // one output frame in movie time x 41
-    bool m_rendered = false;
+    FramePtr m_sample; // the decoded sample waiting to be shown
+    FrameRateConverter m_frameRate;
+    bool m_havePending = false; // m_sample is due after m_pendingRepeat repetitions
+    int64_t m_pendingRepeat = 0;
+    bool m_haveOutput = false; // the output picture holds a picture
 
     PictureConverter m_pictures;
     std::vector<uint8_t> m_renderBuffer, m_scratchBuffer, m_outputPicture;

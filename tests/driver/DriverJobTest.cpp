@@ -142,7 +142,7 @@ TEST_F(DriverJobTest, EachKindOfClipConvertsToTheFileThePartsPredict)
          11025 * 2,
          0},
         {"vfr.mkv", vfr, {}, 25, 25, 160, 120, 25, 25.0, 0, 0},
-        {"movie.mov", spec("mpeg4", "aac"), {}, 24, 24, 160, 120, 25, 25.0, stereo, 1},
+        {"movie.mov", spec("mpeg4", "aac"), {}, 25, 25, 160, 120, 25, 25.0, stereo, 0},
         {"video_only.avi",
          spec("mpeg4", "", 160, 120, 25, 1, 10),
          {},

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <deque>
 #include <random>
 #include <string>
@@ -101,11 +103,15 @@ TEST(FrameRateTest, ExtremeInputStaysPrompt)
 // The decision counted one step at a time, as it is defined.
 FrameDecision decideByCounting(FrameRateConverter& f, int64_t t)
 {
-    if (!f.haveFirst) {
+    const bool first = !f.haveFirst;
+    if (first) {
         f.firstTime = t;
         f.haveFirst = 1;
     }
     const double s = static_cast<double>(t - f.firstTime) * 1e-7;
+    if (!f.ignoreDrops && !first && t != 0 && f.slotCount > 0 &&
+        static_cast<double>(f.slotCount - 1) / f.inFps - s > kEarlyToleranceSeconds)
+        return FrameDecision{true, 0, true, 0}; // (no jumps back of two slots here)
     int64_t d = 0;
     if (!f.ignoreDrops)
         while (static_cast<double>(f.slotCount) / f.inFps < s)
@@ -120,17 +126,18 @@ FrameDecision decideByCounting(FrameRateConverter& f, int64_t t)
                static_cast<double>(f.outCount + 1) / f.outFps) {
             ++x;
             if (--c < 0)
-                return FrameDecision{true, 0};
+                return FrameDecision{true, 0, false, 0};
         }
         f.outCount += c;
     } else if (f.useOutputRate && f.outFps > f.inFps) {
         f.inCount += d;
+        c = 0;
         while (static_cast<double>(f.outCount + 1) / f.outFps <
                static_cast<double>(f.inCount) / f.inFps)
             ++f.outCount, ++c;
     }
     ++f.outCount;
-    return FrameDecision{false, c};
+    return FrameDecision{false, c, false, std::min(c, d)};
 }
 
 TEST(FrameRateTest, EqualsCountingOnJitteredTimestamps)
@@ -143,15 +150,136 @@ TEST(FrameRateTest, EqualsCountingOnJitteredTimestamps)
         FrameRateConverter fast = createFrameRateConverter(in, out, 1), counted = fast;
         int64_t t = 0;
         for (int i = 0; i < 2000; ++i) {
-            // Mostly regular, sometimes late, now and then a few pictures lost.
+            // Mostly regular, sometimes late, now and then a few pictures
+            // lost, and now and then a burst of pictures at three times the rate.
             const int lost = rng() % 50 == 0 ? static_cast<int>(rng() % 5) : 0;
-            t += static_cast<int64_t>((1 + lost) * 1e7 / in) + static_cast<int64_t>(rng() % 3000) -
-                 1000;
+            const double interval = (i / 100) % 5 == 4 ? 1e7 / in / 3 : (1 + lost) * 1e7 / in;
+            t += static_cast<int64_t>(interval) + static_cast<int64_t>(rng() % 3000) - 1000;
             const FrameDecision a = decideFrame(fast, t), b = decideByCounting(counted, t);
             ASSERT_EQ(a.drop, b.drop) << in << " -> " << out << " picture " << i;
+            ASSERT_EQ(a.early, b.early) << in << " -> " << out << " picture " << i;
             ASSERT_EQ(a.repeat, b.repeat) << in << " -> " << out << " picture " << i;
+            ASSERT_EQ(a.madeUp, b.madeUp) << in << " -> " << out << " picture " << i;
         }
         EXPECT_EQ(fast.outCount, counted.outCount);
+    }
+}
+
+// Frames the decisions give for pictures at these times.
+int64_t framesOut(FrameRateConverter& f, const std::vector<int64_t>& times)
+{
+    int64_t frames = 0;
+    for (int64_t t : times) {
+        const FrameDecision d = decideFrame(f, t);
+        frames += d.drop ? 0 : d.repeat + 1;
+    }
+    return frames;
+}
+
+TEST(FrameRateTest, EarlyPicturesAreDroppedSoTheOutputKeepsToTheTimestamps)
+{
+    // 60 fps pictures on a 30 fps timeline: each slot takes the first
+    // picture after the slot before it, the second one is dropped as early
+    // (not as a conversion).
+    FrameRateConverter dense = createFrameRateConverter(30.0, 30.0, 0);
+    std::vector<int64_t> decisions, early;
+    for (int i = 0; i < 8; ++i) {
+        const FrameDecision d = decideFrame(dense, at(i, 60.0) - (i ? 5001 : 0));
+        decisions.push_back(d.drop ? -1 : d.repeat);
+        early.push_back(d.early);
+    }
+    EXPECT_EQ(decisions, (std::vector<int64_t>{0, 0, -1, 0, -1, 0, -1, 0}));
+    EXPECT_EQ(early, (std::vector<int64_t>{0, 0, 1, 0, 1, 0, 1, 0}));
+
+    // 5 s at 10 fps then 5 s at 60 fps, at their average (35 fps) and at
+    // rates below and above it, with and without conversion: the output
+    // lasts the 10 s at the output rate within one frame, and one input
+    // slot more where the conversion repeats.
+    std::vector<int64_t> times;
+    for (int i = 0; i < 50; ++i)
+        times.push_back(at(i, 10.0));
+    for (int i = 0; i < 300; ++i)
+        times.push_back(50000000 + at(i, 60.0));
+    for (const auto& [in, out] :
+         {std::pair{35.0, 35.0}, std::pair{10.0, 10.0}, std::pair{60.0, 60.0},
+          std::pair{34.9, 35.0}, std::pair{35.0, 25.0}, std::pair{35.0, 50.0}}) {
+        FrameRateConverter f = createFrameRateConverter(in, out, in != out);
+        EXPECT_NEAR(static_cast<double>(framesOut(f, times)), 10.0 * out,
+                    1.0 + (out > in ? out / in : 0.0))
+            << in << " -> " << out;
+    }
+
+    // Made-up copies are told apart from the repeats of a conversion.
+    FrameRateConverter up = createFrameRateConverter(15.0, 30.0, 1);
+    decideFrame(up, 0);
+    const FrameDecision gap = decideFrame(up, at(3, 15.0));
+    EXPECT_EQ(gap.repeat, 5);
+    EXPECT_EQ(gap.madeUp, 2);
+}
+
+TEST(FrameRateTest, TimestampsJumpingBackStartTheTimelineAgain)
+{
+    // Start times taken half a millisecond early after the first, as the
+    // sources give them.
+    auto early = [](std::vector<int64_t> times) {
+        for (size_t i = 1; i < times.size(); ++i)
+            times[i] -= 5001;
+        return times;
+    };
+    // Ten seconds at 25 fps, then the timestamps start again at 0: the
+    // pictures after the jump go on from the next slot, none dropped.
+    FrameRateConverter f = createFrameRateConverter(25.0, 25.0, 0);
+    std::vector<int64_t> times = regular(250, 25.0);
+    for (int i = 0; i < 50; ++i)
+        times.push_back(at(i, 25.0));
+    EXPECT_EQ(framesOut(f, early(times)), 300);
+    // The same for a jump of less than a second (two files joined).
+    FrameRateConverter g = createFrameRateConverter(25.0, 25.0, 0);
+    times = regular(50, 25.0);
+    for (int i = 40; i < 60; ++i)
+        times.push_back(at(i, 25.0));
+    EXPECT_EQ(framesOut(g, early(times)), 70);
+    // Within two slots, what a jump back overlaps is dropped.
+    FrameRateConverter h = createFrameRateConverter(25.0, 25.0, 0);
+    times = regular(50, 25.0);
+    for (int i = 48; i < 60; ++i)
+        times.push_back(at(i, 25.0));
+    EXPECT_EQ(framesOut(h, early(times)), 60);
+}
+
+TEST(FrameRateTest, AnHourKeepsWithinOneFrameOfTheSource)
+{
+    // Pictures at 29.258 fps on 29 fps slots (the nearest rate the container
+    // can name, reached through the timestamps), and conversions of a
+    // profile's output rate: after an hour the output lasts the hour within
+    // one frame.
+    const struct {
+        double pictureFps, inFps, outFps;
+        int convert;
+    } cases[] = {
+        {29.258, 29.0, 29.0, 0},
+        {34.96, 35.0, 35.0, 0},
+        {30000.0 / 1001, 30000.0 / 1001, 30000.0 / 1001, 0},
+        {60000.0 / 1001, 60000.0 / 1001, 30000.0 / 1001, 1},
+        {25.0, 25.0, 24000.0 / 1001, 1},
+    };
+    for (const auto& c : cases) {
+        FrameRateConverter f = createFrameRateConverter(c.inFps, c.outFps, c.convert);
+        const auto pictures = static_cast<int64_t>(std::floor(3600.0 * c.pictureFps));
+        int64_t frames = 0;
+        for (int64_t i = 0; i < pictures; ++i) {
+            // Start times as a millisecond container keeps them, taken
+            // half a millisecond early as the sources do.
+            int64_t t =
+                std::llround(static_cast<double>(i) * 1000.0 / c.pictureFps) * int64_t{10000};
+            if (i > 0)
+                t -= 5001;
+            const FrameDecision d = decideFrame(f, t);
+            frames += d.drop ? 0 : d.repeat + 1;
+        }
+        EXPECT_NEAR(static_cast<double>(frames) / c.outFps,
+                    static_cast<double>(pictures) / c.pictureFps, 1.0 / c.outFps)
+            << c.pictureFps << " -> " << c.outFps;
     }
 }
 

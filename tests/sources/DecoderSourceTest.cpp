@@ -144,6 +144,74 @@ TEST_F(DecoderSourceTest, SkippedSlotsOfAVariableRateFileRepeatThePreviousPictur
     EXPECT_EQ(test::drainSource(source).frameNumbers, expected);
 }
 
+TEST_F(DecoderSourceTest, AVariableRateStreamLastsItsDurationAtTheRateOfItsTimestamps)
+{
+    // 5 s at 10 fps, then 5 s at 60 fps, with 10 s of sound; Matroska
+    // reports the rate the stream starts with.
+    const std::string path = m_dir.file("ten_then_sixty.mkv");
+    std::string error;
+    ASSERT_TRUE(test::runFfmpeg({"-f",
+                                 "lavfi",
+                                 "-i",
+                                 "testsrc=size=64x48:rate=10:duration=5",
+                                 "-f",
+                                 "lavfi",
+                                 "-i",
+                                 "testsrc=size=64x48:rate=60:duration=5",
+                                 "-f",
+                                 "lavfi",
+                                 "-i",
+                                 "sine=duration=10",
+                                 "-filter_complex",
+                                 "[0:v][1:v]concat=n=2:v=1:a=0,settb=1/1000[v]",
+                                 "-map",
+                                 "[v]",
+                                 "-map",
+                                 "2:a",
+                                 "-fps_mode",
+                                 "vfr",
+                                 "-c:v",
+                                 "mpeg4",
+                                 "-c:a",
+                                 "aac",
+                                 path},
+                                &error))
+        << error;
+    DecoderSource source;
+    ASSERT_TRUE(source.open(path, ""));
+    EXPECT_NEAR(source.inFrameRate, 35.0, 0.1); // 350 pictures in 10 s
+    EXPECT_DOUBLE_EQ(source.frameRate, 35.0);
+    EXPECT_NEAR(double(test::drainSource(source).frameNumbers.size()), 10.0 * 35.0, 1.0);
+    // The 10 fps half is filled up, the 60 fps half thinned out.
+    EXPECT_GT(source.counters.picturesRepeated.load(), 100);
+    EXPECT_LT(source.counters.firstRepeatAtMs.load(), 150);
+    EXPECT_GT(source.counters.picturesDropped.load(), 100);
+    EXPECT_NEAR(double(source.counters.firstDropAtMs.load()), 5000.0, 60.0);
+
+    DecoderSource converted;
+    ASSERT_TRUE(converted.open(path, profile({{"outfruse", "1"}, {"outfror", "25"}})));
+    EXPECT_NEAR(double(test::drainSource(converted).frameNumbers.size()), 10.0 * 25.0, 1.0);
+}
+
+TEST_F(DecoderSourceTest, ARateWithoutFrameRateCodeConvertsToTheNearestCode)
+{
+    // 30 fps with one picture missing after every 30: 29.27 fps over the
+    // file, which the container writes as 29.
+    ClipSpec spec = makeSpec("mpeg4", "", 64, 48, 30, 1, 120);
+    spec.skipEvery = 30;
+    DecoderSource source;
+    ASSERT_TRUE(source.open(clip("dropped.mp4", spec), ""));
+    EXPECT_NEAR(source.inFrameRate, 29.27, 0.01);
+    EXPECT_DOUBLE_EQ(source.frameRate, 29.0);
+    const double seconds = 120 / source.inFrameRate;
+    EXPECT_NEAR(double(test::drainSource(source).frameNumbers.size()), seconds * 29.0, 1.0);
+    // An output rate without a code converts to the nearest code as well.
+    DecoderSource ntsc;
+    ASSERT_TRUE(
+        ntsc.open(clip("dropped.mp4", spec), profile({{"outfruse", "1"}, {"outfror", "29.97"}})));
+    EXPECT_DOUBLE_EQ(ntsc.frameRate, 30000.0 / 1001);
+}
+
 TEST_F(DecoderSourceTest, IgnoringDropsTakesEffectForThePicturesDecidedAfterIt)
 {
     // The decoding thread starts deciding at open, so a few pictures may be

@@ -1,6 +1,7 @@
 // The movie source on .mov clips written by the FFmpeg libraries: stepping
-// against the output clock, chunked sound, movies without one of the tracks,
-// and movies that cannot be opened or have no frame rate.
+// through the samples by their times, the rate of the whole track, chunked
+// sound, movies without one of the tracks, and movies that cannot be opened
+// or have no frame rate.
 #include "sources/MovieSource.h"
 
 #include "SourceTestSupport.h"
@@ -28,7 +29,7 @@ ClipSpec movieSpec(int fps, int frames, const char* audio = "")
     return spec;
 }
 
-TEST_F(MovieSourceTest, SteppingAtTheMovieRateYieldsEverySampleAfterTimeZero)
+TEST_F(MovieSourceTest, SteppingAtTheMovieRateYieldsEverySampleFromTheFirst)
 {
     MovieSource source;
     ASSERT_TRUE(source.open(clip("same.mov", movieSpec(30, 12, "aac")), ""));
@@ -39,7 +40,7 @@ TEST_F(MovieSourceTest, SteppingAtTheMovieRateYieldsEverySampleAfterTimeZero)
     EXPECT_NEAR(source.inFrameRate, 30.0, 1e-9);
     EXPECT_EQ(source.outWidth, 160);
     const test::DrainResult got = test::drainSource(source);
-    EXPECT_EQ(got.frameNumbers, counting(1, 11));
+    EXPECT_EQ(got.frameNumbers, counting(0, 11));
     EXPECT_NEAR(double(got.audioBytes), 0.4 * 44100 * 4, 0.05 * 44100 * 4);
     EXPECT_TRUE(got.countsAligned);
     EXPECT_EQ(source.close(), 1);
@@ -53,7 +54,7 @@ TEST_F(MovieSourceTest, SamplesStoredOutOfOrderAreSteppedInTimeOrder)
     MovieSource source;
     ASSERT_TRUE(source.open(clip("reordered.mov", spec), ""));
     EXPECT_NEAR(source.inFrameRate, 25.0, 1e-9);
-    EXPECT_EQ(test::drainSource(source).frameNumbers, counting(1, 19));
+    EXPECT_EQ(test::drainSource(source).frameNumbers, counting(0, 19));
 }
 
 TEST_F(MovieSourceTest, OutputRateSkipsOrRepeatsSamples)
@@ -69,8 +70,9 @@ TEST_F(MovieSourceTest, OutputRateSkipsOrRepeatsSamples)
     {
         MovieSource source;
         ASSERT_TRUE(source.open(path, profile({{"outfruse", "1"}, {"outfror", "60"}})));
-        // The first shown sample three times (the clock starts at 0), then each twice.
-        const std::vector<int> expected = {1, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8};
+        // Each sample is preceded by one repetition of the one before it
+        // (the first by one of itself).
+        const std::vector<int> expected = {0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7};
         const std::vector<int> got = test::drainSource(source).frameNumbers;
         ASSERT_GE(got.size(), expected.size());
         EXPECT_EQ(std::vector<int>(got.begin(), got.begin() + long(expected.size())), expected);
@@ -128,12 +130,43 @@ TEST_F(MovieSourceTest, MoviesWithoutOneTrack)
     length = 9;
     EXPECT_EQ(silent.getAudio(buffer.data(), 16384, &length), 0);
     EXPECT_EQ(length, 0);
-    EXPECT_EQ(test::drainSource(silent).frameNumbers, counting(1, 4));
+    EXPECT_EQ(test::drainSource(silent).frameNumbers, counting(0, 4));
+}
+
+TEST_F(MovieSourceTest, TheRateComesFromTheWholeTrack)
+{
+    // 60 fps kept in whole milliseconds: the sample durations alternate
+    // between 16 and 17 ms, the first 17, and every sample is shown once.
+    std::string error;
+    const std::string mov = m_dir.file("sixty.mov");
+    ASSERT_TRUE(test::runFfmpeg({"-i", clip("sixty.mp4", movieSpec(60, 180)), "-c", "copy",
+                                 "-video_track_timescale", "1000", mov},
+                                &error))
+        << error;
+    MovieSource source;
+    ASSERT_TRUE(source.open(mov, ""));
+    EXPECT_DOUBLE_EQ(source.inFrameRate, 60.0);
+    EXPECT_DOUBLE_EQ(source.frameRate, 60.0);
+    EXPECT_EQ(test::drainSource(source).frameNumbers, counting(0, 179));
+    EXPECT_EQ(source.counters.picturesDropped.load(), 0);
+    EXPECT_EQ(source.counters.picturesRepeated.load(), 0);
+
+    // A movie of one sample has the rate of that sample and shows it.
+    MovieSource still;
+    ASSERT_TRUE(still.open(clip("still.mov", movieSpec(25, 1)), ""));
+    EXPECT_DOUBLE_EQ(still.inFrameRate, 25.0);
+    EXPECT_EQ(test::drainSource(still).frameNumbers, std::vector<int>{0});
 }
 
 TEST_F(MovieSourceTest, AMovieWithoutFrameRateNeedsThePreference)
 {
-    const std::string path = clip("still.mov", movieSpec(25, 1));
+    // One picture in Matroska without a declared rate (the movie reader
+    // takes any file its demuxers know, whatever its name).
+    ClipSpec spec = movieSpec(25, 1);
+    spec.videoCodec = "mjpeg";
+    spec.declareFrameRate = false;
+    const std::string path = m_dir.file("still.mov");
+    std::filesystem::rename(clip("still.mkv", spec), path);
     programFolders().assumeFpsEnabled = false;
     test::RecordingPrompt prompt;
     MovieSource refused;
@@ -148,7 +181,7 @@ TEST_F(MovieSourceTest, AMovieWithoutFrameRateNeedsThePreference)
     MovieSource assumed;
     ASSERT_TRUE(assumed.open(path, ""));
     EXPECT_DOUBLE_EQ(assumed.inFrameRate, 30.0);
-    EXPECT_TRUE(test::drainSource(assumed).frameNumbers.empty()); // its one sample is at time 0
+    EXPECT_EQ(test::drainSource(assumed).frameNumbers, std::vector<int>{0});
 }
 
 TEST_F(MovieSourceTest, UnopenableMoviesFailWithoutAMessage)

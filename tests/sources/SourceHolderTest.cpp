@@ -179,5 +179,29 @@ TEST(FrameRateSnapTest, OnlyRoundedNtscRatesChange)
         EXPECT_DOUBLE_EQ(snapFrameRate(c.reported), c.expected) << c.reported;
 }
 
+TEST(FrameRateCodeChoiceTest, RatesWithoutCodeMoveToTheNearestCode)
+{
+    const struct {
+        double rate, coded;
+    } cases[] = {
+        {29.258, 29.0},
+        {29.97, 30000.0 / 1001},
+        {34.96, 35.0},
+        {58.82, 59.0},
+        {1000.0, 480.0},
+        {30000.0 / 1001, 30000.0 / 1001},
+        {24000.0 / 1001, 24000.0 / 1001},
+        {60000.0 / 1001, 60000.0 / 1001},
+        {12.5, 12.5},
+        {25.0 / 3, 25.0 / 3},
+        {0.2, 0.2}, // no code comes near
+    };
+    for (const auto& c : cases)
+        EXPECT_NEAR(codedFrameRate(c.rate, "test"), c.coded, 1e-12 * c.coded) << c.rate;
+    // Exact rates come back as they are, to the last bit.
+    for (double exact : {30000.0 / 1001, 24000.0 / 1001, 60000.0 / 1001, 25.0 / 3})
+        EXPECT_EQ(codedFrameRate(exact, "test"), exact);
+}
+
 } // namespace
 } // namespace moxel

@@ -7,7 +7,15 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace moxel::test {
 
@@ -52,6 +60,37 @@ std::string ClipTest::clip(const std::string& name, const ClipSpec& spec)
 std::string ClipTest::profile(const std::vector<std::pair<std::string, std::string>>& keys)
 {
     return writeProfile(m_dir.file("p" + std::to_string(++m_profiles) + ".pf"), keys);
+}
+
+bool runFfmpeg(const std::vector<std::string>& args, std::string* error)
+{
+    std::vector<std::string> argv = {"ffmpeg", "-v", "error", "-y", "-nostdin"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> pointers;
+    for (std::string& a : argv)
+        pointers.push_back(a.data());
+    pointers.push_back(nullptr);
+    char errorPath[] = "/tmp/moxel-ffmpeg-XXXXXX";
+    const int errorFile = mkstemp(errorPath);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (errorFile >= 0)
+        posix_spawn_file_actions_adddup2(&actions, errorFile, 2);
+    pid_t pid = -1;
+    const int spawned = posix_spawnp(&pid, "ffmpeg", &actions, nullptr, pointers.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = -1;
+    if (spawned == 0)
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    if (errorFile >= 0) {
+        if (error)
+            *error = spawned != 0 ? "ffmpeg cannot be started" : readFileText(errorPath);
+        ::close(errorFile);
+        std::remove(errorPath);
+    }
+    return spawned == 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 DrainResult drainSource(MediaSource& source, int maxPictures)

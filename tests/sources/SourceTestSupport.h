@@ -63,6 +63,11 @@ class ClipTest : public ::testing::Test {
     int m_profiles = 0;
 };
 
+// Runs the ffmpeg command with these arguments (after "-v error -y
+// -nostdin"), for clips the clip writer cannot make: variable frame rates,
+// other time scales. False, with its error output in error, when it fails.
+bool runFfmpeg(const std::vector<std::string>& args, std::string* error = nullptr);
+
 // Reads pictures and PCM alternately (16384-byte audio blocks, as the worker
 // does) until the video ends, then the remaining audio until getAudio gives
 // 0. maxPictures stops early.
