@@ -6,6 +6,7 @@
 #include "sources/FrameRateDetection.h"
 #include "sources/PictureRotation.h"
 #include "sources/PictureTiming.h"
+#include "sources/SourceReport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,6 +17,10 @@
 
 namespace moxel {
 namespace {
+
+// Silence for missing sound goes to the audio chain in pieces of at most
+// this many sample frames, each waiting for room in the queue.
+constexpr int64_t kSilencePieceFrames = 4096;
 
 std::string withPath(const char* text, const std::string& path)
 {
@@ -89,6 +94,9 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
         return fail(
             withPath("DirectShow: error getting audio/video from stream.\nfile: ", sourcePath));
     durationSeconds = (m_video ? m_video : m_audio)->durationSeconds();
+    // The sound's timeline starts with the pictures; without them, with the sound.
+    m_soundTimeline.start(m_video ? m_video->startUs() : SoundTimeline::kUnknown, durationSeconds,
+                          &counters, m_audio && m_audio->stampsMayRestart());
 
     std::string problem;
     if (hasAudio) {
@@ -117,6 +125,7 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
 
     if (!startThreads())
         return fail(withPath("DirectShow: error playing stream.\nfile: ", sourcePath));
+    m_opened = true;
     return true;
 }
 
@@ -189,6 +198,11 @@ void DecoderSource::stopThreads()
 int DecoderSource::close()
 {
     stopThreads();
+    if (m_opened) {
+        reportSourceEnd(counters, kDshowDiagnostics, m_video.get(), m_audio.get(),
+                        m_soundTimeline.originUs(), durationSeconds);
+        m_opened = false;
+    }
     m_video.reset();
     m_audio.reset();
     m_videoQueue.clear();
@@ -196,6 +210,7 @@ int DecoderSource::close()
     m_audioQueue = {};
     m_audioReadPos = 0;
     m_chain = AudioChain{};
+    m_silence = {};
     m_outputPicture = {};
     m_conversionBuffer = {};
     m_scratchBuffer = {};
@@ -355,17 +370,38 @@ void DecoderSource::handleAudio(const AVFrame* frame)
     if (bytes == 0)
         return;
 
+    const size_t frameBytes =
+        size_t(m_audioFrames.chainChannels()) * size_t(m_audioFrames.chainBits() / 8);
+    const AVRational base = m_audio->stream()->time_base;
+    const SoundTimeline::Placement placement = m_soundTimeline.place(
+        SoundTimeline::microseconds(frame->best_effort_timestamp, base.num, base.den),
+        int64_t(bytes / frameBytes), m_audioFrames.rate());
+    for (int64_t left = placement.silenceFrames; left > 0;) {
+        const int64_t piece = std::min(left, kSilencePieceFrames);
+        m_silence.assign(size_t(piece) * frameBytes, 0); // the chain filters it in place
+        if (!queueAudio(m_silence.data(), m_silence.size()))
+            return;
+        left -= piece;
+    }
+    const size_t skip = size_t(placement.skipFrames) * frameBytes;
+    if (skip < bytes)
+        queueAudio(block + skip, bytes - skip);
+}
+
+bool DecoderSource::queueAudio(uint8_t* block, size_t bytes)
+{
     std::unique_lock<std::mutex> lock(m_audioLock);
     m_audioChanged.wait(
         lock, [this] { return m_stopRequested || pendingAudioLocked() < kMaxQueuedAudioBytes; });
     if (m_stopRequested)
-        return;
+        return false;
     const uint8_t* converted = nullptr;
     const size_t convertedBytes = m_chain.process(block, bytes, converted);
     if (convertedBytes == 0)
-        return;
+        return true;
     m_audioQueue.insert(m_audioQueue.end(), converted, converted + convertedBytes);
     m_audioChanged.notify_all();
+    return true;
 }
 
 // ---- worker thread ----

@@ -8,13 +8,16 @@
 // apart costs reading, never memory, and a full picture queue can never hold
 // back the audio the worker waits for. The video thread makes the
 // frame-rate decision, converts kept pictures to bottom-up BGRA and runs the
-// picture stage into a pooled buffer; the audio thread converts, filters and
+// picture stage into a pooled buffer; the audio thread places the sound on
+// the timeline that starts at the first picture (SoundTimeline: silence for
+// late sound and gaps, cuts for early sound and overlaps), then filters and
 // resamples PCM. They hand over through two locked queues: at most 16
 // pictures and about 512 KiB of PCM are waiting; past that a thread waits
 // (on a condition variable) until the worker takes some, or close stops it.
 //
 // The worker thread calls open, getVideoFrame, getAudio and close; close
-// stops and joins both threads even while they wait on full queues.
+// stops and joins both threads even while they wait on full queues, then
+// reports the source's counters (SourceReport).
 #pragma once
 
 #include "pipeline/FrameQueueReader.h"
@@ -23,6 +26,7 @@
 #include "sources/AudioFrameConverter.h"
 #include "sources/MediaSource.h"
 #include "sources/PictureConverter.h"
+#include "sources/SoundTimeline.h"
 #include "sources/StreamDecoder.h"
 
 #include <atomic>
@@ -74,6 +78,9 @@ class DecoderSource final : public MediaSource {
                    bool& ended);
     void handlePicture(const AVFrame* frame);
     void handleAudio(const AVFrame* frame);
+    // Waits for room, then runs block through the audio chain into the
+    // queue; false once close stops the thread.
+    bool queueAudio(uint8_t* block, size_t bytes);
     void rebuildAudioChainLocked();
     Picture takePooledPicture();
     void poolPicture(Picture picture);
@@ -105,6 +112,7 @@ class DecoderSource final : public MediaSource {
     // Worker thread only.
     std::vector<uint8_t> m_outputPicture;
     bool m_haveOutput = false;
+    bool m_opened = false; // open succeeded; close reports
 
     // Video thread only (prepared by open before the thread starts).
     FrameRateConverter m_frameRate;
@@ -115,6 +123,8 @@ class DecoderSource final : public MediaSource {
     // Audio thread only (prepared by open before the thread starts).
     AudioFrameConverter m_audioFrames;
     bool m_reportedUnsupportedAudio = false;
+    SoundTimeline m_soundTimeline;
+    std::vector<uint8_t> m_silence;
 };
 
 } // namespace moxel

@@ -6,6 +6,7 @@
 #include "sources/FrameRateDetection.h"
 #include "sources/PictureRotation.h"
 #include "sources/PictureTiming.h"
+#include "sources/SourceReport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -115,6 +116,10 @@ bool MovieSource::open(const std::string& sourcePath, const std::string& profile
     m_frameRate = createPictureTiming(inFrameRate, frameRate, profile.useOutputFrameRate);
     if (hasAudio)
         rebuildAudioChain();
+    // The sound's timeline starts with the pictures; without them, with the sound.
+    m_soundTimeline.start(m_video ? m_video->startUs() : SoundTimeline::kUnknown, durationSeconds,
+                          &counters);
+    m_opened = true;
     return true;
 }
 
@@ -151,6 +156,11 @@ void MovieSource::openSound(const std::string& sourcePath)
 
 int MovieSource::close()
 {
+    if (m_opened) {
+        reportSourceEnd(counters, kQtDiagnostics, m_video.get(), m_audio.get(),
+                        m_soundTimeline.originUs(), durationSeconds);
+        m_opened = false;
+    }
     m_video.reset();
     m_audio.reset();
     m_sample.reset();
@@ -164,6 +174,8 @@ int MovieSource::close()
     m_chunkRestBytes = m_chunkBytes = 0;
     m_pending = nullptr;
     m_pendingBytes = 0;
+    m_silenceFrames = 0;
+    m_silence = {};
     return 1;
 }
 
@@ -185,10 +197,8 @@ double MovieSource::trackFrameRate() const
 bool MovieSource::readVideoSample()
 {
     av_frame_unref(m_sample.get());
-    if (!m_video || !m_video->next(m_sample.get())) {
-        m_video.reset(); // the end of the video
-        return false;
-    }
+    if (!m_video || !m_video->next(m_sample.get()))
+        return false; // the end of the video (the decoder stays for close)
     return true;
 }
 
@@ -243,32 +253,61 @@ void MovieSource::rebuildAudioChain()
                     profile);
 }
 
+MovieSource::ChunkResult MovieSource::decodeSoundFrame()
+{
+    if (!m_audio || !m_audio->next(m_soundFrame.get()))
+        return ChunkResult::End;
+    const AudioFormatKey format = audioFormatOf(m_soundFrame.get());
+    if (!(format == m_audioFrames.format())) {
+        if (!m_audioFrames.setFormat(format)) {
+            emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Error, "QT: error calling SCCB");
+            av_frame_unref(m_soundFrame.get());
+            return ChunkResult::Skipped;
+        }
+        rebuildAudioChain();
+    }
+    m_chunkRest = m_audioFrames.convert(m_soundFrame.get(), m_chunkRestBytes);
+    const int64_t stamp = m_soundFrame->best_effort_timestamp;
+    av_frame_unref(m_soundFrame.get());
+    if (m_chunkRestBytes == 0) {
+        emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Error, "QT: error calling SCCB");
+        return ChunkResult::Skipped;
+    }
+    const size_t frameBytes =
+        size_t(m_audioFrames.chainChannels()) * size_t(m_audioFrames.chainBits() / 8);
+    const AVRational base = m_audio->stream()->time_base;
+    const SoundTimeline::Placement placement =
+        m_soundTimeline.place(SoundTimeline::microseconds(stamp, base.num, base.den),
+                              int64_t(m_chunkRestBytes / frameBytes), m_audioFrames.rate());
+    m_silenceFrames = placement.silenceFrames;
+    const size_t skip = std::min(m_chunkRestBytes, size_t(placement.skipFrames) * frameBytes);
+    m_chunkRest += skip;
+    m_chunkRestBytes -= skip;
+    return m_chunkRestBytes > 0 || m_silenceFrames > 0 ? ChunkResult::Data : ChunkResult::Skipped;
+}
+
 MovieSource::ChunkResult MovieSource::readSoundChunk()
 {
     m_chunk = nullptr;
     m_chunkBytes = 0;
-    if (m_chunkRestBytes == 0) {
-        if (!m_audio || !m_audio->next(m_soundFrame.get()))
-            return ChunkResult::End;
-        const AudioFormatKey format = audioFormatOf(m_soundFrame.get());
-        if (!(format == m_audioFrames.format())) {
-            if (!m_audioFrames.setFormat(format)) {
-                emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Error, "QT: error calling SCCB");
-                av_frame_unref(m_soundFrame.get());
-                return ChunkResult::Skipped;
-            }
-            rebuildAudioChain();
-        }
-        m_chunkRest = m_audioFrames.convert(m_soundFrame.get(), m_chunkRestBytes);
-        av_frame_unref(m_soundFrame.get());
-        if (m_chunkRestBytes == 0) {
-            emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Error, "QT: error calling SCCB");
-            return ChunkResult::Skipped;
-        }
+    if (m_chunkRestBytes == 0 && m_silenceFrames == 0) {
+        const ChunkResult decoded = decodeSoundFrame();
+        if (decoded != ChunkResult::Data)
+            return decoded;
     }
     // At most kMaxChunkBytes at a time, in whole sample frames.
     const size_t frameBytes =
         size_t(m_audioFrames.chainChannels()) * (m_audioFrames.chainBits() / 8);
+    if (m_silenceFrames > 0) {
+        // Missing sound before this frame, in parts of the same bound.
+        const int64_t part =
+            std::min(m_silenceFrames, int64_t(kMaxChunkBytes / std::max<size_t>(1, frameBytes)));
+        m_silence.assign(size_t(part) * frameBytes, 0); // the chain filters it in place
+        m_silenceFrames -= part;
+        m_chunk = m_silence.data();
+        m_chunkBytes = m_silence.size();
+        return ChunkResult::Data;
+    }
     size_t part = std::min(m_chunkRestBytes, kMaxChunkBytes);
     if (part < m_chunkRestBytes)
         part -= part % frameBytes;

@@ -6,9 +6,12 @@
 // frames due before it. Only samples shown are rendered, into a bottom-up
 // 32-bit picture for the picture stage.
 // getAudio decodes the sound track chunk by chunk (one decoded frame, in
-// parts of at most 262,144 bytes of PCM) and runs the audio chain on it; it
-// returns 0 only at the end of the track. A movie without pictures opens
-// with hasVideo false and converts like a sound file.
+// parts of at most 262,144 bytes of PCM), places it on the timeline that
+// starts with the pictures (SoundTimeline: silence for late sound and gaps,
+// in parts of the same size, cuts for early sound and overlaps) and runs the
+// audio chain on it; it returns 0 only at the end of the track. A movie
+// without pictures opens with hasVideo false and converts like a sound file.
+// close reports the source's counters (SourceReport).
 //
 // The video and the sound are read by two demuxers of their own on the file,
 // so their positions advance independently; nothing seeks back. Diagnostic
@@ -20,6 +23,7 @@
 #include "sources/AudioFrameConverter.h"
 #include "sources/MediaSource.h"
 #include "sources/PictureConverter.h"
+#include "sources/SoundTimeline.h"
 #include "sources/StreamDecoder.h"
 
 #include <cstdint>
@@ -54,8 +58,11 @@ class MovieSource final : public MediaSource {
     void renderSample();
     enum class ChunkResult { Data, Skipped, End };
     // Data: m_chunk and m_chunkBytes hold the next part; Skipped: a chunk
-    // that could not be converted; End: the sound track is over.
+    // that could not be converted, or that lies wholly before the sound
+    // already placed; End: the sound track is over.
     ChunkResult readSoundChunk();
+    // Decodes and places the next frame into m_chunkRest and m_silenceFrames.
+    ChunkResult decodeSoundFrame();
     void rebuildAudioChain();
 
     std::unique_ptr<StreamDecoder> m_video, m_audio;
@@ -77,6 +84,10 @@ class MovieSource final : public MediaSource {
     size_t m_chunkBytes = 0;
     const uint8_t* m_pending = nullptr; // converted PCM not yet handed out
     size_t m_pendingBytes = 0;
+    SoundTimeline m_soundTimeline;
+    int64_t m_silenceFrames = 0; // silence still to go before m_chunkRest
+    std::vector<uint8_t> m_silence;
+    bool m_opened = false; // open succeeded; close reports
 };
 
 } // namespace moxel

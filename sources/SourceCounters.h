@@ -16,7 +16,8 @@ struct SourceCounters {
     std::atomic<int64_t> firstDamageAtMs{-1};
     std::atomic<int64_t> silenceInsertedMs{0}; // before late sound and in its gaps
     std::atomic<int64_t> firstSilenceAtMs{-1};
-    std::atomic<int64_t> soundDroppedMs{0};  // before the first picture and overlaps
+    std::atomic<int64_t> soundDroppedMs{0}; // before the first picture and overlaps
+    std::atomic<int64_t> firstSoundDropAtMs{-1};
     std::atomic<int64_t> picturesDropped{0}; // early pictures the frame decision dropped
     std::atomic<int64_t> firstDropAtMs{-1};
     std::atomic<int64_t> picturesRepeated{0}; // extra copies for gaps in the pictures
@@ -34,8 +35,9 @@ struct SourceCounters {
         for (std::atomic<int64_t>* field : {&damagedPackets, &silenceInsertedMs, &soundDroppedMs,
                                             &picturesDropped, &picturesRepeated})
             field->store(0, std::memory_order_relaxed);
-        for (std::atomic<int64_t>* field : {&firstDamageAtMs, &firstSilenceAtMs, &firstDropAtMs,
-                                            &firstRepeatAtMs, &endedEarlyAtMs})
+        for (std::atomic<int64_t>* field :
+             {&firstDamageAtMs, &firstSilenceAtMs, &firstSoundDropAtMs, &firstDropAtMs,
+              &firstRepeatAtMs, &endedEarlyAtMs})
             field->store(-1, std::memory_order_relaxed);
     }
 };

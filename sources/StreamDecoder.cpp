@@ -1,5 +1,7 @@
 #include "sources/StreamDecoder.h"
 
+#include <algorithm>
+
 namespace moxel {
 namespace {
 
@@ -64,6 +66,13 @@ int64_t StreamDecoder::startTime() const
     return m_stream && m_stream->start_time != AV_NOPTS_VALUE ? m_stream->start_time : 0;
 }
 
+int64_t StreamDecoder::startUs() const
+{
+    if (!m_stream || m_stream->start_time == AV_NOPTS_VALUE)
+        return AV_NOPTS_VALUE;
+    return av_rescale_q(m_stream->start_time, m_stream->time_base, AVRational{1, AV_TIME_BASE});
+}
+
 double StreamDecoder::durationSeconds() const
 {
     if (m_format && m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0)
@@ -71,6 +80,36 @@ double StreamDecoder::durationSeconds() const
     if (m_stream && m_stream->duration != AV_NOPTS_VALUE && m_stream->duration > 0)
         return double(m_stream->duration) * av_q2d(m_stream->time_base);
     return 0.0;
+}
+
+double StreamDecoder::fileStartSeconds() const
+{
+    if (m_format && m_format->start_time != AV_NOPTS_VALUE)
+        return double(m_format->start_time) / AV_TIME_BASE;
+    return 0.0;
+}
+
+bool StreamDecoder::durationGuessed() const
+{
+    return m_format && m_format->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+}
+
+bool StreamDecoder::stampsMayRestart() const
+{
+    return m_format && m_format->iformat && (m_format->iformat->flags & AVFMT_TS_DISCONT);
+}
+
+void StreamDecoder::noteFrame(const AVFrame* frame)
+{
+    const int64_t stamp = frame->best_effort_timestamp;
+    if (stamp == AV_NOPTS_VALUE)
+        return;
+    double end = double(stamp) * av_q2d(m_stream->time_base);
+    if (m_codec->codec_type == AVMEDIA_TYPE_AUDIO && frame->sample_rate > 0)
+        end += double(frame->nb_samples) / frame->sample_rate;
+    else if (frame->pkt_duration > 0)
+        end += double(frame->pkt_duration) * av_q2d(m_stream->time_base);
+    m_endSeconds = std::max(m_endSeconds, end);
 }
 
 bool StreamDecoder::next(AVFrame* frame)
@@ -85,14 +124,15 @@ bool StreamDecoder::next(AVFrame* frame)
         const int received = avcodec_receive_frame(m_codec.get(), frame);
         if (received == 0) {
             m_errorsInRow = 0;
+            noteFrame(frame);
             return true;
         }
         if (m_flushed || received == AVERROR_EOF) {
-            m_ended = true;
+            m_ended = m_reachedEnd = true;
             return false;
         }
         if (received != AVERROR(EAGAIN) && ++m_errorsInRow > kMaxErrorsInRow) {
-            m_ended = true; // a decoder that cannot go on
+            m_ended = m_reachedEnd = true; // a decoder that cannot go on
             return false;
         }
         if (av_read_frame(m_format.get(), m_packet.get()) < 0) {
@@ -102,11 +142,15 @@ bool StreamDecoder::next(AVFrame* frame)
             continue;
         }
         if (m_packet->stream_index == m_stream->index) {
+            if (m_packet->pts != AV_NOPTS_VALUE || m_packet->dts != AV_NOPTS_VALUE)
+                m_lastTime = m_packet->pts != AV_NOPTS_VALUE ? m_packet->pts : m_packet->dts;
             const int sent = avcodec_send_packet(m_codec.get(), m_packet.get());
             if (sent < 0 && sent != AVERROR(EAGAIN)) {
-                ++m_skippedPackets; // a damaged packet: go on with the next one
+                // A damaged packet: go on with the next one.
+                if (m_skippedPackets++ == 0)
+                    m_firstSkippedTime = m_lastTime;
                 if (++m_errorsInRow > kMaxErrorsInRow)
-                    m_ended = true;
+                    m_ended = m_reachedEnd = true;
             }
         }
         av_packet_unref(m_packet.get());

@@ -4,9 +4,10 @@
 // a far-apart interleaving never makes one stream buffer the other's
 // packets); the movie source runs two on the worker thread.
 //
-// Packets the decoder refuses are skipped and counted; a read error ends the
-// stream like the end of the file. An optional stop flag interrupts blocking
-// reads, so that a closing source never waits for the file.
+// Packets the decoder refuses are skipped and counted, with the time of the
+// first. A read error ends the stream like the end of the file. An optional
+// stop flag interrupts blocking reads, so that a closing source never waits
+// for the file.
 #pragma once
 
 extern "C" {
@@ -49,17 +50,36 @@ class StreamDecoder {
     AVCodecContext* codec() const { return m_codec.get(); }
     // The stream's start in its time base (0 when the file does not say).
     int64_t startTime() const;
+    // The stream's start in microseconds; AV_NOPTS_VALUE when the file does not say.
+    int64_t startUs() const;
     // The file's length in seconds when the demuxer knows it, else 0.
     double durationSeconds() const;
+    // True when that length is only guessed from the bit rate.
+    bool durationGuessed() const;
+    // Where the file's time begins (its streams' earliest start), in seconds.
+    double fileStartSeconds() const;
+    // True for formats whose stamps may start again mid-file (MPEG streams).
+    bool stampsMayRestart() const;
 
     // The next decoded frame in presentation order into frame; false at the
     // end of the stream, after a read error or once the stop flag is set.
     bool next(AVFrame* frame);
 
     int64_t skippedPackets() const { return m_skippedPackets; }
+    // The stamp of the first skipped packet (in the stream's time base, that
+    // of the packet read before it when it has none); AV_NOPTS_VALUE when
+    // none had a time.
+    int64_t firstSkippedTime() const { return m_firstSkippedTime; }
+
+    // True once the stream has ended by itself (not by the stop flag).
+    bool reachedEnd() const { return m_reachedEnd; }
+    // Where the frames decoded so far end, in seconds of the file's time;
+    // -1 before the first frame with a time.
+    double endSeconds() const { return m_endSeconds; }
 
   private:
     static int interrupted(void* self);
+    void noteFrame(const AVFrame* frame);
 
     const std::atomic<bool>* m_stopFlag;
     std::unique_ptr<AVFormatContext, FormatContextCloser> m_format;
@@ -70,6 +90,10 @@ class StreamDecoder {
     bool m_ended = false;
     int m_errorsInRow = 0;
     int64_t m_skippedPackets = 0;
+    int64_t m_firstSkippedTime = AV_NOPTS_VALUE;
+    int64_t m_lastTime = AV_NOPTS_VALUE; // of the last packet read, for an unstamped skipped one
+    bool m_reachedEnd = false;
+    double m_endSeconds = -1.0;
 };
 
 } // namespace moxel

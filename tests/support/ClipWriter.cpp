@@ -64,6 +64,16 @@ class Writer {
     bool fillVideo(Stream& s);
     void fillAudio(Stream& s, int samples);
 
+    // The stamp of the sound's sample produced (its start and gap applied).
+    int64_t audioStamp(int produced) const
+    {
+        const int rate = m_spec.sampleRate;
+        int64_t stamp = produced + std::llround(m_spec.audioStartSeconds * rate);
+        if (m_spec.audioGapAtSeconds >= 0.0 && produced >= m_spec.audioGapAtSeconds * rate)
+            stamp += std::llround(m_spec.audioGapSeconds * rate);
+        return stamp;
+    }
+
     int frameSamples(const AVCodecContext& c) const
     {
         if (c.frame_size > 0)
@@ -139,6 +149,7 @@ bool Writer::addVideo()
     if (av_frame_get_buffer(s.frame, 0) < 0)
         return fail("frame buffer");
     s.total = m_spec.frameCount;
+    s.next = std::llround(m_spec.videoStartSeconds * m_spec.fpsNum / m_spec.fpsDen);
     m_rgb.resize(size_t(c->width) * c->height * 4);
     m_sws = sws_getContext(c->width, c->height, AV_PIX_FMT_BGRA, c->width, c->height, c->pix_fmt,
                            SWS_BICUBIC, nullptr, nullptr, nullptr);
@@ -229,10 +240,10 @@ void Writer::fillAudio(Stream& s, int samples)
     const int channels = m_spec.channels;
     for (int i = 0; i < samples; ++i) {
         const double t = double(s.produced + i) / m_spec.sampleRate;
+        const double amplitude = t < m_spec.toneStartSeconds ? 0.0 : m_spec.toneAmplitude;
         for (int ch = 0; ch < channels; ++ch) {
             // Each channel a little softer than the one before, so downmixes can be told apart.
-            const double v =
-                m_spec.toneAmplitude * std::sin(kTwoPi * m_spec.toneHz * t) / (1.0 + 0.25 * ch);
+            const double v = amplitude * std::sin(kTwoPi * m_spec.toneHz * t) / (1.0 + 0.25 * ch);
             uint8_t* p = planar ? s.frame->extended_data[ch] + size_t(i) * bytes
                                 : s.frame->data[0] + (size_t(i) * channels + ch) * bytes;
             switch (av_get_packed_sample_fmt(format)) {
@@ -256,7 +267,7 @@ void Writer::fillAudio(Stream& s, int samples)
             }
         }
     }
-    s.frame->pts = s.produced;
+    s.frame->pts = audioStamp(s.produced);
     s.produced += samples;
 }
 
@@ -326,7 +337,7 @@ bool Writer::write(const std::string& path)
                                     ? std::min(frameSize, s.total - s.produced)
                                     : frameSize;
             fillAudio(s, samples);
-            s.next = s.produced;
+            s.next = audioStamp(s.produced);
         }
         if (!encode(s, s.frame, interleaved))
             return false;

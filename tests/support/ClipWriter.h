@@ -57,7 +57,16 @@ struct ClipSpec {
     double audioSeconds = -1.0; // below 0: as long as the video (1 s without video)
     int audioFrameSamples = 0;  // samples per audio frame of the PCM codecs (0: 1024)
     double toneHz = 440.0;
-    double toneAmplitude = 0.5; // of full scale; 0 writes silence
+    double toneAmplitude = 0.5;    // of full scale; 0 writes silence
+    double toneStartSeconds = 0.0; // of the sound; silence before it
+
+    // Stamps in seconds of the file's time: where the pictures and the sound
+    // begin, and a gap in the sound (its stamps jump by audioGapSeconds at
+    // the first frame after audioGapAtSeconds of sound; below 0: no gap).
+    double videoStartSeconds = 0.0;
+    double audioStartSeconds = 0.0;
+    double audioGapAtSeconds = -1.0;
+    double audioGapSeconds = 0.0;
 
     // false writes every video packet before the first audio packet (a
     // badly interleaved file); true interleaves them by time.
