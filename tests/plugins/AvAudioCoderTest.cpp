@@ -6,12 +6,14 @@
 #include "AvPlugin.h"
 #include "AvTestMedia.h"
 
+#include "encoder/FlushableAudioCoder.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <vector>
 
 using namespace moxel;
@@ -235,6 +237,19 @@ INSTANTIATE_TEST_SUITE_P(Formats, AudioCoderTest,
                                            AudioCase{"AacMono44k", "AAC ", "aac", 44100, 1},
                                            AudioCase{"Aac51At48k", "AAC ", "aac", 48000, 6}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AudioCoder, TheProgramGetsItsCodersReadyToFlush)
+{
+    CodecPluginSet set;
+    ASSERT_GE(set.load(std::filesystem::path(KMF_CODER_AV_PATH).parent_path().string()), 1);
+    for (const char* format : {"MP3 ", "AAC "}) {
+        uint32_t asked = fourCC(format);
+        std::unique_ptr<AudioCoder> coder =
+            set.createAudioCoder(2, 44100, 16, fourCC("PCM "), &asked, nullptr);
+        ASSERT_NE(coder, nullptr) << format;
+        EXPECT_NE(dynamic_cast<FlushableAudioCoder*>(coder.get()), nullptr) << format;
+    }
+}
 
 TEST(AudioCoder, FlushRefusesACoderThePlugInDidNotMake)
 {
