@@ -3,6 +3,7 @@
 #include "base/DiagnosticSink.h"
 #include "container/FourCC.h"
 #include "encoder/PcmCoder.h"
+#include "encoder/PluginAudioCoder.h"
 #include "encoder/PluginProbe.h"
 #include "encoder/RgbPackCoder.h"
 
@@ -50,14 +51,17 @@ void appendTypes(std::vector<CodecType>& out, int pluginIndex, KmfGetTypes3Fn ge
 // Asks the plug-ins in load order; ask(plugin, &format) returns a coder, or
 // null when the plug-in lacks the export or declines. A plug-in that
 // declines must not leave its rewrite of the format for the next one.
+// *maker is the plug-in that made the coder.
 template <typename Coder, typename Ask>
 std::unique_ptr<Coder> askPlugins(const std::vector<CodecPlugin>& plugins, uint32_t* format,
-                                  Ask ask)
+                                  Ask ask, const CodecPlugin** maker = nullptr)
 {
     for (const CodecPlugin& p : plugins) {
         uint32_t asked = *format;
         if (Coder* coder = ask(p, &asked)) {
             *format = asked;
+            if (maker)
+                *maker = &p;
             return std::unique_ptr<Coder>(coder);
         }
     }
@@ -160,6 +164,7 @@ bool CodecPluginSet::addPlugin(const std::string& path)
     p.getAudioTypes = lookUp<KmfGetTypes3Fn>(handle, "GetAudioTypes3");
     p.configVideo = lookUp<KmfConfig3Fn>(handle, "ConfigVideo3");
     p.configAudio = lookUp<KmfConfig3Fn>(handle, "ConfigAudio3");
+    p.flushAudio = lookUp<KmfFlushAudio3Fn>(handle, "FlushAudio3");
     if (!p.createVideo && !p.createAudio && !p.getVideoTypes && !p.getAudioTypes &&
         !p.configVideo && !p.configAudio) {
         // Changed since the trial load: it is no plug-in now.
@@ -204,11 +209,18 @@ CodecPluginSet::createAudioCoder(int channels, int sampleRate, int bitsPerSample
         if (auto coder = PcmCoder::create(channels, sampleRate, bitsPerSample))
             return coder;
     }
-    return askPlugins<AudioCoder>(m_plugins, format, [&](const CodecPlugin& p, uint32_t* asked) {
-        return p.createAudio ? p.createAudio(channels, sampleRate, bitsPerSample, sourceFormat,
-                                             asked, configFile)
-                             : nullptr;
-    });
+    const CodecPlugin* maker = nullptr;
+    auto coder = askPlugins<AudioCoder>(
+        m_plugins, format,
+        [&](const CodecPlugin& p, uint32_t* asked) {
+            return p.createAudio ? p.createAudio(channels, sampleRate, bitsPerSample, sourceFormat,
+                                                 asked, configFile)
+                                 : nullptr;
+        },
+        &maker);
+    if (coder && maker->flushAudio)
+        return std::make_unique<PluginAudioCoder>(std::move(coder), maker->flushAudio);
+    return coder;
 }
 
 std::vector<CodecType> CodecPluginSet::videoTypes(bool withBuiltIns) const

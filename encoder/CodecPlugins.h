@@ -6,8 +6,9 @@
 // child process (PluginProbe.h); a file that fails that trial or the real
 // load, or that exports none of the six entries, is skipped with one
 // diagnostic line (DiagnosticSink.h; stderr by default). Each export is looked up by name (a
-// missing export is skipped for that export only). The set frees its libraries in reverse load
-// order. Coders it created must be destroyed before the set is unloaded.
+// missing export is skipped for that export only); the audio coders of a
+// plug-in that exports FlushAudio3 come wrapped in a PluginAudioCoder. The set frees its libraries
+// in reverse load order. Coders it created must be destroyed before the set is unloaded.
 //
 // The program keeps one process-wide set of the plug-ins beside itself:
 // loadCodecPlugins (called by KmfEncoder::openOutput on the worker thread, so
@@ -39,6 +40,7 @@ struct CodecPlugin {
     KmfGetTypes3Fn getAudioTypes = nullptr;
     KmfConfig3Fn configVideo = nullptr;
     KmfConfig3Fn configAudio = nullptr;
+    KmfFlushAudio3Fn flushAudio = nullptr; // optional
 };
 
 // One entry of a format list. pluginIndex is -1 for the built-in entries.

@@ -17,6 +17,20 @@
 //    of bytes taken in *consumed (never more than inLength, keeping any
 //    remainder for later calls) and returns the bytes written to out, at most
 //    outRoom. Input is interleaved signed 16-bit PCM.
+//  - FlushAudio3 (optional) hands out what an audio coder still holds once
+//    the sound of a job has ended: a coder that takes whole codec frames
+//    only, or that lags its input (priming, look-ahead), exports it. It is
+//    called with a coder this plug-in's CreateAudio3 made, instead of
+//    Encode, after the coder's last Encode call; no Encode call follows it.
+//    The first call passes the rest of the input (possibly less than one
+//    codec frame, possibly none): the coder takes all of it (*consumed =
+//    inLength), pads its last codec frame with silence, drains itself and
+//    writes finished output to out, at most outRoom bytes. It returns the
+//    bytes written (negative on error, which ends the flush) and sets
+//    *pending nonzero while output that did not fit is left; the encoder
+//    then calls again (inLength 0) with fresh room, possibly in a later
+//    frame. A plug-in without the export is never asked: what its coder
+//    keeps back stays there, as it always has.
 //  - A coder is destroyed with delete, through its virtual destructor.
 //  - GetVideoTypes3/GetAudioTypes3 return the FourCC at index (0 past the
 //    last one) and write a NUL-terminated display name of fewer than
@@ -61,6 +75,8 @@ typedef moxel::AudioCoder* (*KmfCreateAudio3Fn)(int channels, int sampleRate, in
 typedef uint32_t (*KmfGetTypes3Fn)(int index, char* nameOut);
 typedef QWidget* (*KmfConfig3Fn)(QWidget* parent, void* module, uint32_t format,
                                  const char* profilePath);
+typedef int (*KmfFlushAudio3Fn)(moxel::AudioCoder* coder, const void* in, int inLength,
+                                int* consumed, void* out, int outRoom, int* pending);
 
 // What a plug-in exports (declared here so a plug-in's definitions are checked).
 moxel::VideoCoder* CreateVideo3(int width, int height, double frameRate, uint32_t srcFormat,
@@ -71,4 +87,6 @@ uint32_t GetVideoTypes3(int index, char* nameOut);
 uint32_t GetAudioTypes3(int index, char* nameOut);
 QWidget* ConfigVideo3(QWidget* parent, void* module, uint32_t format, const char* profilePath);
 QWidget* ConfigAudio3(QWidget* parent, void* module, uint32_t format, const char* profilePath);
+int FlushAudio3(moxel::AudioCoder* coder, const void* in, int inLength, int* consumed, void* out,
+                int outRoom, int* pending);
 }

@@ -2,6 +2,7 @@
 
 #include "base/DiagnosticSink.h"
 #include "container/FourCC.h"
+#include "container/FrameRateCode.h"
 #include "encoder/CodecPlugins.h"
 #include "encoder/StreamOutput.h"
 
@@ -12,6 +13,7 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <limits>
 #include <new>
 
 namespace moxel {
@@ -55,6 +57,17 @@ bool copyConfigFile(std::optional<std::string>& copy, const char* configFile)
     }
 }
 
+// The rate the frames announce for rate: the rate of its code, or rate itself
+// when it is that rate but for rounding, or when no code fits.
+double announcedRate(double rate)
+{
+    const uint8_t code = encodeFrameRate(rate);
+    if (code == 0)
+        return rate;
+    const double coded = decodeFrameRate(code);
+    return std::fabs(coded - rate) <= 1e-9 * std::fabs(rate) ? rate : coded;
+}
+
 uint32_t truncatedMs(double ms)
 {
     if (!std::isfinite(ms) || ms <= 0.0)
@@ -85,6 +98,7 @@ void KmfEncoder::setVideo(uint32_t format, int width, int height, double frameRa
     m_width = width;
     m_height = height;
     m_frameRate = frameRate;
+    m_pacedFrameRate = announcedRate(frameRate);
     m_videoSourceFormat = sourceFormat;
     if (!copyConfigFile(m_videoConfigFile, configFile))
         setError("setVideo: error calling strdup() for configfile");
@@ -206,6 +220,7 @@ void KmfEncoder::openOutput(const char* destination)
                 return;
             }
             m_frame.audioFormat = format;
+            m_flushable = dynamic_cast<FlushableAudioCoder*>(m_audioCoder.get());
         }
         uint32_t videoFormat = kFourCCNone;
         if (m_videoFormat != kFourCCNone) {
@@ -253,7 +268,7 @@ double KmfEncoder::audioSeconds(uint64_t bytes) const
 
 void KmfEncoder::addAudioData(const uint8_t* data, int length)
 {
-    if (!data || length <= 0)
+    if (!data || length <= 0 || m_audioEnded)
         return;
     // Nothing would ever take audio of a stream without audio; count it as
     // taken so the caller's pacing by audioNeeded stays the same.
@@ -275,16 +290,25 @@ AudioNeed KmfEncoder::audioNeeded() const
     if (bytesPerSecond() <= 0)
         return AudioNeed::Enough;
     double available = audioSeconds(m_audioBytesConsumed + m_audioQueue.size());
-    double wanted = double(m_videoFrameCount + 1) / m_frameRate + m_audioSendAheadMs * 0.001;
+    double wanted = double(m_videoFrameCount + 1) / m_pacedFrameRate + m_audioSendAheadMs * 0.001;
     if (wanted <= available)
         return AudioNeed::Enough;
     return m_audioQueue.empty() ? AudioNeed::MoreWantedEmpty : AudioNeed::MoreWanted;
 }
 
-int KmfEncoder::drainAudio()
+void KmfEncoder::bookAudioCall(int& consumed, int queued, int r, int room, int& produced)
 {
-    double targetSeconds = double(m_videoFrameCount) / m_frameRate + m_audioSendAheadMs * 0.001;
-    int produced = 0;
+    consumed = std::clamp(consumed, 0, queued);
+    if (consumed > 0) {
+        m_audioBytesConsumed += uint64_t(consumed);
+        m_audioQueue.erase(m_audioQueue.begin(), m_audioQueue.begin() + consumed);
+    }
+    if (r > 0)
+        produced += std::min(r, room);
+}
+
+KmfEncoder::DrainStop KmfEncoder::encodeAudio(double targetSeconds, int& produced)
+{
     int idleCalls = 0;
     for (int callIndex = 0;;) {
         int queued = int(std::min<size_t>(m_audioQueue.size(), INT_MAX));
@@ -293,26 +317,65 @@ int KmfEncoder::drainAudio()
         int r = m_audioCoder->Encode(callIndex, m_audioQueue.data(), queued, &consumed,
                                      m_audioOut.data() + produced, room);
         ++callIndex;
-        consumed = std::clamp(consumed, 0, queued);
-        if (consumed > 0) {
-            m_audioBytesConsumed += uint64_t(consumed);
-            m_audioQueue.erase(m_audioQueue.begin(), m_audioQueue.begin() + consumed);
-        }
-        if (r > 0)
-            produced += std::min(r, room);
+        bookAudioCall(consumed, queued, r, room, produced);
         if (r == 0 && (consumed == 0 || m_audioQueue.empty()))
-            break;
+            return DrainStop::CoderIdle;
         if (r > room || bytesPerSecond() <= 0)
-            break;
+            return DrainStop::Full;
         if (audioSeconds(m_audioBytesConsumed) >= targetSeconds)
-            break;
+            return DrainStop::Done;
         // A coder that keeps failing without taking input would hold the frame forever.
         idleCalls = (r <= 0 && consumed == 0) ? idleCalls + 1 : 0;
         if (idleCalls >= kEncoderMaxIdleAudioCalls)
-            break;
+            return DrainStop::CoderIdle;
         if (produced + produced / callIndex > kEncoderAudioBudget)
+            return DrainStop::Full;
+    }
+}
+
+void KmfEncoder::flushAudio(int& produced)
+{
+    if (!m_flushable) {
+        // Nothing follows, and this coder cannot be asked for what it
+        // will not take: the remainder is dropped so the queue empties.
+        m_audioQueue.clear();
+        return;
+    }
+    m_flushStarted = true;
+    for (int call = 0; call < kEncoderMaxIdleAudioCalls; ++call) {
+        const int queued = int(std::min<size_t>(m_audioQueue.size(), INT_MAX));
+        const int room = kEncoderAudioOutRoom - produced;
+        int consumed = 0;
+        int pending = 0;
+        const int r = m_flushable->Flush(m_audioQueue.data(), queued, &consumed,
+                                         m_audioOut.data() + produced, room, &pending);
+        bookAudioCall(consumed, queued, r, room, produced);
+        // An error or a broken count ends the flush; so does output that
+        // cannot fit even into a whole frame's room.
+        m_flushPending =
+            pending != 0 && r >= 0 && r <= room && (r > 0 || room < kEncoderAudioOutRoom);
+        if (!m_flushPending || r == 0)
             break;
     }
+    if (!m_flushPending)
+        m_audioQueue.clear(); // the coder had its chance at all of it
+}
+
+int KmfEncoder::drainAudio(double targetSeconds)
+{
+    int produced = 0;
+    if (m_flushStarted) {
+        // After the flush call, the coder only hands out what is left of it.
+        if (m_flushPending)
+            flushAudio(produced);
+        return produced;
+    }
+    const DrainStop stop = encodeAudio(targetSeconds, produced);
+    // Once the sound has ended, the frame that reaches the end of it takes
+    // the rest, unless its room is used up.
+    if (m_audioEnded && stop != DrainStop::Full &&
+        audioSeconds(m_audioBytesConsumed + m_audioQueue.size()) <= targetSeconds)
+        flushAudio(produced);
     return produced;
 }
 
@@ -332,46 +395,86 @@ void KmfEncoder::addVideoFrame(const void* picture)
         ++m_videoFrameCount;
         int produced = 0;
         if (m_audioFormat != kFourCCNone && m_audioCoder)
-            produced = drainAudio();
+            produced = drainAudio(double(m_videoFrameCount) / m_pacedFrameRate +
+                                  m_audioSendAheadMs * 0.001);
+        finishFrame(keyFlag, videoLength, produced);
+    } catch (const std::bad_alloc&) {
+        setError("addVideoFrame: out of memory");
+    }
+}
 
-        bool recordPosition = m_outputFile >= 0 && m_writeHeader;
-        if (recordPosition) {
-            reserveFor(m_framePositions, m_framePositions.size() + 1);
-            m_framePositions.push_back(uint32_t(m_filePosition - m_header.headerSize));
-        }
-        ++m_framesWritten;
+void KmfEncoder::finishFrame(int keyFlag, int videoLength, int produced)
+{
+    bool recordPosition = m_outputFile >= 0 && m_writeHeader;
+    if (recordPosition) {
+        reserveFor(m_framePositions, m_framePositions.size() + 1);
+        m_framePositions.push_back(uint32_t(m_filePosition - m_header.headerSize));
+    }
+    ++m_framesWritten;
 
-        m_frame.videoData = m_videoOut.data();
-        m_frame.videoLength = videoLength;
-        m_frame.audioData = m_audioOut.data();
-        m_frame.audioLength = produced;
+    m_frame.videoData = m_videoOut.data();
+    m_frame.videoLength = videoLength;
+    m_frame.audioData = m_audioOut.data();
+    m_frame.audioLength = produced;
 
-        ++m_framesSinceSync;
-        m_frame.isSync =
-            (keyFlag != 0 && m_framesSinceSync > m_minSync) || m_framesSinceSync > m_maxSync;
-        if (m_frame.isSync)
-            m_framesSinceSync = 0;
+    ++m_framesSinceSync;
+    m_frame.isSync =
+        (keyFlag != 0 && m_framesSinceSync > m_minSync) || m_framesSinceSync > m_maxSync;
+    if (m_frame.isSync)
+        m_framesSinceSync = 0;
 
-        if (FrameEmit result = emitFrame(); result != FrameEmit::Ok) {
-            if (result == FrameEmit::InvalidFrame) {
-                setError("addVideoFrame: packet() returned < 0 (error in parms)");
-                return;
-            }
-            // The table of contents must not point at a frame that is not there.
-            if (recordPosition)
-                m_framePositions.pop_back();
-            setError("addVideoFrame: error writing output file");
+    if (FrameEmit result = emitFrame(); result != FrameEmit::Ok) {
+        if (result == FrameEmit::InvalidFrame) {
+            setError("addVideoFrame: packet() returned < 0 (error in parms)");
             return;
         }
+        // The table of contents must not point at a frame that is not there.
+        if (recordPosition)
+            m_framePositions.pop_back();
+        setError("addVideoFrame: error writing output file");
+        return;
+    }
 
-        if (m_audioFormat != kFourCCNone && m_videoFormat != kFourCCNone && bytesPerSecond() > 0) {
-            double offsetMs =
-                (audioSeconds(m_audioBytesConsumed) - double(m_videoFrameCount) / m_frameRate) *
-                1000.0;
-            if (std::isfinite(offsetMs))
-                m_frame.syncOffset = int(std::clamp(offsetMs, double(INT_MIN), double(INT_MAX)));
+    if (m_audioFormat != kFourCCNone && m_videoFormat != kFourCCNone && bytesPerSecond() > 0) {
+        double offsetMs =
+            (audioSeconds(m_audioBytesConsumed) - double(m_videoFrameCount) / m_pacedFrameRate) *
+            1000.0;
+        if (std::isfinite(offsetMs))
+            m_frame.syncOffset = int(std::clamp(offsetMs, double(INT_MIN), double(INT_MAX)));
+    }
+    m_frame.auxCount = 0;
+}
+
+void KmfEncoder::endAudio()
+{
+    m_audioEnded = true;
+}
+
+void KmfEncoder::finishAudio()
+{
+    m_audioEnded = true;
+    if (m_errorText || !m_audioCoder || bytesPerSecond() <= 0)
+        return;
+    try {
+        // The last frame's own target: sound past it has no picture to go
+        // with, and a negative send-ahead keeps the sound behind to the end.
+        const double endSeconds =
+            double(m_videoFrameCount) / m_pacedFrameRate + m_audioSendAheadMs * 0.001;
+        const double keepBytes =
+            std::floor(endSeconds * bytesPerSecond()) - double(m_audioBytesConsumed);
+        const size_t align = size_t(std::max(m_bitsPerSample / 8 * m_channels, 1));
+        size_t keep = keepBytes > 0 ? size_t(std::min(keepBytes, double(m_audioQueue.size()))) : 0;
+        m_audioQueue.resize(keep - keep % align);
+
+        for (int tail = 0; tail < kEncoderMaxTailFrames && !m_errorText; ++tail) {
+            if (m_audioQueue.empty() && (m_flushStarted ? !m_flushPending : !m_flushable))
+                return;
+            const int produced = drainAudio(std::numeric_limits<double>::infinity());
+            if (produced == 0)
+                return;
+            ++m_videoFrameCount;
+            finishFrame(0, 0, produced);
         }
-        m_frame.auxCount = 0;
     } catch (const std::bad_alloc&) {
         setError("addVideoFrame: out of memory");
     }
@@ -380,7 +483,7 @@ void KmfEncoder::addVideoFrame(const void* picture)
 bool KmfEncoder::writeFinalHeader()
 {
     m_header.fileSize = int32_t(uint32_t(m_filePosition - m_header.headerSize));
-    m_header.lengthMs = truncatedMs(1000.0 / m_frameRate * double(m_framesWritten));
+    m_header.lengthMs = truncatedMs(1000.0 / m_pacedFrameRate * double(m_framesWritten));
     if (m_header.tocSize != 0)
         m_header.toc = buildToc(m_framePositions, m_header.tocSize);
     m_writer.clear();

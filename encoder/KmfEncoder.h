@@ -7,11 +7,19 @@
 // send-ahead, within a 24576-byte budget), which frames are sync frames, and
 // the audio/video offset that the next sync frame announces.
 //
+// Time is paced by the frame rate the frames announce: the rate of the
+// one-byte code KmfFrame::setInfo writes, which differs from the rate given
+// to setVideo when that rate has no exact code.
+//
+// At the end of the sound (endAudio, finishAudio) the audio coder is flushed
+// when it can be (FlushableAudioCoder.h): the input it kept back and the
+// output its codec lags behind by go into the frames.
+//
 // Used by one thread at a time: created by the job start, then configured,
 // fed and destroyed by the job's worker (setters, setVideo/setAudio,
 // openOutput, then rounds of audioNeeded/addAudioData/addVideoFrame, then
-// close or destruction). Failures set errorText() to one of the fixed
-// messages; it is never cleared, and the caller stops calling once it is set.
+// finishAudio when the source has ended, then close or destruction). Failures set errorText() to
+// one of the fixed messages; it is never cleared, and the caller stops calling once it is set.
 #pragma once
 
 #include "container/KmfBitWriter.h"
@@ -19,6 +27,7 @@
 #include "container/KmfFrame.h"
 #include "container/KmfFrameGather.h"
 #include "encoder/CoderFactory.h"
+#include "encoder/FlushableAudioCoder.h"
 #include "encoder/KmfCoderPlugin.h"
 #include "net/AsyncResolver.h"
 #include "net/Clock.h"
@@ -42,6 +51,8 @@ inline constexpr int kEncoderAudioBudget = 0x6000; // 24576
 // Audio coder calls in a row that neither produce nor consume before the
 // drain of one frame gives up.
 inline constexpr int kEncoderMaxIdleAudioCalls = 64;
+// Frames without a picture that finishAudio may add for the flushed tail.
+inline constexpr int kEncoderMaxTailFrames = 16;
 inline constexpr int kEncoderDefaultMaxSync = 120;
 
 // Whether the encoder has the audio for the next frame (audioNeeded).
@@ -90,6 +101,20 @@ class KmfEncoder {
     AudioNeed audioNeeded() const;
     // picture may be null (a source without video).
     void addVideoFrame(const void* picture);
+    // The source has no more sound: later addAudioData is ignored, and the
+    // frame whose time reaches the end of the queued sound takes all of it
+    // and flushes the coder (the rest of a flush that does not fit goes
+    // into the next frames). A coder that cannot be flushed loses the
+    // remainder it will not take, so the queue still empties.
+    void endAudio();
+    // True after endAudio while the coder's flushed output is not all out.
+    bool audioFlushPending() const { return m_flushPending; }
+    // The source has ended (no more pictures, no more sound): ends the
+    // sound, keeps the queued sound only up to the time of the frames so
+    // far plus the send-ahead, and adds frames without a picture for what
+    // is left of it and for the coder's flush, as many as that takes (none
+    // when nothing is left).
+    void finishAudio();
     // Writes the final header, closes the file and the stream, destroys the
     // coders. False (errorText "close: error writing output file") when the
     // header rewrite or the close failed. Safe to call more than once.
@@ -97,6 +122,8 @@ class KmfEncoder {
 
     const char* errorText() const { return m_errorText; }
     uint64_t videoFrameCount() const { return m_videoFrameCount; }
+    // The rate the frames announce, which paces the sound and the header's length.
+    double pacedFrameRate() const { return m_pacedFrameRate; }
     uint64_t audioBytesConsumed() const { return m_audioBytesConsumed; }
     uint32_t framesWritten() const { return m_framesWritten; }
     size_t audioQueued() const { return m_audioQueue.size(); }
@@ -114,7 +141,17 @@ class KmfEncoder {
     // Serialises m_frame and sends it to the file and/or the stream.
     FrameEmit emitFrame();
     bool writeOutput(const uint8_t* bytes, size_t length);
-    int drainAudio();
+    // Encode calls, then the flush once the sound has ended and its end is
+    // within targetSeconds; returns the bytes put into m_audioOut.
+    int drainAudio(double targetSeconds);
+    enum class DrainStop { Done, CoderIdle, Full };
+    DrainStop encodeAudio(double targetSeconds, int& produced);
+    void flushAudio(int& produced);
+    // Books one coder call: the input it took (clamped to queued) leaves the
+    // queue and counts as consumed; its output (within room) as produced.
+    void bookAudioCall(int& consumed, int queued, int r, int room, int& produced);
+    // Counts the frame and sends it with the picture and audio in m_videoOut and m_audioOut.
+    void finishFrame(int keyFlag, int videoLength, int audioLength);
     bool writeFinalHeader();
 
     const char* m_errorText = nullptr;
@@ -126,6 +163,7 @@ class KmfEncoder {
     uint32_t m_audioFormat;
     std::optional<std::string> m_audioConfigFile;
     double m_frameRate = 15.0;
+    double m_pacedFrameRate = 15.0; // the rate of m_frameRate's code
     int m_width = 0;
     int m_height = 0;
     uint32_t m_videoFormat;
@@ -141,6 +179,10 @@ class KmfEncoder {
     std::unique_ptr<StreamOutput> m_stream;
     KmfFrame m_frame;
     std::unique_ptr<AudioCoder> m_audioCoder;
+    FlushableAudioCoder* m_flushable = nullptr; // m_audioCoder, when it can be flushed
+    bool m_audioEnded = false;
+    bool m_flushStarted = false;
+    bool m_flushPending = false;
     std::unique_ptr<VideoCoder> m_vidcoder;
     uint64_t m_audioBytesConsumed = 0;
     uint64_t m_videoFrameCount = 0;

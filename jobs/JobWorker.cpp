@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -23,6 +24,17 @@ namespace {
 constexpr int kAudioBlockBytes = 16384;
 constexpr int kPausedTurnMs = 500;
 constexpr int kPausedStepMs = 20;
+// Turns in a row without a picture and without sound taken by the encoder
+// after which a job counts as stalled. A real source never comes near it: a
+// source with video gives a picture every turn, and sound alone is taken
+// every turn until it ends.
+constexpr int kMaxIdleTurns = 10000;
+
+// What the conversion loop carries from one turn to the next.
+struct LoopState {
+    bool soundEnded = false; // getAudio has reported the end of the sound
+    int idleTurns = 0;
+};
 
 std::atomic<int> g_openFailurePauseMs{2500};
 
@@ -94,18 +106,46 @@ bool openEncoder(JobWorkerBlock* block)
     return false;
 }
 
+bool reportEncoderError(JobWorkerBlock* block)
+{
+    const char* error = block->encoder->errorText();
+    if (!error)
+        return false;
+    show(block->prompt, "encoding error:", error);
+    setStatus(block, JobStatus::Error);
+    return true;
+}
+
+// The source has ended: the sound up to the last frame's time and what the
+// audio coder kept back go into the file, in frames without a picture.
+void finishSound(JobWorkerBlock* block)
+{
+    KmfEncoder& encoder = *block->encoder;
+    const uint32_t before = encoder.framesWritten();
+    encoder.finishAudio();
+    block->framesProduced.fetch_add(encoder.framesWritten() - before, std::memory_order_relaxed);
+    reportEncoderError(block);
+}
+
 // One turn of the conversion loop while encoding: audio until the encoder
 // has enough for the next frame, then one picture (or none) into a frame.
-void convertOneFrame(JobWorkerBlock* block, std::vector<uint8_t>& audio)
+void convertOneFrame(JobWorkerBlock* block, std::vector<uint8_t>& audio, LoopState& state)
 {
     SourceHolder& source = *block->source;
     KmfEncoder& encoder = *block->encoder;
     const bool video = source.hasVideo() != 0;
+    const uint64_t consumedBefore = encoder.audioBytesConsumed();
 
-    if (source.hasAudio()) {
+    if (source.hasAudio() && !state.soundEnded) {
         while (encoder.audioNeeded() != AudioNeed::Enough) {
             int length = 0;
-            if (source.getAudio(audio.data(), kAudioBlockBytes, &length) != 1 || length <= 0)
+            if (source.getAudio(audio.data(), kAudioBlockBytes, &length) != 1) {
+                // The sources return 0 only at the end of their sound.
+                state.soundEnded = true;
+                encoder.endAudio();
+                break;
+            }
+            if (length <= 0)
                 break;
             encoder.addAudioData(audio.data(), length);
             if (!video)
@@ -114,22 +154,39 @@ void convertOneFrame(JobWorkerBlock* block, std::vector<uint8_t>& audio)
     }
 
     const uint8_t* picture = nullptr;
+    bool last = false;
     if (video) {
         if (source.getVideoFrame(&picture) == 0 || !picture) {
-            setStatus(block, JobStatus::Complete); // queued audio stays unsent
+            setStatus(block, JobStatus::Complete);
+            finishSound(block);
             return;
         }
         if (source.frameRate() > 0)
             block->progressPtr->fetch_add(int32_t(20000.0 / source.frameRate()),
                                           std::memory_order_relaxed);
-    } else if (encoder.audioNeeded() == AudioNeed::MoreWantedEmpty) {
-        setStatus(block, JobStatus::Complete); // the sound has run out: one last frame
+    } else if (!source.hasAudio() ||
+               (state.soundEnded && encoder.audioNeeded() == AudioNeed::MoreWantedEmpty &&
+                !encoder.audioFlushPending())) {
+        // The sound has run out and the encoder holds none of it: one last frame.
+        setStatus(block, JobStatus::Complete);
+        last = true;
     }
 
     encoder.addVideoFrame(picture);
     block->framesProduced.fetch_add(1, std::memory_order_relaxed);
-    if (encoder.errorText()) {
-        show(block->prompt, "encoding error:", encoder.errorText());
+    if (reportEncoderError(block))
+        return;
+    if (last) {
+        finishSound(block);
+        return;
+    }
+    // A job that takes neither pictures nor sound would write frames forever.
+    state.idleTurns =
+        picture || encoder.audioBytesConsumed() != consumedBefore ? 0 : state.idleTurns + 1;
+    if (state.idleTurns >= kMaxIdleTurns) {
+        show(block->prompt, "encoding error:",
+             "conversion stalled: no picture and no sound for " + std::to_string(kMaxIdleTurns) +
+                 " frames in a row");
         setStatus(block, JobStatus::Error);
     }
 }
@@ -137,11 +194,12 @@ void convertOneFrame(JobWorkerBlock* block, std::vector<uint8_t>& audio)
 void conversionLoop(JobWorkerBlock* block, int& priority)
 {
     std::vector<uint8_t> audio(kAudioBlockBytes);
+    LoopState state;
     while (isRunning(statusOf(block))) {
         if (statusOf(block) == JobStatus::Paused) {
             waitWhilePaused(block);
         } else {
-            convertOneFrame(block, audio);
+            convertOneFrame(block, audio, state);
             const int wanted = jobSetting("prefs_priority", -1);
             if (wanted != priority) {
                 applyThreadPriority(wanted);

@@ -137,7 +137,7 @@ int AvAudioCoder::Encode(int /*callIndex*/, const void* in, int inLength, int* c
         return -1;
     auto* dest = static_cast<uint8_t*>(out);
     int written = deliverKept(dest, outRoom);
-    if (!m_kept.empty() || in == nullptr || inLength < m_frameBytes)
+    if (!m_kept.empty() || m_drained || in == nullptr || inLength < m_frameBytes)
         return written;
 
     *consumed = m_frameBytes;
@@ -145,6 +145,38 @@ int AvAudioCoder::Encode(int /*callIndex*/, const void* in, int inLength, int* c
         return written > 0 ? written : -1;
     written += deliverKept(dest + written, outRoom - written);
     return written;
+}
+
+int AvAudioCoder::flush(const void* in, int inLength, int* consumed, void* out, int outRoom,
+                        int* pending)
+{
+    if (consumed != nullptr)
+        *consumed = 0;
+    if (pending != nullptr)
+        *pending = 0;
+    if (consumed == nullptr || pending == nullptr || out == nullptr || outRoom < 0 ||
+        inLength < 0 || (inLength > 0 && in == nullptr))
+        return -1;
+    bool ok = true;
+    if (!m_drained) {
+        m_drained = true;
+        *consumed = inLength;
+        const auto* pcm = static_cast<const uint8_t*>(in);
+        int at = 0;
+        for (; ok && inLength - at >= m_frameBytes; at += m_frameBytes)
+            ok = encodeFrame(pcm + at);
+        if (ok && at < inLength) {
+            std::vector<uint8_t> last(size_t(m_frameBytes), 0); // zeros are silence
+            std::memcpy(last.data(), pcm + at, size_t(inLength - at));
+            ok = encodeFrame(last.data());
+        }
+        // Even after a failed frame the packets already made are worth handing out.
+        if (avcodec_send_frame(m_context, nullptr) < 0 || !collectPackets(true))
+            ok = false;
+    }
+    const int written = deliverKept(static_cast<uint8_t*>(out), outRoom);
+    *pending = m_kept.empty() ? 0 : 1;
+    return ok || written > 0 || *pending != 0 ? written : -1;
 }
 
 void AvAudioCoder::fillFrame(const uint8_t* pcm)
@@ -180,7 +212,7 @@ bool AvAudioCoder::encodeFrame(const uint8_t* pcm)
         m_samplesIn += m_frame->nb_samples;
         r = avcodec_send_frame(m_context, m_frame);
     }
-    if (r >= 0 && collectPackets())
+    if (r >= 0 && collectPackets(false))
         return true;
     if (!m_errorShown) {
         char text[128];
@@ -191,7 +223,7 @@ bool AvAudioCoder::encodeFrame(const uint8_t* pcm)
     return false;
 }
 
-bool AvAudioCoder::collectPackets()
+bool AvAudioCoder::collectPackets(bool draining)
 {
     int r;
     while ((r = avcodec_receive_packet(m_context, m_packet)) >= 0) {
@@ -205,7 +237,8 @@ bool AvAudioCoder::collectPackets()
             return false;
         m_kept.push_back(std::move(bytes));
     }
-    return r == AVERROR(EAGAIN);
+    // A draining codec ends with EOF, one that wants more input with EAGAIN.
+    return r == (draining ? AVERROR_EOF : AVERROR(EAGAIN));
 }
 
 int AvAudioCoder::deliverKept(uint8_t* out, int outRoom)

@@ -11,8 +11,10 @@
 // frame (the sound is lost, a negative result tells), so a drain loop that
 // repeats calls always moves on.
 //
-// Both encoders hold back about one frame (priming and look-ahead); with no
-// flush call the last fraction of a second of a job stays inside the coder.
+// Both encoders hold back about one frame (priming and look-ahead). flush,
+// which the plug-in exports as FlushAudio3, hands that out at the end of the
+// sound together with the input remainder, padded with silence to a whole
+// codec frame; after it the codec takes no more input.
 #pragma once
 
 #include "encoder/KmfCoderPlugin.h"
@@ -42,6 +44,12 @@ class AvAudioCoder final : public AudioCoder {
     int Encode(int callIndex, const void* in, int inLength, int* consumed, void* out,
                int outRoom) override;
 
+    // The end of the sound: takes all of in (the last codec frame padded with
+    // silence), drains the codec and hands out what fits in outRoom; *pending
+    // tells that more is kept for the next call. Later calls only hand out.
+    // Bytes written, or -1 when nothing could be handed out after an error.
+    int flush(const void* in, int inLength, int* consumed, void* out, int outRoom, int* pending);
+
     // Input bytes of one codec frame: what one taking call consumes.
     int frameBytes() const { return m_frameBytes; }
 
@@ -51,12 +59,13 @@ class AvAudioCoder final : public AudioCoder {
               const AvCoderSettings& settings);
     void fillFrame(const uint8_t* pcm);
     bool encodeFrame(const uint8_t* pcm);
-    bool collectPackets();
+    bool collectPackets(bool draining);
     int deliverKept(uint8_t* out, int outRoom);
 
     const char* m_name = "";
     bool m_adts = false;
     bool m_errorShown = false;
+    bool m_drained = false; // flush has sent the codec its end
     int m_channels = 0;
     int m_sampleRate = 0;
     int m_frameBytes = 0;

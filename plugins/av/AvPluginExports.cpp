@@ -1,4 +1,5 @@
-// The six entries of kmf_coder_av.so, the only symbols the library exports.
+// The entries of kmf_coder_av.so (the six of every plug-in and the optional
+// FlushAudio3), the only symbols the library exports.
 // The program and the profile editor call them after dlopen; everything else
 // in the library is hidden.
 //
@@ -93,4 +94,19 @@ KMF_EXPORT QWidget* ConfigAudio3(QWidget* parent, void*, uint32_t format, const 
     (void)parent, (void)format, (void)profilePath;
 #endif
     return nullptr;
+}
+
+KMF_EXPORT int FlushAudio3(moxel::AudioCoder* coder, const void* in, int inLength, int* consumed,
+                           void* out, int outRoom, int* pending)
+{
+    // The program passes only coders this plug-in made; anything else is refused.
+    auto* audio = dynamic_cast<moxel::av::AvAudioCoder*>(coder);
+    if (audio == nullptr) {
+        if (consumed != nullptr)
+            *consumed = 0;
+        if (pending != nullptr)
+            *pending = 0;
+        return -1;
+    }
+    return audio->flush(in, inLength, consumed, out, outRoom, pending);
 }

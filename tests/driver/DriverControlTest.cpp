@@ -53,7 +53,8 @@ class Gate {
 
 // 16x16 pictures at 25 fps, no sound; `pictures` of them (-1: no end). At
 // picture `stopAt` it waits at the gate; at `throwAt` it throws. It notes
-// any call made while the job is paused.
+// any call made while the job is paused. With stalledSound it has sound
+// only, and that never comes nor ends.
 class ScriptedSource : public MediaSource {
   public:
     ScriptedSource(const BatchJob& job, int pictures) : m_job(job), m_pictures(pictures) {}
@@ -61,7 +62,8 @@ class ScriptedSource : public MediaSource {
     bool open(const std::string&, const std::string& profilePath) override
     {
         beginOpen(profilePath);
-        hasAudio = false;
+        hasAudio = stalledSound;
+        hasVideo = !stalledSound;
         inWidth = outWidth = 16;
         inHeight = outHeight = 16;
         inFrameRate = frameRate = 25.0;
@@ -86,7 +88,7 @@ class ScriptedSource : public MediaSource {
     int getAudio(uint8_t*, int, int* length) override
     {
         *length = 0;
-        return 0;
+        return stalledSound ? 1 : 0;
     }
     int close() override { return 1; }
     int setOption(const char*, int) override { return 1; }
@@ -94,6 +96,7 @@ class ScriptedSource : public MediaSource {
 
     int stopAt = -1;
     int throwAt = -1;
+    bool stalledSound = false;
     Gate gate;
     std::atomic<int> callsWhilePaused{0};
 
@@ -214,6 +217,22 @@ TEST_F(DriverControlTest, AnExceptionInTheLoopIsAnErrorAndTheFileIsFinished)
     ASSERT_TRUE(k.ok) << k.error;
     EXPECT_EQ(k.frames.size(), 3u);
     EXPECT_EQ(k.header.fileSize, k.fileBytes);
+}
+
+TEST_F(DriverControlTest, ASourceThatStallsEndsWithAnErrorAndAFinishedFile)
+{
+    ScriptedJob s(*this, file("stalled.kmf"), -1);
+    s.source->stalledSound = true;
+    s.start(m_run, profile(test::uncompressedKeys()), m_prompt);
+    test::waitForWorker(*s.job);
+    EXPECT_EQ(s.job->statusValue(), JobStatus::Error);
+    ASSERT_EQ(m_prompt.count("message"), 1u);
+    EXPECT_EQ(m_prompt.entries()[0].title, "encoding error:");
+    EXPECT_EQ(m_prompt.entries()[0].text,
+              "conversion stalled: no picture and no sound for 10000 frames in a row");
+    const test::KmfSummary summary = test::summariseKmf(file("stalled.kmf"));
+    EXPECT_TRUE(summary.ok) << summary.error;
+    EXPECT_EQ(summary.frames.size(), 10000u);
 }
 
 TEST_F(DriverControlTest, AWorkerThatCannotStartLeavesASettledError)

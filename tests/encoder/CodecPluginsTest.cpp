@@ -134,7 +134,14 @@ TEST_F(PluginFolder, CreationAsksBuiltInsFirstThenPluginsInOrder)
     EXPECT_EQ(format, makeFourCC("ZZDX"));
 
     format = makeFourCC("ZZA1");
-    EXPECT_NE(set.createAudioCoder(2, 44100, 16, kFourCCPcm, &format, nullptr), nullptr);
+    std::unique_ptr<AudioCoder> audio =
+        set.createAudioCoder(2, 44100, 16, kFourCCPcm, &format, nullptr);
+    ASSERT_NE(audio, nullptr);
+    // Without the optional FlushAudio3 entry nothing new is ever called on it.
+    EXPECT_EQ(dynamic_cast<FlushableAudioCoder*>(audio.get()), nullptr);
+    format = kFourCCPcm;
+    audio = set.createAudioCoder(2, 44100, 16, kFourCCPcm, &format, nullptr);
+    EXPECT_EQ(dynamic_cast<FlushableAudioCoder*>(audio.get()), nullptr) << "PCM holds nothing back";
 
     EXPECT_EQ(set.configVideo(nullptr, makeFourCC("ZZV1"), "p.pf"),
               static_cast<QWidget*>(set.plugins()[0].handle));

@@ -1,12 +1,16 @@
 // How much audio each frame carries (video time plus send-ahead, the 24576
 // budget, the stop rules for coders that return 0 or fail), what
-// audioNeeded asks for, and the offset that sync frames announce.
+// audioNeeded asks for, the offset that sync frames announce, the pacing by
+// the rate the frames announce, and the end of the sound: the coder's
+// remainder and flush in the last frames.
 #include "EncoderTestSupport.h"
 
 #include "container/FourCC.h"
+#include "container/FrameRateCode.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 using namespace moxel;
@@ -42,6 +46,41 @@ KmfEncoder& openAudioJob(FakeJob& job, const AudioSetup& s)
 double seconds(uint64_t bytes, int bytesPerSecond)
 {
     return double(bytes) / bytesPerSecond;
+}
+
+// Drives a job without pictures the way the worker does: audio until the
+// encoder has enough, endAudio once pcm is used up, a last frame once the
+// encoder holds none of the sound, then finishAudio. The number of frames,
+// or -1 when the job had not ended after maxFrames.
+int runSoundOnly(KmfEncoder& encoder, const std::vector<uint8_t>& pcm, int maxFrames = 500)
+{
+    size_t fed = 0;
+    bool ended = false;
+    for (int frame = 1; frame <= maxFrames; ++frame) {
+        if (!ended) {
+            feedAudio(encoder, pcm, &fed);
+            ended = fed == pcm.size() && encoder.audioNeeded() != AudioNeed::Enough;
+            if (ended)
+                encoder.endAudio();
+        }
+        const bool last = ended && encoder.audioNeeded() == AudioNeed::MoreWantedEmpty &&
+                          !encoder.audioFlushPending();
+        encoder.addVideoFrame(nullptr);
+        if (last) {
+            encoder.finishAudio();
+            return frame;
+        }
+    }
+    return -1;
+}
+
+// Bytes of the flush (kFakeFlushByte) in each frame.
+std::vector<size_t> flushBytes(const std::vector<ParsedFrame>& frames)
+{
+    std::vector<size_t> counts;
+    for (const ParsedFrame& f : frames)
+        counts.push_back(size_t(std::count(f.audio.begin(), f.audio.end(), kFakeFlushByte)));
+    return counts;
 }
 
 } // namespace
@@ -240,5 +279,168 @@ TEST(KmfEncoderAudio, AudioOfAStreamWithoutAudioIsDiscarded)
     for (const ParsedFrame& f : job.frames()) {
         EXPECT_TRUE(f.audio.empty());
         EXPECT_EQ(f.syncOffset, 0);
+    }
+}
+
+TEST(KmfEncoderAudio, FramesArePacedByTheRateTheirCodeAnnounces)
+{
+    // 12.4 fps has no code; the frames announce 12.5 fps, so 25 frames are
+    // 2 s of sound and of header length (12.4 would make them 2.016 s).
+    FakeJob job(videoOfSize(8));
+    job.coders.audio = audioChunks(16, 1);
+    job.encoder.setHdrTocSize(16);
+    AudioSetup setup;
+    setup.video = true;
+    setup.frameRate = 12.4;
+    KmfEncoder& encoder = openAudioJob(job, setup);
+    EXPECT_EQ(encoder.pacedFrameRate(), 12.5);
+    std::vector<uint8_t> pcm(64000, 3);
+    size_t fed = 0;
+    for (int k = 0; k < 25; ++k) {
+        feedAudio(encoder, pcm, &fed);
+        encoder.addVideoFrame(dummyPicture());
+    }
+    EXPECT_GE(encoder.audioBytesConsumed(), 32000u);
+    EXPECT_LT(encoder.audioBytesConsumed(), 32016u);
+    EXPECT_EQ(encoder.frame().syncOffset, 0);
+    ASSERT_TRUE(encoder.close());
+    ParsedHeader header;
+    std::vector<ParsedFrame> frames = job.frames(&header);
+    ASSERT_EQ(frames.size(), 25u);
+    EXPECT_EQ(decodeFrameRate(uint8_t(frames[0].frameRateCode)), 12.5);
+    EXPECT_EQ(header.lengthMs, 2000u);
+}
+
+TEST(KmfEncoderAudio, TheFrameThatReachesTheEndOfTheSoundTakesTheRemainderAndTheFlush)
+{
+    // Whole 1000-byte blocks: 10500 bytes leave a remainder of 500.
+    FakeJob job;
+    job.coders.audio = wholeBlocks(1000, 100);
+    job.coders.flush = [](int inLength, int* consumed, int, int*) {
+        *consumed = inLength;
+        return 300;
+    };
+    KmfEncoder& encoder = openAudioJob(job, AudioSetup());
+    const int frames = runSoundOnly(encoder, std::vector<uint8_t>(10500, 7));
+    ASSERT_NE(frames, -1) << "the job never ended";
+    const FakeFlushingAudioCoder& coder = *job.coders.flushingCoder;
+    EXPECT_EQ(coder.flushInputs, std::vector<int>{500});
+    EXPECT_EQ(coder.encodeCallsAfterFlush, 0);
+    EXPECT_EQ(encoder.audioBytesConsumed(), 10500u);
+    EXPECT_EQ(encoder.audioQueued(), 0u);
+    ASSERT_TRUE(encoder.close());
+
+    // The sound lasts 0.656 s: nine frames take its blocks, the tenth
+    // reaches its end and carries the flush alone, and the last frame
+    // follows with nothing.
+    std::vector<ParsedFrame> parsed = job.frames();
+    ASSERT_EQ(int(parsed.size()), frames);
+    ASSERT_EQ(parsed.size(), 11u);
+    std::vector<size_t> expected(11, 0);
+    expected[9] = 300;
+    EXPECT_EQ(flushBytes(parsed), expected);
+    EXPECT_EQ(parsed[9].audio.size(), 300u);
+    EXPECT_TRUE(parsed[10].audio.empty());
+}
+
+TEST(KmfEncoderAudio, ACoderThatCannotBeFlushedLosesOnlyItsRemainder)
+{
+    FakeJob job;
+    job.coders.audio = wholeBlocks(1000, 100);
+    KmfEncoder& encoder = openAudioJob(job, AudioSetup());
+    ASSERT_NE(runSoundOnly(encoder, std::vector<uint8_t>(10500, 7)), -1) << "never ended";
+    EXPECT_EQ(encoder.audioBytesConsumed(), 10000u);
+    EXPECT_EQ(encoder.audioQueued(), 0u);
+    ASSERT_TRUE(encoder.close());
+    size_t audio = 0;
+    for (const ParsedFrame& f : job.frames())
+        audio += f.audio.size();
+    EXPECT_EQ(audio, 1000u);
+}
+
+TEST(KmfEncoderAudio, AFlushLongerThanAFrameGoesOnInTheNextFrames)
+{
+    FakeJob job;
+    job.coders.audio = wholeBlocks(1000, 100);
+    int left = 50000;
+    job.coders.flush = [&left](int inLength, int* consumed, int outRoom, int* pending) {
+        *consumed = inLength;
+        const int n = std::min({left, outRoom, 20000});
+        left -= n;
+        *pending = left > 0;
+        return n;
+    };
+    KmfEncoder& encoder = openAudioJob(job, AudioSetup());
+    ASSERT_NE(runSoundOnly(encoder, std::vector<uint8_t>(10500, 7)), -1) << "never ended";
+    EXPECT_EQ(job.coders.flushingCoder->flushInputs.front(), 500);
+    ASSERT_TRUE(encoder.close());
+    std::vector<size_t> counts = flushBytes(job.frames());
+    ASSERT_GE(counts.size(), 3u);
+    // The flush fills the tenth frame's whole room, the rest goes into the
+    // next, and the last frame follows empty.
+    EXPECT_EQ(counts[counts.size() - 3], 32768u);
+    EXPECT_EQ(counts[counts.size() - 2], 50000u - 32768u);
+    EXPECT_EQ(counts.back(), 0u);
+}
+
+TEST(KmfEncoderAudio, AfterThePicturesTheFlushGoesIntoOneFrameWithoutAPicture)
+{
+    struct Case {
+        const char* name;
+        bool flushing;
+        size_t soundBytes; // 8000 Hz mono; ten pictures at 25 fps are 6400 bytes
+        size_t frames;
+        std::vector<int> flushInputs;
+        int flushFrame; // the frame carrying the flush, -1 for none
+    } cases[] = {
+        // The sound outlasts the pictures: only what the coder holds comes out,
+        // in an eleventh frame.
+        {"flushed after the pictures", true, 32000, 11, {0}, 10},
+        // Sound that ends before the pictures is flushed where it ends.
+        {"sound ends first", true, 4800, 10, {192}, 7},
+        // A coder without flush adds nothing.
+        {"cannot be flushed", false, 32000, 10, {}, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeJob job(videoOfSize(8));
+        job.coders.audio = wholeBlocks(256, 50);
+        if (c.flushing)
+            job.coders.flush = [](int inLength, int* consumed, int, int*) {
+                *consumed = inLength;
+                return 80;
+            };
+        job.encoder.setHdrTocSize(16);
+        AudioSetup setup;
+        setup.video = true;
+        setup.frameRate = 25.0;
+        KmfEncoder& encoder = openAudioJob(job, setup);
+        std::vector<uint8_t> pcm(c.soundBytes, 5);
+        size_t fed = 0;
+        bool ended = false;
+        for (int k = 0; k < 10; ++k) {
+            feedAudio(encoder, pcm, &fed);
+            if (!ended && fed == pcm.size() && encoder.audioNeeded() != AudioNeed::Enough) {
+                encoder.endAudio();
+                ended = true;
+            }
+            encoder.addVideoFrame(dummyPicture());
+        }
+        encoder.finishAudio();
+        ASSERT_EQ(encoder.errorText(), nullptr);
+        if (c.flushing) {
+            EXPECT_EQ(job.coders.flushingCoder->flushInputs, c.flushInputs);
+        }
+        ASSERT_TRUE(encoder.close());
+
+        ParsedHeader header;
+        std::vector<ParsedFrame> frames = job.frames(&header);
+        ASSERT_EQ(frames.size(), c.frames);
+        EXPECT_EQ(header.lengthMs, 40u * c.frames);
+        for (size_t i = 0; i < frames.size(); ++i) {
+            const bool tail = i == 10;
+            EXPECT_EQ(frames[i].video.size(), tail ? 0u : 8u) << i;
+            EXPECT_EQ(flushBytes(frames)[i], int(i) == c.flushFrame ? 80u : 0u) << i;
+        }
     }
 }

@@ -28,6 +28,26 @@ int FakeAudioCoder::Encode(int callIndex, const void* in, int inLength, int* con
     return n;
 }
 
+int FakeFlushingAudioCoder::Encode(int callIndex, const void* in, int inLength, int* consumed,
+                                   void* out, int outRoom)
+{
+    if (!flushInputs.empty())
+        ++encodeCallsAfterFlush;
+    return encoder.Encode(callIndex, in, inLength, consumed, out, outRoom);
+}
+
+int FakeFlushingAudioCoder::Flush(const void*, int inLength, int* consumed, void* out, int outRoom,
+                                  int* pending)
+{
+    flushInputs.push_back(inLength);
+    *consumed = 0;
+    *pending = 0;
+    int n = m_flush(inLength, consumed, outRoom, pending);
+    for (int i = 0; i < n && i < outRoom; ++i)
+        static_cast<uint8_t*>(out)[i] = kFakeFlushByte;
+    return n;
+}
+
 namespace {
 
 // A fake running script, or null without one; the factory keeps an observer.
@@ -55,7 +75,14 @@ std::unique_ptr<VideoCoder> FakeCoderFactory::createVideoCoder(int, int, double,
 std::unique_ptr<AudioCoder> FakeCoderFactory::createAudioCoder(int, int, int, uint32_t,
                                                                uint32_t* format, const char*)
 {
-    return makeFake(audio, rewriteAudio, format, &audioCoder);
+    if (!flush || !audio)
+        return makeFake(audio, rewriteAudio, format, &audioCoder);
+    if (rewriteAudio)
+        *format = rewriteAudio;
+    auto coder = std::make_unique<FakeFlushingAudioCoder>(audio, flush);
+    flushingCoder = coder.get();
+    audioCoder = &coder->encoder;
+    return coder;
 }
 
 VideoScript videoOfSize(int bytes, std::function<bool(int)> key)
@@ -71,6 +98,16 @@ AudioScript audioChunks(int chunk, int outPerCall)
     return [chunk, outPerCall](int, int inLength, int* consumed, int outRoom) {
         *consumed = std::min(chunk, inLength);
         return std::min(outPerCall, outRoom);
+    };
+}
+
+AudioScript wholeBlocks(int block, int outPerBlock)
+{
+    return [block, outPerBlock](int, int inLength, int* consumed, int outRoom) {
+        if (inLength < block || outRoom < outPerBlock)
+            return 0;
+        *consumed = block;
+        return outPerBlock;
     };
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "encoder/CoderFactory.h"
+#include "encoder/FlushableAudioCoder.h"
 #include "encoder/KmfEncoder.h"
 #include "support/TempDir.h"
 
@@ -42,7 +43,34 @@ class FakeAudioCoder : public AudioCoder {
     AudioScript m_script;
 };
 
-// Null scripts refuse the format. rewrite* replaces the format when nonzero.
+// Output bytes of one flush call; sets *consumed and *pending.
+using FlushScript = std::function<int(int inLength, int* consumed, int outRoom, int* pending)>;
+
+// A scripted coder that can be flushed: Encode runs `encoder`, Flush the
+// flush script and writes kFakeFlushByte bytes. It notes the input each
+// flush call was given and any Encode call after the first flush.
+inline constexpr uint8_t kFakeFlushByte = 0xF1;
+class FakeFlushingAudioCoder : public FlushableAudioCoder {
+  public:
+    FakeFlushingAudioCoder(AudioScript script, FlushScript flush)
+        : encoder(std::move(script)), m_flush(std::move(flush))
+    {
+    }
+    int Encode(int callIndex, const void* in, int inLength, int* consumed, void* out,
+               int outRoom) override;
+    int Flush(const void* in, int inLength, int* consumed, void* out, int outRoom,
+              int* pending) override;
+
+    FakeAudioCoder encoder;
+    std::vector<int> flushInputs; // inLength of each flush call
+    int encodeCallsAfterFlush = 0;
+
+  private:
+    FlushScript m_flush;
+};
+
+// Null scripts refuse the format. rewrite* replaces the format when nonzero;
+// with a flush script the audio coder is a FakeFlushingAudioCoder.
 class FakeCoderFactory : public CoderFactory {
   public:
     std::unique_ptr<VideoCoder> createVideoCoder(int, int, double, uint32_t, uint32_t* format,
@@ -52,16 +80,21 @@ class FakeCoderFactory : public CoderFactory {
 
     VideoScript video;
     AudioScript audio;
+    FlushScript flush;
     uint32_t rewriteVideo = 0;
     uint32_t rewriteAudio = 0;
     FakeVideoCoder* videoCoder = nullptr; // owned by the encoder
     FakeAudioCoder* audioCoder = nullptr;
+    FakeFlushingAudioCoder* flushingCoder = nullptr;
 };
 
 // Scripts: a fixed-size picture with the key flag from a predicate, and an
 // audio coder that takes `chunk` bytes a call and writes `outPerCall` bytes.
 VideoScript videoOfSize(int bytes, std::function<bool(int)> key = nullptr);
 AudioScript audioChunks(int chunk, int outPerCall);
+// An audio coder of whole blocks: takes `block` bytes a call while that much
+// is queued and never a remainder, writing outPerBlock bytes a block.
+AudioScript wholeBlocks(int block, int outPerBlock);
 
 struct ParsedFrame {
     size_t offset = 0; // from the start of the file

@@ -1,16 +1,19 @@
 // The plug-in's audio coders, loaded as the program loads it, driven the way
 // the encoder's audio drain drives them: the tone comes back at its frequency
 // and level, input is taken without overrunning what was offered, and the
-// output room is never exceeded, however small.
+// output room is never exceeded, however small. The flush at the end of the
+// sound hands out the remainder and what the codec held back.
 #include "AvPlugin.h"
 #include "AvTestMedia.h"
 
+#include "encoder/FlushableAudioCoder.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <vector>
 
 using namespace moxel;
@@ -42,9 +45,10 @@ std::vector<uint8_t> tone(const AudioCase& c, double seconds)
 }
 
 // Feeds pcm in uneven blocks and drains after each one as the encoder does,
-// with at most `room` bytes per frame; checks every call's contract on the way.
+// with at most `room` bytes per frame; checks every call's contract on the
+// way. With flush, the remainder and the codec's delay follow at the end.
 std::vector<uint8_t> encodeLikeTheEncoder(AudioCoder& coder, const std::vector<uint8_t>& pcm,
-                                          int channels, int room)
+                                          int channels, int room, KmfFlushAudio3Fn flush = nullptr)
 {
     std::vector<uint8_t> stream, queue, out(size_t(room) + 64);
     size_t fed = 0;
@@ -81,7 +85,33 @@ std::vector<uint8_t> encodeLikeTheEncoder(AudioCoder& coder, const std::vector<u
         if (fed == pcm.size() && !took && produced == 0)
             break; // only a remainder shorter than a codec frame is left
     }
+    EXPECT_LT(queue.size(), size_t(kFrameRoom));
+    for (int call = 0; flush != nullptr && call < 1000; ++call) {
+        std::fill(out.begin(), out.end(), kUntouched);
+        int consumed = -1, pending = -1;
+        const int r =
+            flush(&coder, queue.data(), int(queue.size()), &consumed, out.data(), room, &pending);
+        EXPECT_GE(r, 0);
+        EXPECT_LE(r, room);
+        EXPECT_EQ(consumed, int(queue.size())) << "the flush takes all that is left";
+        if (r < 0 || r > room)
+            return {};
+        EXPECT_TRUE(std::all_of(out.begin() + r, out.end(), [](uint8_t b) {
+            return b == kUntouched;
+        })) << "bytes written past the count returned";
+        queue.clear();
+        stream.insert(stream.end(), out.begin(), out.begin() + r);
+        if (pending == 0)
+            break;
+    }
     return stream;
+}
+
+long codecFrameSamples(const AudioCase& c)
+{
+    if (std::string(c.fourCC) == "AAC ")
+        return 1024;
+    return c.sampleRate < 32000 ? 576 : 1152;
 }
 
 // Each ADTS header's length field must lead exactly to the next header.
@@ -170,6 +200,36 @@ TEST_P(AudioCoderTest, ShortRemainderStaysWithTheCaller)
     EXPECT_LE(consumed, int(pcm.size()));
 }
 
+TEST_P(AudioCoderTest, FlushHandsOutAllOfTheSoundWhateverTheRoom)
+{
+    const AudioCase& c = GetParam();
+    const KmfFlushAudio3Fn flush = AvPlugin::get().flushAudio;
+    ASSERT_NE(flush, nullptr) << "the plug-in does not export FlushAudio3";
+    // Not a whole number of codec frames: a remainder is left for the flush.
+    const std::vector<uint8_t> pcm = tone(c, 1.0123);
+    const long samples = long(pcm.size()) / (2 * c.channels);
+    auto ample = AvPlugin::audio(fourCC(c.fourCC), c.channels, c.sampleRate);
+    auto tight = AvPlugin::audio(fourCC(c.fourCC), c.channels, c.sampleRate);
+    ASSERT_NE(ample, nullptr);
+    ASSERT_NE(tight, nullptr);
+    const std::vector<uint8_t> whole =
+        encodeLikeTheEncoder(*ample, pcm, c.channels, kFrameRoom, flush);
+    EXPECT_EQ(encodeLikeTheEncoder(*tight, pcm, c.channels, 1600, flush), whole);
+
+    const DecodedAudio decoded = decodeAudioStream(c.decoder, whole);
+    ASSERT_EQ(decoded.error, "");
+    ASSERT_EQ(int(decoded.channels.size()), c.channels);
+    EXPECT_NEAR(loudSpan(decoded.channels[0]), samples, codecFrameSamples(c));
+
+    // After the flush the coder takes no more input and hands out nothing more.
+    std::vector<uint8_t> out(kFrameRoom);
+    int consumed = -1, pending = -1;
+    EXPECT_EQ(ample->Encode(0, pcm.data(), int(pcm.size()), &consumed, out.data(), kFrameRoom), 0);
+    EXPECT_EQ(consumed, 0);
+    EXPECT_EQ(flush(ample.get(), nullptr, 0, &consumed, out.data(), kFrameRoom, &pending), 0);
+    EXPECT_EQ(pending, 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, AudioCoderTest,
                          ::testing::Values(AudioCase{"Mp3Stereo44k", "MP3 ", "mp3float", 44100, 2},
                                            AudioCase{"Mp3Mono22k", "MP3 ", "mp3float", 22050, 1},
@@ -177,6 +237,37 @@ INSTANTIATE_TEST_SUITE_P(Formats, AudioCoderTest,
                                            AudioCase{"AacMono44k", "AAC ", "aac", 44100, 1},
                                            AudioCase{"Aac51At48k", "AAC ", "aac", 48000, 6}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AudioCoder, TheProgramGetsItsCodersReadyToFlush)
+{
+    CodecPluginSet set;
+    ASSERT_GE(set.load(std::filesystem::path(KMF_CODER_AV_PATH).parent_path().string()), 1);
+    for (const char* format : {"MP3 ", "AAC "}) {
+        uint32_t asked = fourCC(format);
+        std::unique_ptr<AudioCoder> coder =
+            set.createAudioCoder(2, 44100, 16, fourCC("PCM "), &asked, nullptr);
+        ASSERT_NE(coder, nullptr) << format;
+        EXPECT_NE(dynamic_cast<FlushableAudioCoder*>(coder.get()), nullptr) << format;
+    }
+}
+
+TEST(AudioCoder, FlushRefusesACoderThePlugInDidNotMake)
+{
+    struct Foreign : AudioCoder {
+        int Encode(int, const void*, int, int* consumed, void*, int) override
+        {
+            *consumed = 0;
+            return 0;
+        }
+    } foreign;
+    const KmfFlushAudio3Fn flush = AvPlugin::get().flushAudio;
+    ASSERT_NE(flush, nullptr);
+    uint8_t out[64];
+    int consumed = -1, pending = -1;
+    EXPECT_EQ(flush(&foreign, nullptr, 0, &consumed, out, 64, &pending), -1);
+    EXPECT_EQ(consumed, 0);
+    EXPECT_EQ(pending, 0);
+}
 
 TEST(AudioCoder, RefusesWhatItCannotEncode)
 {

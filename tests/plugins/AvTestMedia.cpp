@@ -242,6 +242,18 @@ DecodedAudio decodeAudioStream(const char* decoderName, const std::vector<uint8_
     return out;
 }
 
+long loudSpan(const std::vector<float>& samples, float threshold)
+{
+    long first = -1, last = -1;
+    for (size_t i = 0; i < samples.size(); ++i)
+        if (std::fabs(samples[i]) > threshold) {
+            if (first < 0)
+                first = long(i);
+            last = long(i);
+        }
+    return first < 0 ? 0 : last - first + 1;
+}
+
 ToneMeasure measureTone(const std::vector<float>& samples, int sampleRate, double from, double to)
 {
     const size_t begin = size_t(from * sampleRate);

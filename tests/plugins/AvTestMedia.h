@@ -67,6 +67,10 @@ struct DecodedAudio {
 // Splits an elementary MP3 or ADTS stream with libavcodec's parser and decodes it.
 DecodedAudio decodeAudioStream(const char* decoderName, const std::vector<uint8_t>& stream);
 
+// Samples from the first to the last one louder than threshold (0 when none):
+// the length of a sound between the silence a coder adds before and after it.
+long loudSpan(const std::vector<float>& samples, float threshold = 0.05f);
+
 struct ToneMeasure {
     double frequencyHz = 0;
     double peakAmplitude = 0; // from the RMS, as a sine's peak
