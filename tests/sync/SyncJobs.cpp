@@ -136,6 +136,7 @@ const std::vector<SyncCoders>& syncCoderSets()
         {"rgb_pcm", "RGB3", "PCM "},
         {"h264_aac", "H264", "AAC "},
         {"mpeg4_mp3", "XVID", "MP3 "},
+        {"vp8_aac", "VP80", "AAC ", false},
     };
     return sets;
 }

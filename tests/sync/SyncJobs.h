@@ -23,9 +23,10 @@
 namespace moxel::test {
 
 struct SyncCoders {
-    std::string name;  // letters, digits and underscores: also part of a test name
-    std::string video; // FourCC of the profile's vidfmt
-    std::string audio; // of its audfmt
+    std::string name;          // letters, digits and underscores: also part of a test name
+    std::string video;         // FourCC of the profile's vidfmt
+    std::string audio;         // of its audfmt
+    bool forSoundFiles = true; // false: its sound coder is already covered for sound files
 };
 
 // Uncompressed pictures and PCM, then the av plug-in's coders.

@@ -30,7 +30,8 @@ int main(int argc, char** argv)
     std::vector<SyncRow> rows;
     for (const SyncSource& source : syncSources())
         for (const SyncCoders& coders : syncCoderSets()) {
-            if (!wanted(source.name + " " + coders.name))
+            if (!wanted(source.name + " " + coders.name) ||
+                (!source.hasPictures() && !coders.forSoundFiles))
                 continue;
             TempDir dir;
             rows.push_back(runSyncJob(source, coders, dir.path().string()));
