@@ -4,7 +4,7 @@
 //   - the job ends by itself (under a time limit) and completes;
 //   - the pictures are all there: at least the source's picture time at the
 //     output rate, at most the whole source's time (a converter may fill a
-//     late picture start);
+//     late picture start) and a frame or two for the last sound;
 //   - the sound lasts as long as the pictures (a sound file: as long as the
 //     source's sound), within one output frame plus a compressing audio
 //     coder's priming;
