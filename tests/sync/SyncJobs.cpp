@@ -24,7 +24,7 @@ namespace {
 #ifdef MOXEL_SYNC_DEFAULT_JOB_SECONDS
 constexpr int kDefaultJobSeconds = MOXEL_SYNC_DEFAULT_JOB_SECONDS;
 #else
-constexpr int kDefaultJobSeconds = 20;
+constexpr int kDefaultJobSeconds = 10;
 #endif
 constexpr int kTimeoutExitStatus = 124; // the timeout program's, when the limit was reached
 // A job that never ends would fill the disk first: its output stops there.
