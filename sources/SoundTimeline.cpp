@@ -109,7 +109,15 @@ SoundTimeline::Placement SoundTimeline::place(int64_t timestampUs, int64_t frame
     // Until sound has been placed, sound before the pictures is cut whatever
     // the format.
     const bool first = !m_placedAny;
-    if (first && near && jump > -jitter && jump < jitter) {
+    if (first && near && jump < 0 && jump > -jitter && m_droppedUs > 0) {
+        // Sound that began well before the pictures, and has been cut up to
+        // here, is cut to the sample where they start.
+        placement.skipFrames = -jump;
+        count(placement.skipFrames, m_droppedUs, &SourceCounters::soundDroppedMs,
+              &SourceCounters::firstSoundDropAtMs);
+        m_placedFrames -= placement.skipFrames;
+        jump = 0;
+    } else if (first && near && jump > -jitter && jump < jitter) {
         // Sound that starts within a frame of the pictures starts with them,
         // as it always has; what follows is measured from its own stamp, so
         // an encoder's lead-in frame stamped just before the pictures never

@@ -96,11 +96,12 @@ TEST(SoundTimelineTest, EarlySoundAndOverlapsAreCut)
     SoundTimeline timeline;
     timeline.start(1000000, 10.0, &counters); // the pictures start at 1 s
     Totals totals = placeFrames(timeline, 100, [](int i) { return stampUs(i * kFrame); });
-    // The 43 frames wholly before 1 s; the next starts within a frame of it.
-    EXPECT_EQ(totals.skipped, 43 * kFrame);
+    // The 43 frames wholly before 1 s, and the front of the one across it
+    // to the sample.
+    EXPECT_EQ(totals.skipped, kRate);
     EXPECT_EQ(totals.silence, 0);
-    EXPECT_EQ(totals.placed, 57 * kFrame);
-    EXPECT_EQ(counters.soundDroppedMs.load(), 43 * kFrame * 1000 / kRate);
+    EXPECT_EQ(totals.placed, 100 * kFrame - kRate);
+    EXPECT_EQ(counters.soundDroppedMs.load(), 1000);
     EXPECT_EQ(counters.firstSoundDropAtMs.load(), 0);
 
     // An encoder's lead-in frame stamped just under a frame before the
@@ -130,7 +131,7 @@ TEST(SoundTimelineTest, WhereStampsMayRestartAJumpBackKeepsTheSound)
     SoundTimeline early;
     early.start(1000000, 10.0, nullptr, true);
     const Totals cut = placeFrames(early, 100, [](int i) { return stampUs(i * kFrame); });
-    EXPECT_EQ(cut.skipped, 43 * kFrame);
+    EXPECT_EQ(cut.skipped, kRate);
 
     // Two recordings joined: the second's stamps start again 0.4 s back.
     for (bool mayRestart : {false, true}) {
