@@ -56,6 +56,8 @@ inline constexpr std::string_view kPluginLoaderDiagnostics = "codec plug-ins";
 inline constexpr std::string_view kPcmCoderDiagnostics = "PCM"; // the built-in coders
 inline constexpr std::string_view kRgbCoderDiagnostics = "RGB3";
 inline constexpr std::string_view kStreamCopyDiagnostics = "stream copy";
+inline constexpr std::string_view kOutputFileDiagnostics =
+    "output file"; // why a destination failed
 // A message box shown as a line because no prompt was there to show it.
 inline constexpr std::string_view kMessageDiagnostics = "message";
 inline constexpr std::string_view kProfileEditorDiagnostics = "profile editor";

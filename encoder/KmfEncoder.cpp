@@ -6,7 +6,6 @@
 #include "encoder/CodecPlugins.h"
 #include "encoder/StreamOutput.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -138,11 +137,38 @@ void KmfEncoder::setHdrTocSize(int slots)
         m_writeHeader = true;
 }
 
-bool KmfEncoder::openFile(const std::string& path)
+const char* KmfEncoder::openFile(const std::string& path)
 {
-    m_outputFile = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     m_filePosition = 0;
-    return m_outputFile >= 0;
+    return m_output.open(path);
+}
+
+bool KmfEncoder::preparePlaceholder()
+{
+    const uint64_t headerBytes = uint64_t(kKmfFileHeaderFixedSize) + m_header.metadata.size() +
+                                 4 * uint64_t(std::max(m_header.tocSize, m_header.tocAllocated));
+    if (headerBytes > UINT32_MAX)
+        return false;
+    // An allocation may succeed and still not be there when touched: the
+    // header, the writer's room for it and the TOC built at close must fit
+    // in the machine's memory.
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageBytes = sysconf(_SC_PAGESIZE);
+    if (pages > 0 && pageBytes > 0 && 3 * headerBytes > uint64_t(pages) * uint64_t(pageBytes))
+        return false;
+    m_header.fileSize = 0;
+    m_header.lengthMs = 0;
+    m_header.toc.clear();
+    m_writer.clear();
+    try {
+        m_writer.reserve(size_t(headerBytes));
+        m_header.serialise(m_writer, 0);
+    } catch (const std::bad_alloc&) {
+        m_writer.clear();
+        return false;
+    }
+    m_writer.finish();
+    return true;
 }
 
 KmfEncoder::FrameEmit KmfEncoder::emitFrame()
@@ -152,8 +178,9 @@ KmfEncoder::FrameEmit KmfEncoder::emitFrame()
     // serialised frame first.
     if (m_gather.build(m_frame) < 0)
         return FrameEmit::InvalidFrame;
-    if (m_outputFile >= 0) {
-        if (m_gather.writeTo(m_outputFile) < 0)
+    if (m_output.isOpen()) {
+        const OutputFile::WriteGuard guard(m_output);
+        if (m_gather.writeTo(m_output.fd()) < 0)
             return FrameEmit::WriteFailed;
         m_filePosition += m_gather.size();
     }
@@ -164,7 +191,7 @@ KmfEncoder::FrameEmit KmfEncoder::emitFrame()
 
 bool KmfEncoder::writeOutput(const uint8_t* bytes, size_t length)
 {
-    size_t written = writeAll(m_outputFile, bytes, length, -1);
+    size_t written = writeAll(m_output.fd(), bytes, length, -1);
     m_filePosition += written;
     return written == length;
 }
@@ -176,21 +203,31 @@ void KmfEncoder::openOutput(const char* destination)
             setError("openOutput: error opening output file");
             return;
         }
-        if (isStreamDestination(destination)) {
+        const bool stream = isStreamDestination(destination);
+        std::string file = stream ? std::string() : std::string(destination);
+        if (stream) {
             m_stream =
                 std::make_unique<StreamOutput>(*m_clock, m_streamLog, std::move(m_streamResolver));
-            std::string copyFile;
-            if (const char* failure = m_stream->open(destination, copyFile)) {
+            if (const char* failure = m_stream->open(destination, file)) {
                 setError(failure);
                 return;
             }
-            // The copy is optional: when it cannot be opened there is none.
-            if (!copyFile.empty() && !openFile(copyFile))
+        }
+        if (!file.empty()) {
+            // A header that cannot be made ends the job before any file exists.
+            if (m_writeHeader && !preparePlaceholder()) {
+                setError("openOutput: hdrtoc is too large for the file header");
+                return;
+            }
+            if (const char* failure = openFile(file)) {
+                if (!stream) {
+                    setError(failure);
+                    return;
+                }
+                // The copy is optional: when it cannot be opened there is none.
                 emitDiagnostic(kStreamCopyDiagnostics, DiagnosticLevel::Error,
-                               "stream copy: cannot open " + copyFile);
-        } else if (!openFile(destination)) {
-            setError("openOutput: error opening output file");
-            return;
+                               "stream copy: cannot open " + file);
+            }
         }
         if (!m_coderFactory)
             loadCodecPlugins();
@@ -238,19 +275,15 @@ void KmfEncoder::openOutput(const char* destination)
         }
         m_frame.setInfo(videoFormat, m_width, m_height, m_frameRate);
 
-        if (m_outputFile >= 0 && m_writeHeader) {
-            m_header.fileSize = 0;
-            m_header.lengthMs = 0;
-            m_header.toc.clear();
-            m_writer.clear();
-            m_header.serialise(m_writer, 0);
-            m_writer.finish();
+        // A destination that cannot seek could not take the final header.
+        if (fileHeaderOn()) {
             if (!writeOutput(m_writer.data(), m_writer.length())) {
                 setError("openOutput: error writing output file");
                 return;
             }
             m_placeholderWritten = true;
         }
+        m_outputReady = !m_errorText;
     } catch (const std::bad_alloc&) {
         setError("openOutput: error calling strdup()");
     }
@@ -405,7 +438,7 @@ void KmfEncoder::addVideoFrame(const void* picture)
 
 void KmfEncoder::finishFrame(int keyFlag, int videoLength, int produced)
 {
-    bool recordPosition = m_outputFile >= 0 && m_writeHeader;
+    bool recordPosition = fileHeaderOn();
     if (recordPosition) {
         reserveFor(m_framePositions, m_framePositions.size() + 1);
         m_framePositions.push_back(uint32_t(m_filePosition - m_header.headerSize));
@@ -490,31 +523,41 @@ bool KmfEncoder::writeFinalHeader()
     m_header.serialise(m_writer, 0);
     m_writer.finish();
     m_header.toc.clear();
-    return writeAll(m_outputFile, m_writer.data(), m_writer.length(), 0) == m_writer.length();
+    return writeAll(m_output.fd(), m_writer.data(), m_writer.length(), 0) == m_writer.length();
 }
 
-bool KmfEncoder::close()
+bool KmfEncoder::close(OutputEnd end)
 {
-    bool ok = true;
-    if (m_outputFile >= 0) {
-        if (m_writeHeader && m_placeholderWritten) {
-            try {
-                ok = writeFinalHeader();
-            } catch (const std::bad_alloc&) {
-                ok = false;
+    const char* failure = nullptr;
+    if (m_output.isOpen()) {
+        // What a failed open left is never anybody's result.
+        if (end == OutputEnd::Keep && m_outputReady) {
+            bool headerOk = true;
+            if (fileHeaderOn() && m_placeholderWritten) {
+                try {
+                    headerOk = writeFinalHeader();
+                } catch (const std::bad_alloc&) {
+                    headerOk = false;
+                }
             }
+            if (headerOk) {
+                failure = m_output.keep();
+            } else {
+                failure = "close: error writing output file";
+                m_output.discard();
+            }
+        } else {
+            m_output.discard();
         }
-        if (::close(m_outputFile) != 0)
-            ok = false;
-        m_outputFile = -1;
         m_placeholderWritten = false;
     }
+    m_outputReady = false;
     m_stream.reset();
     m_vidcoder.reset();
     m_audioCoder.reset();
-    if (!ok)
-        setError("close: error writing output file");
-    return ok;
+    if (failure)
+        setError(failure);
+    return !failure;
 }
 
 } // namespace moxel

@@ -18,8 +18,15 @@
 // Used by one thread at a time: created by the job start, then configured,
 // fed and destroyed by the job's worker (setters, setVideo/setAudio,
 // openOutput, then rounds of audioNeeded/addAudioData/addVideoFrame, then
-// finishAudio when the source has ended, then close or destruction). Failures set errorText() to
-// one of the fixed messages; it is never cleared, and the caller stops calling once it is set.
+// finishAudio when the source has ended, then close or destruction).
+// Failures set errorText() to one of the fixed messages; it is never
+// cleared, and the caller stops calling once it is set.
+//
+// A file is written through OutputFile: into a temporary beside it, which
+// close(Keep) renames over the destination and close(Discard) removes, so an
+// existing file is replaced only by a finished one. Destinations that cannot
+// seek (a FIFO, a device, standard output) are written directly and without
+// the file header.
 #pragma once
 
 #include "container/KmfBitWriter.h"
@@ -29,6 +36,7 @@
 #include "encoder/CoderFactory.h"
 #include "encoder/FlushableAudioCoder.h"
 #include "encoder/KmfCoderPlugin.h"
+#include "encoder/OutputFile.h"
 #include "net/AsyncResolver.h"
 #include "net/Clock.h"
 
@@ -62,10 +70,16 @@ enum class AudioNeed {
     MoreWantedEmpty, // short of it, with nothing queued: a sound source has run out
 };
 
+// What close does with the file written: the job's result, or nothing of use.
+enum class OutputEnd {
+    Keep,    // finished and put in the destination's place
+    Discard, // removed; an existing destination stays as it was
+};
+
 class KmfEncoder {
   public:
     KmfEncoder();
-    ~KmfEncoder(); // runs close()
+    ~KmfEncoder(); // runs close(OutputEnd::Keep)
     KmfEncoder(const KmfEncoder&) = delete;
     KmfEncoder& operator=(const KmfEncoder&) = delete;
 
@@ -116,9 +130,12 @@ class KmfEncoder {
     // when nothing is left).
     void finishAudio();
     // Writes the final header, closes the file and the stream, destroys the
-    // coders. False (errorText "close: error writing output file") when the
-    // header rewrite or the close failed. Safe to call more than once.
-    bool close();
+    // coders. With Keep the file takes the destination's place; with Discard,
+    // or when openOutput failed, it is removed. False (errorText "close: error
+    // writing output file", or the rename's message) when the header rewrite,
+    // the close or the rename failed; the file is then removed too. Safe to
+    // call more than once.
+    bool close(OutputEnd end = OutputEnd::Keep);
 
     const char* errorText() const { return m_errorText; }
     uint64_t videoFrameCount() const { return m_videoFrameCount; }
@@ -131,12 +148,19 @@ class KmfEncoder {
     const KmfFrame& frame() const { return m_frame; }
     // The stream of a stream destination, null otherwise.
     const StreamOutput* streamOutput() const { return m_stream.get(); }
+    // The file being written (a temporary until close), empty when none is open.
+    std::string writingPath() const { return m_output.isOpen() ? m_output.writingPath() : ""; }
 
   private:
     double audioSeconds(uint64_t bytes) const;
     int bytesPerSecond() const;
     void setError(const char* text);
-    bool openFile(const std::string& path);
+    // Opens the file (or a stream's copy); null or the fixed message.
+    const char* openFile(const std::string& path);
+    // Serialises the placeholder header into m_writer; false when it cannot
+    // be made (too large for its 32-bit size field, or for memory).
+    bool preparePlaceholder();
+    bool fileHeaderOn() const { return m_writeHeader && m_output.isOpen() && m_output.seekable(); }
     enum class FrameEmit { Ok, InvalidFrame, WriteFailed };
     // Serialises m_frame and sends it to the file and/or the stream.
     FrameEmit emitFrame();
@@ -173,7 +197,8 @@ class KmfEncoder {
     int m_maxSync = kEncoderDefaultMaxSync;
     int m_minSync = 0;
     KmfFileHeader m_header;
-    int m_outputFile = -1; // file descriptor of the .kmf file or the stream's copy
+    OutputFile m_output;        // the .kmf file or the stream's copy
+    bool m_outputReady = false; // openOutput succeeded: the file may be kept
     uint64_t m_filePosition = 0;
     bool m_placeholderWritten = false; // the final header goes only over a placeholder
     std::unique_ptr<StreamOutput> m_stream;

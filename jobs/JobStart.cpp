@@ -2,6 +2,7 @@
 
 #include "base/Prompt.h"
 #include "encoder/KmfEncoder.h"
+#include "encoder/OutputFile.h"
 #include "jobs/DestinationCheck.h"
 #include "jobs/JobWorker.h"
 #include "profiles/KmfConfig.h"
@@ -46,13 +47,25 @@ void giveUp(JobWorkerBlock& block)
 }
 
 // The output folder and an existing output file, with their questions.
-// False when the job is skipped (its status is then Skipped).
+// False when the job does not run (its status is then Skipped, or Error for
+// a destination that is a folder).
 bool checkDestination(BatchRunState& run, BatchJob& job, Prompt& prompt)
 {
     // A stream destination is no file: only its copy file, if any, lies on disk.
     const std::string target = destinationFile(job.destPath);
     if (target.empty())
         return true;
+    // A FIFO, a device or standard output is written as it is: nothing to
+    // create and nothing that writing would replace.
+    const OutputKind kind = outputKindOf(target);
+    if (kind == OutputKind::Direct)
+        return true;
+    if (kind == OutputKind::Folder) {
+        prompt.showMessage("Error", "The destination:   " + target +
+                                        "\nis a folder.  The job cannot write over it.");
+        job.setStatus(JobStatus::Error);
+        return false;
+    }
 
     const std::string folder = folderOf(target);
     if (!folder.empty() && !isFolder(folder)) {

@@ -270,9 +270,13 @@ int runConversion(JobWorkerBlock* block)
     if (opened)
         source.close();
     block->source.reset();
-    // Finishing the file (final header, close) can fail too; a job whose
-    // file is unfinished is not complete.
-    if (!block->encoder->close() && statusOf(block) == JobStatus::Complete) {
+    // A complete job's file, and the partial file an abort asks for, take the
+    // destination's place; a failed job's is removed and leaves an existing
+    // destination as it was. Finishing the file (final header, sync, rename)
+    // can fail too: a job whose file did not arrive has not succeeded.
+    const JobStatus end = statusOf(block);
+    const bool keep = end == JobStatus::Complete || end == JobStatus::Aborted;
+    if (!block->encoder->close(keep ? OutputEnd::Keep : OutputEnd::Discard) && keep) {
         show(block->prompt, "encoding error:",
              block->encoder->errorText() ? block->encoder->errorText() : "close failed");
         setStatus(block, JobStatus::Error);

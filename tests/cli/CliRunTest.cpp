@@ -1,6 +1,7 @@
 // moxel-cli end to end: its exit status, its messages and questions on
-// standard error, the progress blocks, Ctrl-C, and the files it writes with
-// the bundled profile and the uncompressed one.
+// standard error, the progress blocks, Ctrl-C, the files it writes with the
+// bundled profile and the uncompressed one, and standard output and FIFOs
+// as destinations, with readers that leave early.
 #include "CliProcess.h"
 
 #include "container/FourCC.h"
@@ -14,6 +15,8 @@ extern "C" {
 }
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <chrono>
 #include <csignal>
@@ -261,6 +264,56 @@ TEST_F(CliRunTest, CtrlCAbortsTheRunningJobAndFinishesItsFile)
     const std::string last = lastBlock(test::readFileText(file("progress.txt")));
     EXPECT_TRUE(contains(last, "status=aborted\n")) << last;
     EXPECT_TRUE(contains(last, "progress=end\n")) << last;
+}
+
+} // namespace
+} // namespace moxel
+
+namespace moxel {
+namespace {
+
+TEST_F(CliRunTest, StandardOutputTakesTheFramesWithoutAHeader)
+{
+    clip("clip.avi", 5, "mpeg4", "");
+    const CliResult r = runCli(folder(), {"-p", uncompressed(), "-o", "-", "clip.avi"});
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_TRUE(contains(r.err, "Dshow:")) << r.err; // not mixed into the frames
+    test::writeFileText(file("captured.kmf"), r.out);
+    const test::KmfSummary s = test::summariseKmf(file("captured.kmf"));
+    ASSERT_TRUE(s.ok) << s.error;
+    EXPECT_FALSE(s.hasHeader);
+    EXPECT_EQ(s.frames.size(), 5u);
+    EXPECT_FALSE(fs::exists(file("-")));
+
+    const CliResult both =
+        runCli(folder(), {"-p", uncompressed(), "-o", "-", "--progress", "-", "clip.avi"});
+    EXPECT_EQ(both.exitStatus, 2) << both.err;
+}
+
+TEST_F(CliRunTest, AReaderThatLeavesEndsTheJobWithAnError)
+{
+    clip("clip.avi", 25, "mpeg4", "");
+    ASSERT_EQ(mkfifo(file("pipe.kmf").c_str(), 0600), 0);
+    // A watchdog turns a hang into exit status 124.
+    const std::string cli =
+        std::string("timeout 60 '") + MOXEL_CLI_PATH + "' -p '" + uncompressed() + "' clip.avi -o ";
+    const struct {
+        const char* name;
+        std::string script;
+    } cases[] = {
+        {"standard output into head", "set -o pipefail; " + cli + "- | head -c 1000 >/dev/null"},
+        {"/dev/stdout into head",
+         "set -o pipefail; " + cli + "/dev/stdout | head -c 1000 >/dev/null"},
+        {"a FIFO whose reader leaves",
+         cli + "pipe.kmf & head -c 1000 pipe.kmf >/dev/null; wait $!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliResult r = test::CliProcess(folder(), {"-c", c.script}, "/bin/bash").finish();
+        EXPECT_EQ(r.exitStatus, 1) << r.err;
+        EXPECT_TRUE(contains(r.err, "addVideoFrame: error writing output file")) << r.err;
+    }
+    EXPECT_TRUE(fs::is_fifo(file("pipe.kmf")));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The job start's questions and the worker's control: pause, resume and
 // abort on a scripted source, the catch-all, a worker that cannot start,
-// and stream destinations, which are not files.
+// stream destinations, which are not files, and what each end of a job
+// leaves of a file that was there before it.
 #include "DriverTestSupport.h"
 
 #include "sources/MediaSource.h"
@@ -107,6 +108,15 @@ class ScriptedSource : public MediaSource {
     std::vector<uint8_t> m_picture;
 };
 
+// Temporaries left in a folder: its hidden names.
+size_t hiddenFiles(const fs::path& folder)
+{
+    size_t count = 0;
+    for (const auto& entry : fs::directory_iterator(folder))
+        count += entry.path().filename().string()[0] == '.';
+    return count;
+}
+
 class ScriptedJob {
   public:
     ScriptedJob(test::DriverTest& test, const std::string& dest, int pictures)
@@ -167,6 +177,8 @@ TEST_F(DriverControlTest, PauseStopsFramesUntilResumeAndTheJobThenCompletes)
 
 TEST_F(DriverControlTest, AbortWhilePausedEndsTheJobWithItsFileFinished)
 {
+    // The partial file an abort asks for replaces the one that was there.
+    test::writeFileText(file("aborted.kmf"), "old");
     ScriptedJob s(*this, file("aborted.kmf"), -1);
     s.source->stopAt = 3;
     s.start(m_run, profile(test::uncompressedKeys()), m_prompt);
@@ -201,8 +213,10 @@ TEST_F(DriverControlTest, AbortWhileEncodingStopsAfterTheFrameInHand)
     EXPECT_EQ(m_prompt.entries().size(), 0u);
 }
 
-TEST_F(DriverControlTest, AnExceptionInTheLoopIsAnErrorAndTheFileIsFinished)
+TEST_F(DriverControlTest, AnExceptionInTheLoopIsAnErrorThatLeavesTheEarlierFile)
 {
+    test::writeFileText(file("thrown.kmf"), "old");
+    setSetting("prefs_overwrite", 1);
     ScriptedJob s(*this, file("thrown.kmf"), -1);
     s.source->throwAt = 3;
     s.start(m_run, profile(test::uncompressedKeys()), m_prompt);
@@ -213,10 +227,68 @@ TEST_F(DriverControlTest, AnExceptionInTheLoopIsAnErrorAndTheFileIsFinished)
     EXPECT_EQ(entries[0].title, "ERROR");
     EXPECT_EQ(entries[0].text, "unknown exception while converting file:\nscripted\n\n"
                                "The input file might be corrupt. (?)");
-    const test::KmfSummary k = test::summariseKmf(file("thrown.kmf"));
-    ASSERT_TRUE(k.ok) << k.error;
-    EXPECT_EQ(k.frames.size(), 3u);
-    EXPECT_EQ(k.header.fileSize, k.fileBytes);
+    EXPECT_EQ(test::readFileText(file("thrown.kmf")), "old");
+    EXPECT_EQ(hiddenFiles(m_dir.path()), 0u);
+}
+
+TEST_F(DriverControlTest, AJobThatCannotOpenItsOutputLeavesTheEarlierFileByteForByte)
+{
+    std::vector<uint8_t> earlier(100000);
+    for (size_t i = 0; i < earlier.size(); ++i)
+        earlier[i] = uint8_t(i * 7 + i / 251);
+    const std::string dest = file("earlier.kmf");
+    const struct {
+        const char* name;
+        test::Keys keys;
+        const char* message;
+    } cases[] = {
+        {"no coder for the format", test::uncompressedKeys({{"vidfmt", "1515870810"}}),
+         "openOutput: error creating video compressor"},
+        {"no codec chosen", test::uncompressedKeys({{"vidfmt", "0"}}),
+         "error: no output video codec selected"},
+        {"a header of 4 GiB", test::uncompressedKeys({{"hdrtoc", "1073741824"}}),
+         "openOutput: hdrtoc is too large for the file header"},
+    };
+    setSetting("prefs_overwrite", 1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::writeFileBytes(dest, earlier);
+        ScriptedJob s(*this, dest, 5);
+        s.start(m_run, profile(c.keys), m_prompt);
+        test::waitForWorker(*s.job);
+        EXPECT_EQ(s.job->statusValue(), JobStatus::Error);
+        EXPECT_EQ(m_prompt.entries().back().text, c.message);
+        EXPECT_EQ(test::readFileBytes(dest), earlier);
+        EXPECT_EQ(hiddenFiles(m_dir.path()), 0u);
+    }
+    // Without an earlier file none is made.
+    fs::remove(dest);
+    ScriptedJob s(*this, dest, 5);
+    s.start(m_run, profile(test::uncompressedKeys({{"hdrtoc", "1073741824"}})), m_prompt);
+    test::waitForWorker(*s.job);
+    EXPECT_FALSE(fs::exists(dest));
+    EXPECT_EQ(hiddenFiles(m_dir.path()), 0u);
+}
+
+TEST_F(DriverControlTest, AFolderIsNoDestinationAndAPipeIsNoFileToAskAbout)
+{
+    fs::create_directory(file("folder.kmf"));
+    ScriptedJob folder(*this, file("folder.kmf"), 5);
+    folder.start(m_run, profile(test::uncompressedKeys()), m_prompt);
+    test::waitForWorker(*folder.job);
+    EXPECT_EQ(folder.job->statusValue(), JobStatus::Error);
+    EXPECT_FALSE(folder.job->workerBlock.encoder);
+    ASSERT_EQ(m_prompt.entries().size(), 1u);
+    EXPECT_EQ(m_prompt.entries()[0].text, "The destination:   " + file("folder.kmf") +
+                                              "\nis a folder.  The job cannot "
+                                              "write over it.");
+
+    // /dev/null exists, but writing to it replaces nothing: no question.
+    ScriptedJob device(*this, "/dev/null", 5);
+    device.start(m_run, profile(test::uncompressedKeys()), m_prompt);
+    test::waitForWorker(*device.job);
+    EXPECT_EQ(device.job->statusValue(), JobStatus::Complete);
+    EXPECT_EQ(m_prompt.entries().size(), 1u);
 }
 
 TEST_F(DriverControlTest, ASourceThatStallsEndsWithAnErrorAndAFinishedFile)

@@ -1,15 +1,20 @@
 // What the encoder leaves in the file: the header placeholder and its final
 // rewrite (sizes, length, table of contents), the headerless layout, and the
-// fixed messages for configuration, coder, frame and write failures.
+// fixed messages for configuration, coder, frame and write failures. A file
+// takes the destination's place only when it is kept; a failed open, a
+// discarded file or a header that cannot be made leave it as it was.
 #include "EncoderTestSupport.h"
 
 #include "container/FourCC.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -102,7 +107,9 @@ TEST(KmfEncoderOutput, PlaceholderIsWrittenAtOpen)
     job.open();
     ASSERT_EQ(encoder.errorText(), nullptr);
 
-    std::vector<uint8_t> bytes = readFileBytes(job.out());
+    // Written into the temporary; the destination appears only at close.
+    EXPECT_FALSE(std::filesystem::exists(job.out()));
+    std::vector<uint8_t> bytes = readFileBytes(encoder.writingPath());
     ParsedHeader h = parseHeader(bytes);
     EXPECT_EQ(bytes.size(), 46u);
     EXPECT_EQ(h.headerSize, 46u);
@@ -155,6 +162,7 @@ TEST(KmfEncoderOutput, OpenFailures)
     };
     for (const Case& c : cases) {
         FakeJob job(c.videoCoder ? unevenVideo() : nullptr);
+        writeFileText(job.out(), "the file of an earlier run");
         if (c.audioCoder)
             job.coders.audio = audioChunks(100, 10);
         KmfEncoder& encoder = job.encoder;
@@ -166,10 +174,39 @@ TEST(KmfEncoderOutput, OpenFailures)
         job.open();
         ASSERT_NE(encoder.errorText(), nullptr) << c.name;
         EXPECT_STREQ(encoder.errorText(), c.expect) << c.name;
-        // The failed open leaves an empty file: no header is rewritten over nothing.
+        // The failed open leaves the earlier file as it was, and nothing beside it.
         EXPECT_TRUE(encoder.close()) << c.name;
-        EXPECT_TRUE(readFileBytes(job.out()).empty()) << c.name;
+        EXPECT_EQ(readFileText(job.out()), "the file of an earlier run") << c.name;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(job.dir.path()), {}), 1)
+            << c.name;
     }
+}
+
+TEST(KmfEncoderOutput, AHeaderTooLargeForItsSizeFieldEndsTheOpenBeforeAnyFile)
+{
+    FakeJob job(unevenVideo());
+    KmfEncoder& encoder = job.encoder;
+    encoder.setHdrTocSize(1 << 30); // 4 GiB of slots: the 32-bit size would wrap
+    job.setFakeVideo();
+    job.open();
+    EXPECT_STREQ(encoder.errorText(), "openOutput: hdrtoc is too large for the file header");
+    EXPECT_EQ(job.coders.videoCoder, nullptr);
+    EXPECT_TRUE(std::filesystem::is_empty(job.dir.path()));
+    EXPECT_TRUE(encoder.close());
+}
+
+TEST(KmfEncoderOutput, ADiscardedFileLeavesTheDestinationAsItWas)
+{
+    FakeJob job(unevenVideo());
+    KmfEncoder& encoder = job.encoder;
+    writeFileText(job.out(), "old");
+    job.setFakeVideo();
+    job.open();
+    ASSERT_EQ(encoder.errorText(), nullptr);
+    encoder.addVideoFrame(dummyPicture());
+    EXPECT_TRUE(encoder.close(OutputEnd::Discard));
+    EXPECT_EQ(readFileText(job.out()), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(job.dir.path()), {}), 1);
 }
 
 TEST(KmfEncoderOutput, UnopenableDestination)
@@ -242,7 +279,8 @@ TEST(KmfEncoderOutput, WriteErrorsAreReported)
         const char* afterOpen;
         const char* afterFrame;
     } cases[] = {
-        {true, "openOutput: error writing output file", "openOutput: error writing output file"},
+        // A device takes no header: the first write is the first frame's.
+        {true, nullptr, "addVideoFrame: error writing output file"},
         {false, nullptr, "addVideoFrame: error writing output file"},
     };
     for (const Case& c : cases) {
@@ -260,21 +298,47 @@ TEST(KmfEncoderOutput, WriteErrorsAreReported)
     }
 }
 
-TEST(KmfEncoderOutput, FailedHeaderRewriteIsReportedByClose)
+TEST(KmfEncoderOutput, APipeTakesTheFramesWithoutTheHeader)
 {
-    // A pipe takes the placeholder and the frames but cannot be rewritten in place.
     FakeJob job(unevenVideo());
-    std::string fifo = job.dir.file("pipe.kmf");
+    const std::string fifo = job.dir.file("pipe.kmf");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
     KmfEncoder& encoder = job.encoder;
     encoder.setWriteHeader(true);
+    encoder.setHdrTocSize(8);
     job.setFakeVideo();
     encoder.openOutput(fifo.c_str());
     ASSERT_EQ(encoder.errorText(), nullptr);
     for (int i = 0; i < 3; ++i)
         encoder.addVideoFrame(dummyPicture());
+    EXPECT_TRUE(encoder.close());
+    EXPECT_EQ(encoder.errorText(), nullptr);
+    EXPECT_TRUE(encoder.framePositions().empty());
+    std::vector<uint8_t> bytes(65536);
+    const ssize_t got = ::read(reader, bytes.data(), bytes.size());
+    ::close(reader);
+    ASSERT_GT(got, 0);
+    bytes.resize(size_t(got));
+    EXPECT_EQ(std::memcmp(bytes.data(), "KMFs", 4), 0);
+    EXPECT_EQ(parseFrames(bytes, 0).size(), 3u);
+}
+
+TEST(KmfEncoderOutput, AFileThatCannotTakeItsNameIsAnErrorOfClose)
+{
+    FakeJob job(unevenVideo());
+    KmfEncoder& encoder = job.encoder;
+    encoder.setWriteHeader(true);
+    job.setFakeVideo();
+    job.open();
     ASSERT_EQ(encoder.errorText(), nullptr);
+    encoder.addVideoFrame(dummyPicture());
+    // A folder with something in it took the name meanwhile.
+    std::filesystem::create_directory(job.out());
+    writeFileText(job.out() + "/inside", "x");
     EXPECT_FALSE(encoder.close());
-    EXPECT_STREQ(encoder.errorText(), "close: error writing output file");
+    EXPECT_STREQ(encoder.errorText(), "close: error renaming the finished file to the output file");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(job.dir.path()), {}), 1);
     EXPECT_TRUE(encoder.close()); // already closed: nothing left to fail
 }

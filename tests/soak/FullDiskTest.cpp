@@ -1,5 +1,6 @@
 // Output that cannot be written: a job whose destination fills up ends in
-// Error with the encoder's write message, never Complete. Three ways to a
+// Error with the encoder's write message, never Complete, and leaves no
+// partial file behind. Three ways to a
 // full disk: /dev/full, a file size limit on moxel-cli (SIGXFSZ ignored, so
 // the write fails with EFBIG), and a small tmpfs where one can be mounted.
 #include "CliProcess.h"
@@ -75,7 +76,9 @@ TEST_F(FullDiskTest, TheCliUnderAFileSizeLimitEndsInErrorWithTheWriteMessage)
     EXPECT_NE(r.err.find(kWriteMessage), std::string::npos) << r.err;
     const std::string progress = test::readFileText(file("progress.txt"));
     EXPECT_EQ(progress.find("complete"), std::string::npos) << progress;
-    EXPECT_LE(fs::file_size(dest), 256u * 1024);
+    EXPECT_FALSE(fs::exists(dest));
+    for (const auto& entry : fs::directory_iterator(m_dir.path()))
+        EXPECT_NE(entry.path().filename().string().rfind(".out.kmf.", 0), 0u) << entry.path();
 }
 
 } // namespace

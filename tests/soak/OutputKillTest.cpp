@@ -1,7 +1,9 @@
-// moxel-cli killed with SIGKILL at seeded moments of a job: the file it was
-// writing reads back with the container's reader up to its last whole
-// frame. The frames are whole, in order and without a hole from the first
-// picture on; only the very end may hold a torn frame.
+// moxel-cli killed with SIGKILL at seeded moments of a job that replaces an
+// earlier file: the earlier file is untouched (or, killed after the job's
+// end, the whole new one), and the temporary it was writing beside it reads
+// back with the container's reader up to its last whole frame. The frames
+// are whole, in order and without a hole from the first picture on; only the
+// very end may hold a torn frame.
 #include "CliProcess.h"
 #include "SoakSupport.h"
 
@@ -55,6 +57,16 @@ int pictureNumber(const std::vector<uint8_t>& rgb)
         bgra[j + 2] = rgb[i + 2];
     }
     return test::readFrameNumber(bgra.data(), kWidth, kHeight);
+}
+
+// The hidden temporaries of out.kmf that a killed writer left in folder.
+std::vector<fs::path> temporaries(const fs::path& folder)
+{
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().filename().string().rfind(".out.kmf.", 0) == 0)
+            found.push_back(entry.path());
+    return found;
 }
 
 struct KilledFile {
@@ -140,22 +152,31 @@ TEST(OutputKillTest, FilesOfAKilledCliReadBackToTheirLastWholeFrame)
     const KilledFile complete = checkKilledFile(dir.file("out.kmf"), "whole job");
     ASSERT_GT(complete.frames, 200);
     EXPECT_FALSE(complete.tornEnd);
+    EXPECT_TRUE(temporaries(dir.path()).empty());
     const auto normalUs = std::chrono::duration_cast<std::chrono::microseconds>(normal).count();
+    const std::string earlier = "the file of an earlier run";
 
     const int kills = test::soakCount("MOXEL_SOAK_KILL_CASES", 10, 4);
     std::mt19937_64 random(test::soakSeed());
     int torn = 0, frames = 0;
     for (int i = 0; i < kills && !HasFailure(); ++i) {
-        fs::remove(dir.file("out.kmf"));
+        test::writeFileText(dir.file("out.kmf"), earlier);
         const auto at = std::chrono::microseconds(random() % uint64_t(normalUs + 1));
         test::CliProcess child(folder, args);
         std::this_thread::sleep_for(at);
         child.signal(SIGKILL);
         child.finish();
-        const KilledFile k = checkKilledFile(dir.file("out.kmf"),
-                                             "killed after " + std::to_string(at.count()) + " us");
-        torn += k.tornEnd;
-        frames += k.frames;
+        const std::string what = "killed after " + std::to_string(at.count()) + " us";
+        if (test::readFileText(dir.file("out.kmf")) != earlier) {
+            // Killed after the rename: the job's whole file.
+            EXPECT_EQ(checkKilledFile(dir.file("out.kmf"), what).frames, complete.frames) << what;
+        }
+        for (const fs::path& temporary : temporaries(dir.path())) {
+            const KilledFile k = checkKilledFile(temporary.string(), what);
+            torn += k.tornEnd;
+            frames += k.frames;
+            fs::remove(temporary);
+        }
     }
     RecordProperty("kills", kills);
     RecordProperty("torn_ends", torn);

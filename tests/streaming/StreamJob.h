@@ -24,7 +24,13 @@ struct StreamJob {
 
     // Writes the stream header file and returns its path.
     std::string headerFile(const std::string& text, const std::string& name = "header.txt");
-    std::string copyPath() const { return dir.file("copy.kmf"); }
+    // The copy file: while the encoder writes it, the temporary it is written
+    // into (it takes the name copy.kmf at close).
+    std::string copyPath() const
+    {
+        const std::string writing = encoder.writingPath();
+        return writing.empty() ? dir.file("copy.kmf") : writing;
+    }
     // "qz:127.0.0.1:PORT:HEADER+COPY" (copy optional).
     std::string destination(const char* protocol, int port, const std::string& header,
                             bool withCopy = true) const;

@@ -1,5 +1,7 @@
 #include "tools/moxel-cli/CliOptions.h"
 
+#include "tools/moxel-cli/StandardOutput.h"
+
 #include <CLI/CLI.hpp>
 
 #include <ostream>
@@ -14,7 +16,11 @@ const char* const kDescription = "Converts media files to KMF, one after another
 const char* const kFooter =
     "Each SOURCE becomes SOURCE with its extension replaced by .kmf, unless -o names the\n"
     "destination of a single source: a file, or a stream destination\n"
-    "(qz:HOST:PORT:HEADERFILE[+COPYFILE] or brox:...).\n"
+    "(qz:HOST:PORT:HEADERFILE[+COPYFILE] or brox:...). A file is written under a hidden\n"
+    "temporary name beside it and takes its name only when the job completes or is\n"
+    "aborted; a failed job leaves an existing file as it was. -o - writes to standard\n"
+    "output; it, a FIFO and a device get no file header (it needs a seekable file),\n"
+    "and a reader that goes away ends the job with an error.\n"
     "\n"
     "While a job runs, one line on standard error shows its status, frames per second and,\n"
     "when the source's length is known, percent done and the time left. Messages that the\n"
@@ -85,6 +91,10 @@ int parseCliOptions(int argc, const char* const* argv, CliOptions& options, std:
     if (!storeRun && options.sources.empty()) {
         err << "moxel-cli: SOURCE is required\n"
             << "Run with --help for more information.\n";
+        return kExitUsage;
+    }
+    if (namesStandardOutput(options.output) && options.progress == "-") {
+        err << "moxel-cli: -o - and --progress - cannot both have standard output\n";
         return kExitUsage;
     }
     if (!options.output.empty() && options.sources.size() != 1) {

@@ -10,6 +10,7 @@
 #include "tools/moxel-cli/CliOptions.h"
 #include "tools/moxel-cli/CliRunner.h"
 #include "tools/moxel-cli/ProfileChoice.h"
+#include "tools/moxel-cli/StandardOutput.h"
 
 #include <atomic>
 #include <csignal>
@@ -93,10 +94,9 @@ int main(int argc, char** argv)
     if (options.progress == "-") {
         // Standard output carries the blocks alone: the decoders' diagnostic
         // lines, which go to standard output, are sent to standard error.
-        std::fflush(stdout);
-        const int blocks = dup(STDOUT_FILENO);
+        const int blocks = takeStandardOutput();
         std::FILE* stream = blocks >= 0 ? fdopen(blocks, "w") : nullptr;
-        if (stream && dup2(STDERR_FILENO, STDOUT_FILENO) >= 0)
+        if (stream)
             progress.adopt(stream);
         else
             progress.open("-");
@@ -104,6 +104,18 @@ int main(int argc, char** argv)
         std::cerr << "moxel-cli: cannot write the progress file " << options.progress << "\n";
         releaseSettings();
         return kExitUsage;
+    }
+
+    if (namesStandardOutput(options.output)) {
+        // The KMF bytes have standard output to themselves; the engine writes
+        // the descriptor as it is (no header, no temporary file).
+        const int data = takeStandardOutput();
+        if (data < 0) {
+            std::cerr << "moxel-cli: cannot write to standard output\n";
+            releaseSettings();
+            return kExitUsage;
+        }
+        options.output = "/dev/fd/" + std::to_string(data);
     }
 
     initVideoTables();
