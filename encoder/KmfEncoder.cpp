@@ -64,7 +64,10 @@ uint32_t truncatedMs(double ms)
 
 } // namespace
 
-KmfEncoder::KmfEncoder() : m_audioFormat(kFourCCNone), m_videoFormat(kFourCCNone) {}
+KmfEncoder::KmfEncoder()
+    : m_audioFormat(kFourCCNone), m_videoFormat(kFourCCNone), m_streamFlushMs(kStreamFlushMs)
+{
+}
 
 KmfEncoder::~KmfEncoder()
 {
@@ -163,8 +166,7 @@ void KmfEncoder::openOutput(const char* destination)
             return;
         }
         if (isStreamDestination(destination)) {
-            m_stream =
-                std::make_unique<StreamOutput>(*m_clock, m_streamLog, std::move(m_streamResolver));
+            m_stream = std::make_unique<StreamOutput>(*m_clock, std::move(m_streamResolver));
             std::string copyFile;
             if (const char* failure = m_stream->open(destination, copyFile)) {
                 setError(failure);
@@ -390,6 +392,11 @@ bool KmfEncoder::writeFinalHeader()
     return writeAll(m_outputFile, m_writer.data(), m_writer.length(), 0) == m_writer.length();
 }
 
+std::optional<StreamStats> KmfEncoder::streamStats() const
+{
+    return m_stream ? std::optional<StreamStats>(m_stream->stats()) : m_closedStreamStats;
+}
+
 bool KmfEncoder::close()
 {
     bool ok = true;
@@ -405,6 +412,12 @@ bool KmfEncoder::close()
             ok = false;
         m_outputFile = -1;
         m_placeholderWritten = false;
+    }
+    // A stream that never got a frame because the set-up failed is dropped
+    // without a word to the server; any other sends what still waits.
+    if (m_stream && (!m_errorText || m_framesWritten > 0)) {
+        m_stream->finish(m_streamFlushMs);
+        m_closedStreamStats = m_stream->stats();
     }
     m_stream.reset();
     m_vidcoder.reset();
