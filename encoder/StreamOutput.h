@@ -43,8 +43,10 @@ inline constexpr size_t kStreamBacklogLimit =
     1048576; // unsent bytes beyond which frames are left out
 inline constexpr uint64_t kStreamReconnectMs = 10000;
 inline constexpr size_t kStreamHeaderLineMax = 511;
-// How long finish() may spend sending what still waits, in all.
-inline constexpr int kStreamFlushMs = 3000;
+// How long finish() may spend sending what still waits, in all. Below the
+// 3000 ms the desktop program waits for an aborted job's worker when it
+// shuts down, so that the worker is through before the codec plug-ins go.
+inline constexpr int kStreamFlushMs = 2000;
 
 class StreamOutput {
   public:
