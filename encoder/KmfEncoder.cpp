@@ -76,7 +76,10 @@ uint32_t truncatedMs(double ms)
 
 } // namespace
 
-KmfEncoder::KmfEncoder() : m_audioFormat(kFourCCNone), m_videoFormat(kFourCCNone) {}
+KmfEncoder::KmfEncoder()
+    : m_audioFormat(kFourCCNone), m_videoFormat(kFourCCNone), m_streamFlushMs(kStreamFlushMs)
+{
+}
 
 KmfEncoder::~KmfEncoder()
 {
@@ -207,7 +210,7 @@ void KmfEncoder::openOutput(const char* destination)
         std::string file = stream ? std::string() : std::string(destination);
         if (stream) {
             m_stream =
-                std::make_unique<StreamOutput>(*m_clock, m_streamLog, std::move(m_streamResolver));
+                std::make_unique<StreamOutput>(*m_clock, std::move(m_streamResolver));
             if (const char* failure = m_stream->open(destination, file)) {
                 setError(failure);
                 return;
@@ -526,6 +529,11 @@ bool KmfEncoder::writeFinalHeader()
     return writeAll(m_output.fd(), m_writer.data(), m_writer.length(), 0) == m_writer.length();
 }
 
+std::optional<StreamStats> KmfEncoder::streamStats() const
+{
+    return m_stream ? std::optional<StreamStats>(m_stream->stats()) : m_closedStreamStats;
+}
+
 bool KmfEncoder::close(OutputEnd end)
 {
     const char* failure = nullptr;
@@ -552,6 +560,12 @@ bool KmfEncoder::close(OutputEnd end)
         m_placeholderWritten = false;
     }
     m_outputReady = false;
+    // A stream that never got a frame because the set-up failed is dropped
+    // without a word to the server; any other sends what still waits.
+    if (m_stream && (!m_errorText || m_framesWritten > 0)) {
+        m_stream->finish(m_streamFlushMs);
+        m_closedStreamStats = m_stream->stats();
+    }
     m_stream.reset();
     m_vidcoder.reset();
     m_audioCoder.reset();

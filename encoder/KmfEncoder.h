@@ -37,12 +37,12 @@
 #include "encoder/FlushableAudioCoder.h"
 #include "encoder/KmfCoderPlugin.h"
 #include "encoder/OutputFile.h"
+#include "encoder/StreamStats.h"
 #include "net/AsyncResolver.h"
 #include "net/Clock.h"
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -91,11 +91,12 @@ class KmfEncoder {
     // plug-ins. Not owned; must outlive the encoder. Set before openOutput.
     void setCoderFactory(CoderFactory* factory) { m_coderFactory = factory; }
     // Stream destinations: the clock that paces reconnects (default: the
-    // steady clock; not owned, must outlive the encoder), where the "[qz]" /
-    // "[brox]" diagnostics go (default: the diagnostic sink), and the resolver
-    // the connection uses (default: its own). Set before openOutput.
+    // steady clock; not owned, must outlive the encoder), the resolver the
+    // connection uses (default: its own), and how long close() may spend
+    // sending what still waits (default kStreamFlushMs, real time). Set
+    // before openOutput. The "[qz]" / "[brox]" lines go to the diagnostic sink.
     void setClock(Clock* clock) { m_clock = clock ? clock : &steadyClock(); }
-    void setStreamLog(std::function<void(const std::string&)> log) { m_streamLog = std::move(log); }
+    void setStreamFlushMs(int ms) { m_streamFlushMs = ms; }
     void setStreamResolver(std::unique_ptr<AsyncResolver> resolver)
     {
         m_streamResolver = std::move(resolver);
@@ -129,8 +130,8 @@ class KmfEncoder {
     // is left of it and for the coder's flush, as many as that takes (none
     // when nothing is left).
     void finishAudio();
-    // Writes the final header, closes the file and the stream, destroys the
-    // coders. With Keep the file takes the destination's place; with Discard,
+    // Writes the final header, closes the file, ends the stream (what still
+    // waits goes out within the stream's bound), destroys the coders. With Keep the file takes the destination's place; with Discard,
     // or when openOutput failed, it is removed. False (errorText "close: error
     // writing output file", or the rename's message) when the header rewrite,
     // the close or the rename failed; the file is then removed too. Safe to
@@ -146,10 +147,13 @@ class KmfEncoder {
     size_t audioQueued() const { return m_audioQueue.size(); }
     const std::vector<uint32_t>& framePositions() const { return m_framePositions; }
     const KmfFrame& frame() const { return m_frame; }
-    // The stream of a stream destination, null otherwise.
+    // The stream of a stream destination until close(), null otherwise.
     const StreamOutput* streamOutput() const { return m_stream.get(); }
     // The file being written (a temporary until close), empty when none is open.
     std::string writingPath() const { return m_output.isOpen() ? m_output.writingPath() : ""; }
+    // What became of a stream destination's frames so far, and for good
+    // once close() has ended the stream; empty for a file destination.
+    std::optional<StreamStats> streamStats() const;
 
   private:
     double audioSeconds(uint64_t bytes) const;
@@ -221,8 +225,9 @@ class KmfEncoder {
     KmfFrameGather m_gather; // each frame as ranges, for one writev and for the stream
     CoderFactory* m_coderFactory = nullptr;
     Clock* m_clock = &steadyClock();
-    std::function<void(const std::string&)> m_streamLog;
     std::unique_ptr<AsyncResolver> m_streamResolver;
+    int m_streamFlushMs;
+    std::optional<StreamStats> m_closedStreamStats;
 };
 
 } // namespace moxel

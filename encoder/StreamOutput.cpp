@@ -20,6 +20,20 @@ const char kHeaderLineTooLong[] =
 const char kBufferInfo[] = "512:256";
 const char kBlockInfo[] = "8192:8192";
 
+// finish() looks at the connection at least this often while it waits.
+constexpr uint64_t kFlushStepMs = 20;
+
+bool isUnderWay(NetState state)
+{
+    return state == NetState::Resolving || state == NetState::Connecting ||
+           state == NetState::Connected;
+}
+
+std::string countOf(uint64_t n, const char* one, const char* many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 // The decimal number at the start of text, 0 if there is none.
 int leadingNumber(const char* text)
 {
@@ -49,8 +63,8 @@ bool isStreamDestination(const char* destination)
            (std::strncmp(destination, "qz:", 3) == 0 || std::strncmp(destination, "brox:", 5) == 0);
 }
 
-StreamOutput::StreamOutput(Clock& clock, StreamLog log, std::unique_ptr<AsyncResolver> resolver)
-    : m_clock(clock), m_log(std::move(log)), m_resolver(std::move(resolver))
+StreamOutput::StreamOutput(Clock& clock, std::unique_ptr<AsyncResolver> resolver)
+    : m_clock(clock), m_resolver(std::move(resolver))
 {
 }
 
@@ -58,10 +72,6 @@ StreamOutput::~StreamOutput() = default;
 
 void StreamOutput::log(DiagnosticLevel level, const std::string& line) const
 {
-    if (m_log) {
-        m_log("\n" + line + "\n");
-        return;
-    }
     emitDiagnostic(m_protocol == StreamProtocol::Qz ? kQzDiagnostics : kBroxDiagnostics, level,
                    line);
 }
@@ -83,6 +93,7 @@ const char* StreamOutput::open(const char* destination, std::string& copyFile)
     m_serverHost.assign(host, portText);
     ++portText;
     m_serverPort = leadingNumber(portText);
+    m_stats.server = m_serverHost + ":" + std::to_string(m_serverPort);
     m_connection->connect(m_serverHost.c_str(), m_serverPort);
 
     const char* headerName = std::strchr(portText, ':');
@@ -149,18 +160,19 @@ const char* StreamOutput::readHeaderFile(const std::string& path)
         sentFirst += "\r\n";
         if (m_connection->send(sentFirst.data(), int(sentFirst.size())) != 0)
             return kHeaderTooLarge;
+        noteHanded(sentFirst.size(), 0);
     } else {
         queueStoredHeader();
     }
     return nullptr;
 }
 
-void StreamOutput::queueBroxMessage(uint16_t field, const void* payload, size_t length)
+bool StreamOutput::queueBroxMessage(uint16_t field, const void* payload, size_t length)
 {
     // Queued piece by piece, and only whole: a message cut short would
     // garble everything after it.
     if (length > kBroxMaxPayload || size_t(m_connection->sendFree()) < length + kBroxOverhead)
-        return;
+        return false;
     m_message.clear();
     appendBroxMessage(m_message, field, nullptr, 0); // header with length 0, then the trailer
     m_message[4] = uint8_t(length >> 8);
@@ -168,6 +180,8 @@ void StreamOutput::queueBroxMessage(uint16_t field, const void* payload, size_t 
     m_connection->send(m_message.data(), int(kBroxHeaderSize));
     m_connection->send(payload, int(length));
     m_connection->send(m_message.data() + kBroxHeaderSize, 1);
+    noteHanded(length + kBroxOverhead, field == kBroxData ? length : 0);
+    return true;
 }
 
 void StreamOutput::queueBroxHeaderLine(size_t index)
@@ -185,8 +199,9 @@ void StreamOutput::queueStoredHeader()
 {
     if (m_protocol == StreamProtocol::Qz) {
         // Sent by length: a line may hold a NUL, which must not end the header early.
-        m_connection->send(m_qzHeader.data(), int(m_qzHeader.size()));
-        m_connection->sendString("\r\n");
+        std::string header = m_qzHeader + "\r\n";
+        if (m_connection->send(header.data(), int(header.size())) == 0)
+            noteHanded(header.size(), 0);
         return;
     }
     // Only the first two lines go to the server; further lines are kept only.
@@ -217,29 +232,36 @@ void StreamOutput::sendFrame(const uint8_t* bytes, size_t length)
 
 void StreamOutput::sendFrame(const KmfByteRange* ranges, size_t count)
 {
-    if (!m_connection)
+    if (!m_connection || m_finished)
         return;
     if (unsentBytes() >= kStreamBacklogLimit) {
-        ++m_framesDropped; // the stream loses it; the copy file still has it
+        ++m_stats.framesDroppedBacklog; // the stream loses it; the copy file still has it
         m_sendOffset += pump(m_sendQueue.data() + m_sendOffset, unsentBytes());
-    } else if (unsentBytes() == 0 && m_protocol == StreamProtocol::Qz) {
-        // Nothing waits: the frame goes to the connection straight away and
-        // only what it cannot take yet is queued (the same bytes in the same
-        // order as queueing the frame first, without copying it there).
-        ++m_framesQueued;
-        m_sendQueue.clear();
-        m_sendOffset = 0;
-        bool queueRest = false;
-        for (size_t i = 0; i < count; ++i) {
-            size_t handed = queueRest ? 0 : pump(ranges[i].data, ranges[i].length);
-            appendToQueue(ranges[i].data + handed, ranges[i].length - handed);
-            queueRest = queueRest || handed < ranges[i].length;
-        }
     } else {
         ++m_framesQueued;
+        size_t length = 0;
         for (size_t i = 0; i < count; ++i)
-            appendToQueue(ranges[i].data, ranges[i].length);
-        m_sendOffset += pump(m_sendQueue.data() + m_sendOffset, unsentBytes());
+            length += ranges[i].length;
+        m_pendingFrames.push_back({m_dataQueued, m_dataQueued + length, false});
+        m_dataQueued += length;
+        if (unsentBytes() == 0 && m_protocol == StreamProtocol::Qz) {
+            // Nothing waits: the frame goes to the connection straight away
+            // and only what it cannot take yet is queued (the same bytes in
+            // the same order as queueing the frame first, without copying it
+            // there).
+            m_sendQueue.clear();
+            m_sendOffset = 0;
+            bool queueRest = false;
+            for (size_t i = 0; i < count; ++i) {
+                size_t handed = queueRest ? 0 : pump(ranges[i].data, ranges[i].length);
+                appendToQueue(ranges[i].data + handed, ranges[i].length - handed);
+                queueRest = queueRest || handed < ranges[i].length;
+            }
+        } else {
+            for (size_t i = 0; i < count; ++i)
+                appendToQueue(ranges[i].data, ranges[i].length);
+            m_sendOffset += pump(m_sendQueue.data() + m_sendOffset, unsentBytes());
+        }
     }
     reconnectWhenDue();
     readServerMessages();
@@ -253,24 +275,92 @@ size_t StreamOutput::pump(const uint8_t* bytes, size_t length)
 {
     size_t handed = 0;
     while (handed < length) {
-        m_connection->run(-1, -1);
+        runConnection();
         const uint8_t* next = bytes + handed;
         size_t left = length - handed;
         if (m_protocol == StreamProtocol::Brox) {
-            if (m_connection->sendFree() - int(kBroxOverhead) < int(kBroxDataSize) ||
-                left < kBroxDataSize)
+            // At the end of the stream the bytes short of a whole block go
+            // in a last, shorter message; before that they wait for more.
+            size_t piece = std::min(left, kBroxDataSize);
+            if ((piece < kBroxDataSize && !m_finishing) ||
+                !queueBroxMessage(kBroxData, next, piece))
                 break;
-            queueBroxMessage(kBroxData, next, kBroxDataSize);
-            handed += kBroxDataSize;
+            handed += piece;
         } else {
             size_t n = std::min(size_t(m_connection->sendFree()), left);
             if (n == 0)
                 break;
             m_connection->send(next, int(n));
+            noteHanded(n, n);
             handed += n;
         }
     }
     return handed;
+}
+
+void StreamOutput::runConnection()
+{
+    int sent = 0;
+    m_connection->run(-1, -1, &sent, nullptr);
+    noteSent(size_t(sent));
+    NetState state = m_connection->state();
+    if (state == NetState::Connected || state == NetState::Closing)
+        m_stats.connectedEver = true;
+    if (state != m_lastState) {
+        if (state == NetState::Error)
+            log(DiagnosticLevel::Warning, std::string(protocolTag()) + " cannot connect to " +
+                                              m_stats.server + ": " + m_connection->errorText());
+        else if (state == NetState::Closed && m_lastState == NetState::Connected)
+            log(DiagnosticLevel::Warning, std::string(protocolTag()) + " the server " +
+                                              m_stats.server + " closed the connection");
+        m_lastState = state;
+    }
+}
+
+void StreamOutput::noteHanded(size_t ringBytes, size_t dataBytes)
+{
+    m_dataHanded += dataBytes;
+    m_ringPieces.push_back({ringBytes, m_dataHanded});
+}
+
+void StreamOutput::noteSent(size_t ringBytes)
+{
+    m_stats.bytesSent += ringBytes;
+    while (ringBytes > 0 && !m_ringPieces.empty()) {
+        RingPiece& piece = m_ringPieces.front();
+        size_t n = std::min(ringBytes, piece.bytes - m_ringPieceSent);
+        m_ringPieceSent += n;
+        ringBytes -= n;
+        if (m_ringPieceSent == piece.bytes) {
+            m_dataSent = piece.dataEnd;
+            m_ringPieces.pop_front();
+            m_ringPieceSent = 0;
+        }
+    }
+    settleFrames();
+}
+
+void StreamOutput::closeDiscardingRing()
+{
+    m_connection->close(true);
+    for (PendingFrame& frame : m_pendingFrames) {
+        if (frame.start >= m_dataHanded)
+            break;
+        if (frame.end > m_dataSent)
+            frame.cut = true;
+    }
+    m_dataSent = m_dataHanded;
+    m_ringPieces.clear();
+    m_ringPieceSent = 0;
+    settleFrames();
+}
+
+void StreamOutput::settleFrames()
+{
+    while (!m_pendingFrames.empty() && m_pendingFrames.front().end <= m_dataSent) {
+        ++(m_pendingFrames.front().cut ? m_stats.framesCut : m_stats.framesSent);
+        m_pendingFrames.pop_front();
+    }
 }
 
 void StreamOutput::reconnectWhenDue()
@@ -282,12 +372,78 @@ void StreamOutput::reconnectWhenDue()
     if (now - m_lastConnectMs <= kStreamReconnectMs)
         return;
     m_lastConnectMs = now;
-    m_connection->close(true);
+    closeDiscardingRing();
     log(DiagnosticLevel::Warning, std::string(protocolTag()) + " reconnecting to " + m_serverHost +
                                       ":" + std::to_string(m_serverPort));
     m_connection->connect(m_serverHost.c_str(), m_serverPort);
+    m_lastState = m_connection->state();
     queueStoredHeader();
-    ++m_reconnects;
+    ++m_stats.reconnects;
+}
+
+void StreamOutput::finish(int flushMs)
+{
+    if (!m_connection || m_finished)
+        return;
+    m_finished = true;
+    m_finishing = true;
+    const uint64_t deadline = steadyClock().nowMs() + uint64_t(std::max(flushMs, 0));
+    for (;;) {
+        runConnection();
+        m_sendOffset += pump(m_sendQueue.data() + m_sendOffset, unsentBytes());
+        readServerMessages();
+        if (!isUnderWay(m_connection->state()) ||
+            (unsentBytes() == 0 && m_connection->sendQueued() == 0))
+            break;
+        const uint64_t now = steadyClock().nowMs();
+        if (now >= deadline)
+            break;
+        m_connection->waitReady(int(std::min(deadline - now, kFlushStepMs)));
+    }
+    // What has not gone out by now never will: frames cut by an earlier
+    // reconnect stay cut, the others count as dropped at the close.
+    m_connection->close(true);
+    for (const PendingFrame& frame : m_pendingFrames)
+        ++(frame.cut ? m_stats.framesCut : m_stats.framesDroppedAtClose);
+    m_pendingFrames.clear();
+    m_ringPieces.clear();
+    m_ringPieceSent = 0;
+    m_sendQueue.clear();
+    m_sendOffset = 0;
+    logSummary();
+}
+
+void StreamOutput::logSummary()
+{
+    const StreamStats& s = m_stats;
+    const uint64_t total = s.framesSent + s.framesNotSent();
+    std::string line = protocolTag();
+    if (!s.connectedEver) {
+        log(DiagnosticLevel::Warning, line + " never connected to " + s.server + "; " +
+                                          countOf(total, "frame", "frames") + " not sent");
+        return;
+    }
+    line += " " + std::to_string(s.framesSent) + " of " + countOf(total, "frame", "frames") +
+            " sent to " + s.server + " (" + countOf(s.bytesSent, "byte", "bytes");
+    if (s.reconnects > 0)
+        line += ", " + countOf(s.reconnects, "reconnect", "reconnects");
+    line += ")";
+    if (s.framesNotSent() == 0) {
+        log(DiagnosticLevel::Info, line);
+        return;
+    }
+    line += "; not sent: ";
+    const char* sep = "";
+    auto part = [&](uint64_t n, const char* what) {
+        if (n == 0)
+            return;
+        line += sep + std::to_string(n) + " " + what;
+        sep = ", ";
+    };
+    part(s.framesDroppedBacklog, "left out behind a full backlog");
+    part(s.framesCut, "cut off with a lost connection");
+    part(s.framesDroppedAtClose, "still queued at the end");
+    log(DiagnosticLevel::Warning, line);
 }
 
 void StreamOutput::readServerMessages()

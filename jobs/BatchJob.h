@@ -10,11 +10,13 @@
 // behind pointers for this reason.
 #pragma once
 
+#include "encoder/StreamStats.h"
 #include "jobs/JobStatus.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace moxel {
@@ -53,6 +55,10 @@ struct JobWorkerBlock {
     // worker installs it for its thread and the threads it starts. Null: the
     // process-wide sink.
     std::shared_ptr<DiagnosticSink> diagnostics;
+    // What became of a stream destination's frames (empty for a file): set
+    // by the worker after the encoder has closed, before workerDone, and
+    // read only once workerDone is 1.
+    std::optional<StreamStats> streamStats;
 };
 
 struct BatchJob {

@@ -143,6 +143,7 @@ void startJob(BatchRunState& run, BatchJob& job, const std::string& profilePath,
     block.framesProduced.store(0, std::memory_order_relaxed);
     block.durationMs.store(0, std::memory_order_relaxed);
     block.audioBytesPerSecond.store(0, std::memory_order_relaxed);
+    block.streamStats.reset();
     job.progress.store(0, std::memory_order_relaxed);
     job.setStatus(JobStatus::Initializing);
 

@@ -1,5 +1,7 @@
 #include "jobs/JobStatusText.h"
 
+#include "jobs/StreamOutcome.h"
+
 #include <cstdio>
 
 namespace moxel {
@@ -56,10 +58,12 @@ std::string statusText(JobStatus status, bool aborting, uint32_t queueNumber,
 
 std::string statusText(const BatchJob& job)
 {
-    return statusText(
+    std::string text = statusText(
         job.statusValue(), job.isAborting(), job.queueNumber,
         formatElapsed(job.progress.load(std::memory_order_acquire),
                       job.workerBlock.audioBytesPerSecond.load(std::memory_order_acquire)));
+    const std::string note = streamNote(job.workerBlock);
+    return note.empty() ? text : text + ", " + note;
 }
 
 } // namespace moxel

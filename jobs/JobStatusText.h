@@ -25,7 +25,9 @@ std::string formatElapsed(int32_t progress, int32_t audioBytesPerSecond);
 // time text, used by the encoding, paused and complete states.
 std::string statusText(JobStatus status, bool aborting, uint32_t queueNumber,
                        const std::string& elapsed);
-// The text for a job record, read from its shared fields.
+// The text for a job record, read from its shared fields; once the worker
+// has finished, a stream destination that did not get every frame says so
+// after it ("complete [00:05], 12 frames not sent").
 std::string statusText(const BatchJob& job);
 
 } // namespace moxel

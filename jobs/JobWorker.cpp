@@ -281,6 +281,7 @@ int runConversion(JobWorkerBlock* block)
              block->encoder->errorText() ? block->encoder->errorText() : "close failed");
         setStatus(block, JobStatus::Error);
     }
+    block->streamStats = block->encoder->streamStats();
     block->encoder.reset();
     block->workerDone.store(1, std::memory_order_release);
     return 0;

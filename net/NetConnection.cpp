@@ -97,6 +97,17 @@ void NetConnection::close(bool force)
         m_state = NetState::Closing;
 }
 
+void NetConnection::waitReady(int timeoutMs) const
+{
+    short events = 0;
+    if (m_state == NetState::Connecting)
+        events = POLLOUT;
+    else if (m_state == NetState::Connected || m_state == NetState::Closing)
+        events = short((m_send.count() > 0 ? POLLOUT : 0) | (m_recv.space() > 0 ? POLLIN : 0));
+    pollfd p{m_socket, events, 0};
+    ::poll(&p, events != 0 && m_socket >= 0 ? 1 : 0, std::max(timeoutMs, 0));
+}
+
 int NetConnection::send(const void* bytes, int n)
 {
     if (n < 0 || n > sendFree())

@@ -49,6 +49,11 @@ class NetConnection {
     // force, or not yet connected: closes at once and empties both rings.
     // Otherwise, when connected, the queued bytes go out first.
     void close(bool force);
+    // Waits at most timeoutMs until run() would have something to do: the
+    // socket can take bytes while some are queued or a connect is under way,
+    // or it has bytes for a receive ring with room. Moves no bytes. Without
+    // anything to wait on (a name lookup, no socket) it just waits the time.
+    void waitReady(int timeoutMs) const;
 
     int sendFree() const { return int(m_send.space()); }
     // 0, or -1 when n > sendFree() (then nothing is queued).

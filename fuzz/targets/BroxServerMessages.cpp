@@ -5,6 +5,7 @@
 // receive buffer, are skipped one at a time; nothing else is logged and the
 // output keeps streaming.
 #include "encoder/StreamOutput.h"
+#include "fuzz/CollectedDiagnostics.h"
 #include "fuzz/FuzzTarget.h"
 #include "fuzz/LoopbackServer.h"
 #include "fuzz/ScratchFolder.h"
@@ -19,7 +20,7 @@ namespace {
 
 using moxel::StreamOutput;
 
-// The log lines a reader must write for these bytes.
+// The diagnostic lines a reader must write for these bytes.
 std::vector<std::string> expectedLog(const uint8_t* data, size_t size)
 {
     std::vector<std::string> lines;
@@ -37,9 +38,9 @@ std::vector<std::string> expectedLog(const uint8_t* data, size_t size)
         std::string text;
         for (size_t i = 0; i < length && m[6 + i] != 0; ++i)
             text += std::isprint(m[6 + i]) ? char(m[6 + i]) : '?';
-        lines.push_back("\n[brox]Got msg: " + std::to_string(m[1]) + "," +
+        lines.push_back("[brox]Got msg: " + std::to_string(m[1]) + "," +
                         std::to_string(m[2] << 8 | m[3]) + "," + std::to_string(length) + ",'" +
-                        text + "'\n");
+                        text + "'");
         at += length + moxel::kBroxOverhead;
     }
     return lines;
@@ -56,8 +57,8 @@ void entry(const uint8_t* data, size_t size)
     moxel::fuzz::LoopbackServer& server = moxel::fuzz::loopbackServer();
 
     moxel::ManualClock clock; // never moves: no reconnect interferes
-    std::vector<std::string> logged;
-    StreamOutput out(clock, [&](const std::string& text) { logged.push_back(text); });
+    moxel::fuzz::CollectedDiagnostics diagnostics;
+    StreamOutput out(clock);
     std::string destination = "brox:127.0.0.1:" + std::to_string(server.port()) + ":" + header;
     std::string copyFile;
     MOXEL_FUZZ_CHECK(out.open(destination.c_str(), copyFile) == nullptr);
@@ -81,7 +82,8 @@ void entry(const uint8_t* data, size_t size)
         MOXEL_FUZZ_CHECK(++calls < 4 * size + 100000);
     }
     server.closePeer();
-    MOXEL_FUZZ_CHECK(logged == expectedLog(data, size));
+    MOXEL_FUZZ_CHECK(diagnostics.lines(moxel::kBroxDiagnostics, "Got msg") ==
+                     expectedLog(data, size));
     MOXEL_FUZZ_CHECK(out.framesDropped() == 0);
 }
 

@@ -1,8 +1,12 @@
 // The table of job states: one row a state in the order of the stored
 // values, rows whose answers fit together, and the batch list's commands and
 // scheduler doing to a job in each state, with its worker gone or not, what
-// the user has always seen.
+// the user has always seen; and the note a stream destination that did not
+// get every frame adds to its outcome.
 #include "BatchTestSupport.h"
+
+#include "jobs/JobStatusText.h"
+#include "jobs/StreamOutcome.h"
 
 #include <gtest/gtest.h>
 
@@ -68,6 +72,45 @@ TEST(JobStatusTable, WordsAndStatusBarNamesAsProgramsAndUsersSeeThem)
     EXPECT_EQ(statusText(JobStatus::Queued, false, 12, "00:01"), "queued [#12]");
     EXPECT_EQ(statusText(JobStatus::Paused, false, 12, "1h:00:00"), "paused [1h:00:00]");
     EXPECT_EQ(statusText(JobStatus::Idle, true, 12, "00:01"), "aborting");
+}
+
+TEST(JobStatusTable, AStreamThatMissedFramesSaysSoOnceTheWorkerHasGone)
+{
+    BatchJob job;
+    job.setStatus(JobStatus::Complete);
+    job.progress.store(100000); // 5 s
+    StreamStats stats;
+    stats.server = "127.0.0.1:9";
+    stats.connectedEver = true;
+    stats.bytesSent = 5000;
+    stats.framesSent = 40;
+    job.workerBlock.streamStats = stats;
+    EXPECT_EQ(statusText(job), "complete [00:05]");
+
+    stats.framesDroppedBacklog = 3;
+    stats.framesCut = 1;
+    stats.framesDroppedAtClose = 8;
+    job.workerBlock.streamStats = stats;
+    EXPECT_EQ(statusText(job), "complete [00:05]"); // the worker may still count
+    job.workerBlock.workerDone.store(1);
+    EXPECT_EQ(statusText(job), "complete [00:05], 12 frames not sent");
+    EXPECT_FALSE(streamReachedNothing(job.workerBlock));
+
+    stats.framesDroppedBacklog = stats.framesCut = 0;
+    stats.framesDroppedAtClose = 1;
+    job.workerBlock.streamStats = stats;
+    EXPECT_EQ(statusText(job), "complete [00:05], 1 frame not sent");
+
+    stats.connectedEver = false;
+    stats.bytesSent = 0;
+    job.workerBlock.streamStats = stats;
+    job.setStatus(JobStatus::Aborted);
+    EXPECT_EQ(statusText(job), "aborted by user, stream never connected");
+    EXPECT_TRUE(streamReachedNothing(job.workerBlock));
+
+    job.workerBlock.streamStats.reset(); // a file destination
+    EXPECT_EQ(statusText(job), "aborted by user");
+    EXPECT_FALSE(streamReachedNothing(job.workerBlock));
 }
 
 TEST(JobStatusTable, AnswersFitTogetherAndAWorkerKeepsItsRecord)

@@ -6,8 +6,10 @@
 
 #include "container/FourCC.h"
 #include "support/ClipWriter.h"
+#include "support/FreePort.h"
 #include "support/KmfSummary.h"
 #include "support/TempDir.h"
+#include "tools/kmf-receive/KmfReceiver.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -216,6 +218,31 @@ TEST_F(CliRunTest, AStreamDestinationReachesTheEncoderUnchanged)
     EXPECT_TRUE(contains(r.err, "ERROR: openOutput: ")) << r.err;
     EXPECT_FALSE(contains(r.err, "Create new folder?")) << r.err;
     EXPECT_FALSE(fs::exists(file("qz:127.0.0.1:9:absent")));
+}
+
+TEST_F(CliRunTest, AStreamServerThatGotNothingFailsTheRunAndIsNamed)
+{
+    clip("clip.avi", 5, "mpeg4", "");
+    test::writeFileText(file("header.txt"), "icy-name:cli\n");
+    const std::string server = "127.0.0.1:" + std::to_string(test::unusedPort());
+    CliResult r =
+        runCli(folder(), {"-p", uncompressed(), "-o", "qz:" + server + ":header.txt", "clip.avi"});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_TRUE(contains(r.err, "clip.avi: complete [00:00], stream never connected")) << r.err;
+    EXPECT_TRUE(
+        contains(r.err, "moxel-cli: the stream server " + server + " never received anything\n"))
+        << r.err;
+    EXPECT_TRUE(contains(r.out, "[qz] never connected to " + server + "; 5 frames not sent"))
+        << r.out;
+
+    KmfReceiver receiver;
+    ASSERT_TRUE(receiver.start(ReceiverOptions{}));
+    const std::string listening = "127.0.0.1:" + std::to_string(receiver.port());
+    r = runCli(folder(),
+               {"-p", uncompressed(), "-o", "qz:" + listening + ":header.txt", "clip.avi"});
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_FALSE(contains(r.err, "never")) << r.err;
+    EXPECT_TRUE(contains(r.out, "[qz] 5 of 5 frames sent to " + listening)) << r.out;
 }
 
 TEST_F(CliRunTest, ProgressOnStandardOutputHasItToItself)

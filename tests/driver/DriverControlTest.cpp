@@ -1,11 +1,17 @@
 // The job start's questions and the worker's control: pause, resume and
 // abort on a scripted source, the catch-all, a worker that cannot start,
-// stream destinations, which are not files, and what each end of a job
-// leaves of a file that was there before it.
+// stream destinations, which are not files and which tell in the job's
+// status and lines when their server did not get every frame, and what
+// each end of a job leaves of a file that was there before it.
+#include "DiagnosticCapture.h"
 #include "DriverTestSupport.h"
 
+#include "jobs/JobStatusText.h"
+#include "jobs/StreamOutcome.h"
 #include "sources/MediaSource.h"
 #include "sources/SourceHolder.h"
+#include "support/FreePort.h"
+#include "tools/kmf-receive/KmfReceiver.h"
 
 #include <gtest/gtest.h>
 
@@ -291,7 +297,7 @@ TEST_F(DriverControlTest, AFolderIsNoDestinationAndAPipeIsNoFileToAskAbout)
     EXPECT_EQ(m_prompt.entries().size(), 1u);
 }
 
-TEST_F(DriverControlTest, ASourceThatStallsEndsWithAnErrorAndAFinishedFile)
+TEST_F(DriverControlTest, ASourceThatStallsEndsWithAnErrorAndLeavesNoFile)
 {
     ScriptedJob s(*this, file("stalled.kmf"), -1);
     s.source->stalledSound = true;
@@ -302,9 +308,8 @@ TEST_F(DriverControlTest, ASourceThatStallsEndsWithAnErrorAndAFinishedFile)
     EXPECT_EQ(m_prompt.entries()[0].title, "encoding error:");
     EXPECT_EQ(m_prompt.entries()[0].text,
               "conversion stalled: no picture and no sound for 10000 frames in a row");
-    const test::KmfSummary summary = test::summariseKmf(file("stalled.kmf"));
-    EXPECT_TRUE(summary.ok) << summary.error;
-    EXPECT_EQ(summary.frames.size(), 10000u);
+    // A job that ends in error leaves no file of its own behind.
+    EXPECT_FALSE(fs::exists(file("stalled.kmf")));
 }
 
 TEST_F(DriverControlTest, AWorkerThatCannotStartLeavesASettledError)
@@ -434,6 +439,42 @@ TEST_F(DriverControlTest, AStreamDestinationIsNoFileToAskAbout)
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[1].kind, "exists");
     EXPECT_EQ(entries[1].text.find("The destination file:   " + file("copy.kmf") + "\n"), 0u);
+}
+
+TEST_F(DriverControlTest, AStreamJobTellsWhetherItsServerGotTheFrames)
+{
+    ClipSpec spec;
+    spec.width = 32;
+    spec.height = 24;
+    spec.frameCount = 5;
+    const std::string source = clip("v.avi", spec);
+    test::writeFileText(file("header.txt"), "icy-name:job\n");
+    const std::string uncompressed = profile(test::uncompressedKeys());
+    auto streamTo = [&](int port) {
+        return "qz:127.0.0.1:" + std::to_string(port) + ":" + file("header.txt");
+    };
+
+    const int nobody = test::unusedPort();
+    auto lines = std::make_shared<test::CapturingSink>();
+    auto lost = job(source, streamTo(nobody));
+    lost->workerBlock.diagnostics = lines;
+    EXPECT_EQ(run(*lost, uncompressed), JobStatus::Complete);
+    EXPECT_EQ(statusText(*lost), "complete [00:00], stream never connected");
+    EXPECT_TRUE(streamReachedNothing(lost->workerBlock));
+    const std::vector<std::string> qz = lines->texts(kQzDiagnostics);
+    EXPECT_NE(std::find(qz.begin(), qz.end(),
+                        "[qz] never connected to 127.0.0.1:" + std::to_string(nobody) +
+                            "; 5 frames not sent"),
+              qz.end());
+
+    KmfReceiver server;
+    ASSERT_TRUE(server.start(ReceiverOptions{}));
+    auto sent = job(source, streamTo(server.port()));
+    EXPECT_EQ(run(*sent, uncompressed), JobStatus::Complete);
+    EXPECT_EQ(statusText(*sent), "complete [00:00]");
+    EXPECT_FALSE(streamReachedNothing(sent->workerBlock));
+    ASSERT_TRUE(sent->workerBlock.streamStats.has_value());
+    EXPECT_EQ(sent->workerBlock.streamStats->framesSent, 5u);
 }
 
 } // namespace

@@ -153,16 +153,16 @@ TEST(StreamHeader, BroxServerMessagesAreLoggedOneAFrameAndGarbageIsSkipped)
     size_t before = 0;
     ASSERT_TRUE(job.framesUntil([&] {
         // Never more than one message a frame.
-        EXPECT_LE(job.log.size(), before + 1);
-        before = job.log.size();
+        EXPECT_LE(job.log().size(), before + 1);
+        before = job.log().size();
         return job.logCount("Got msg") == 2;
     }));
-    ASSERT_EQ(job.log.size(), 2u);
-    EXPECT_EQ(job.log[0], "\n[brox]Got msg: 0,8197,2,'ok'\n");
-    EXPECT_EQ(job.log[1], "\n[brox]Got msg: 0,12289,3,'hi?'\n");
+    ASSERT_EQ(job.log().size(), 2u);
+    EXPECT_EQ(job.log()[0], "[brox]Got msg: 0,8197,2,'ok'");
+    EXPECT_EQ(job.log()[1], "[brox]Got msg: 0,12289,3,'hi?'");
     for (int i = 0; i < 20; ++i)
         job.frame();
-    EXPECT_EQ(job.log.size(), 2u); // the cut message waits for its rest
+    EXPECT_EQ(job.log().size(), 2u); // the cut message waits for its rest
     EXPECT_EQ(job.stream().connection()->recvAvailable(), 9);
     EXPECT_EQ(job.state(), NetState::Connected);
 }
@@ -179,5 +179,5 @@ TEST(StreamHeader, QzServerTalkIsReadAndDropped)
         return job.stream().connection()->recvAvailable() == 0 && server.stream(0).dataBytes > 0 &&
                job.frames > 5;
     }));
-    EXPECT_TRUE(job.log.empty());
+    EXPECT_TRUE(job.log().empty());
 }

@@ -14,7 +14,6 @@ namespace moxel::test {
 StreamJob::StreamJob(int width, int height) : picture(size_t(width) * size_t(height) * 4)
 {
     encoder.setClock(&clock);
-    encoder.setStreamLog([this](const std::string& text) { log.push_back(text); });
     encoder.setVideo(kFourCCRgb3, width, height, 25.0, kFourCCRgba, nullptr);
 }
 
@@ -61,9 +60,19 @@ bool StreamJob::framesUntil(const std::function<bool()>& done, int maxFrames)
     return done();
 }
 
+std::vector<std::string> StreamJob::log() const
+{
+    std::vector<std::string> lines;
+    for (const CapturedLine& l : diagnostics->lines())
+        if (l.tag == kQzDiagnostics || l.tag == kBroxDiagnostics)
+            lines.push_back(l.line);
+    return lines;
+}
+
 int StreamJob::logCount(const std::string& needle) const
 {
-    return int(std::count_if(log.begin(), log.end(), [&](const std::string& line) {
+    std::vector<std::string> lines = log();
+    return int(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
         return line.find(needle) != std::string::npos;
     }));
 }

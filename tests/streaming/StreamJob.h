@@ -1,10 +1,11 @@
 // An encoder streaming small uncompressed pictures (the built-in "RGB3"
 // coder, no audio) to a loopback receiver, with a clock the test moves and
-// the diagnostic log kept in memory, plus the waiting helpers the stream
-// tests share. Frames drive the connection, so "waiting" means encoding more
+// the diagnostic lines of the test's thread kept in memory, plus the waiting
+// helpers the stream tests share. Frames drive the connection, so "waiting" means encoding more
 // frames, with a short pause each, up to a bound.
 #pragma once
 
+#include "DiagnosticCapture.h"
 #include "encoder/KmfEncoder.h"
 #include "encoder/StreamOutput.h"
 #include "net/Clock.h"
@@ -13,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,11 +43,16 @@ struct StreamJob {
     bool framesUntil(const std::function<bool()>& done, int maxFrames = 20000);
     const StreamOutput& stream() const { return *encoder.streamOutput(); }
     NetState state() const { return stream().connection()->state(); }
+    // The stream's diagnostic lines ("[qz] ..." or "[brox] ..."), in order.
+    std::vector<std::string> log() const;
     int logCount(const std::string& needle) const;
 
     TempDir dir;
     ManualClock clock;
-    std::vector<std::string> log;
+    // Installed before the encoder is made and removed after it is gone, so
+    // that the lines of its close are kept too.
+    std::shared_ptr<CapturingSink> diagnostics = std::make_shared<CapturingSink>();
+    ScopedDiagnosticSink useDiagnostics{diagnostics};
     std::vector<uint8_t> picture;
     int frames = 0;
     KmfEncoder encoder;

@@ -3,6 +3,7 @@
 #include "jobs/BatchFile.h"
 #include "jobs/BatchList.h"
 #include "jobs/ProfileStore.h"
+#include "jobs/StreamOutcome.h"
 #include "tools/moxel-cli/CliOptions.h"
 #include "tools/moxel-cli/CliRunner.h"
 #include "tools/moxel-cli/Console.h"
@@ -61,8 +62,10 @@ int runBatchFile(const std::string& path, const ProfileStore& profiles, CliRunne
     runner.finish();
 
     int complete = 0;
-    for (int i = 0; i < list.count(); ++i)
-        complete += list.job(i).statusRow().succeeded ? 1 : 0;
+    for (int i = 0; i < list.count(); ++i) {
+        const BatchJob& job = list.job(i);
+        complete += job.statusRow().succeeded && !streamReachedNothing(job.workerBlock) ? 1 : 0;
+    }
     if (started < total)
         console.message("moxel-cli: " + std::to_string(total - started) + " job(s) not started");
     return appended.problems.empty() && complete == total ? kExitAllComplete : kExitSomeFailed;

@@ -40,7 +40,8 @@ const char* const kFooter =
     "the profile store (--list-profiles); lines that cannot be used are reported with\n"
     "their line numbers and skipped.\n"
     "\n"
-    "Exit status: 0 when every job completes, 1 when any does not, 2 for bad usage.";
+    "Exit status: 0 when every job completes, 1 when any does not (a stream whose server\n"
+    "never received anything counts as not complete), 2 for bad usage.";
 
 } // namespace
 

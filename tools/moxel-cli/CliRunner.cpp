@@ -1,6 +1,7 @@
 #include "tools/moxel-cli/CliRunner.h"
 
 #include "jobs/JobStart.h"
+#include "jobs/StreamOutcome.h"
 
 #include <chrono>
 #include <cstdio>
@@ -91,6 +92,9 @@ JobStatus CliRunner::runJob(BatchJob& job, const std::string& profilePath, int i
     if (!job.destPath.empty())
         line += "  -> " + job.destPath;
     m_console.finishStatus(line);
+    if (streamReachedNothing(job.workerBlock))
+        m_console.message("moxel-cli: the stream server " + job.workerBlock.streamStats->server +
+                          " never received anything");
     m_progress.jobEnded(index, job.sourcePath, p);
     return p.status;
 }
@@ -113,7 +117,7 @@ int CliRunner::run(const std::vector<CliJob>& jobs)
         job.sourcePath = jobs[size_t(i)].source;
         job.destPath = jobs[size_t(i)].destination;
         const JobStatus status = runJob(job, jobs[size_t(i)].profilePath, i + 1, total);
-        if (!statusRow(status).succeeded)
+        if (!statusRow(status).succeeded || streamReachedNothing(job.workerBlock))
             allComplete = false;
         if (m_run.overwriteMode == OverwriteMode::Cancelled)
             break; // "Cancel job" ends the run

@@ -1,13 +1,17 @@
 #include "tools/moxel-cli/JobProgress.h"
 
+#include "jobs/StreamOutcome.h"
+
 #include <algorithm>
 
 namespace moxel::cli {
 
 std::string statusText(const JobProgress& progress)
 {
-    return moxel::statusText(progress.status, progress.aborting, progress.queueNumber,
-                             mediaTimeText(progress.mediaSeconds));
+    const std::string text =
+        moxel::statusText(progress.status, progress.aborting, progress.queueNumber,
+                          mediaTimeText(progress.mediaSeconds));
+    return progress.streamNote.empty() ? text : text + ", " + progress.streamNote;
 }
 
 const char* statusWord(JobStatus status)
@@ -33,6 +37,7 @@ JobProgress readProgress(const BatchJob& job, double wallSeconds)
         if (done > 0 && wallSeconds > 0)
             p.secondsLeft = wallSeconds * (1.0 - done) / done;
     }
+    p.streamNote = streamNote(block);
     return p;
 }
 

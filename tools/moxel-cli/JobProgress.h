@@ -20,9 +20,11 @@ struct JobProgress {
     double durationSeconds = 0; // of the source, 0 while unknown
     double percent = -1;        // -1 while the duration is unknown
     double secondsLeft = -1;    // -1 while it cannot be estimated
+    std::string streamNote;     // once finished: what the stream did not get
 };
 
-// The Status column text: "initializing", "encoding [00:05]", "aborting", ...
+// The Status column text: "initializing", "encoding [00:05]", "aborting",
+// "complete [00:05], 12 frames not sent", ...
 std::string statusText(const JobProgress& progress);
 // One word for programs: initializing, encoding, paused, complete, error,
 // aborted, skipped (idle, queued before a job starts).
