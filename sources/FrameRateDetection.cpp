@@ -3,6 +3,7 @@
 #include "base/DiagnosticSink.h"
 #include "container/FrameRateCode.h"
 #include "settings/ProgramFolders.h"
+#include "sources/StreamDecoder.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -23,10 +24,6 @@ constexpr int kMaxTimedPictures = 1800;
 constexpr double kMaxTimedSeconds = 30.0;
 // Pictures stored out of order come back in time by a few pictures at most.
 constexpr double kNewRunSeconds = 0.2;
-
-struct InputCloser {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
 
 } // namespace
 
@@ -84,7 +81,7 @@ double timestampFrameRate(const std::string& path, int streamIndex)
     AVFormatContext* raw = nullptr;
     if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
         return 0.0;
-    std::unique_ptr<AVFormatContext, InputCloser> context(raw);
+    std::unique_ptr<AVFormatContext, FormatContextCloser> context(raw);
     if (avformat_find_stream_info(raw, nullptr) < 0 || streamIndex < 0 ||
         unsigned(streamIndex) >= raw->nb_streams)
         return 0.0;
