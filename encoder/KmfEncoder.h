@@ -131,11 +131,10 @@ class KmfEncoder {
     // when nothing is left).
     void finishAudio();
     // Writes the final header, closes the file, ends the stream (what still
-    // waits goes out within the stream's bound), destroys the coders. With Keep the file takes the destination's place; with Discard,
-    // or when openOutput failed, it is removed. False (errorText "close: error
-    // writing output file", or the rename's message) when the header rewrite,
-    // the close or the rename failed; the file is then removed too. Safe to
-    // call more than once.
+    // waits goes out within the stream's bound), destroys the coders. With Keep the file takes the
+    // destination's place; with Discard, or when openOutput failed, it is removed. False (errorText
+    // "close: error writing output file", or the rename's message) when the header rewrite, the
+    // close or the rename failed; the file is then removed too. Safe to call more than once.
     bool close(OutputEnd end = OutputEnd::Keep);
 
     const char* errorText() const { return m_errorText; }
