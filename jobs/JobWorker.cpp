@@ -5,6 +5,7 @@
 #include "base/ThreadPriority.h"
 #include "container/FourCC.h"
 #include "encoder/KmfEncoder.h"
+#include "jobs/JobCounters.h"
 #include "profiles/KmfConfig.h"
 #include "settings/ProgramFolders.h"
 #include "sources/SourceHolder.h"
@@ -170,7 +171,8 @@ void setOpenFailurePauseMs(int ms)
 
 int runConversion(JobWorkerBlock* block)
 {
-    ScopedDiagnosticSink jobDiagnostics(block->diagnostics);
+    const std::shared_ptr<DiagnosticSink> lines = block->log.sink();
+    ScopedDiagnosticSink jobDiagnostics(lines ? lines : block->diagnostics);
     int priority = jobSetting("prefs_priority", -1);
     applyThreadPriority(priority);
 
@@ -209,6 +211,10 @@ int runConversion(JobWorkerBlock* block)
         }
     }
 
+    // The counters go into the job's log while source and encoder still hold them.
+    block->log.setCounters(
+        readJobCounters(source.source(), *block->encoder,
+                        block->audioBytesPerSecond.load(std::memory_order_relaxed)));
     if (opened)
         source.close();
     block->source.reset();
@@ -220,6 +226,7 @@ int runConversion(JobWorkerBlock* block)
         setStatus(block, JobStatus::Error);
     }
     block->encoder.reset();
+    block->log.end();
     block->workerDone.store(1, std::memory_order_release);
     return 0;
 }
