@@ -6,6 +6,7 @@
 #include "tools/moxel-cli/CliOptions.h"
 #include "tools/moxel-cli/CliRunner.h"
 #include "tools/moxel-cli/Console.h"
+#include "tools/moxel-cli/RunReport.h"
 
 #include <fstream>
 #include <iterator>
@@ -21,7 +22,7 @@ int listProfiles(const ProfileStore& profiles, std::ostream& out)
 }
 
 int runBatchFile(const std::string& path, const ProfileStore& profiles, CliRunner& runner,
-                 Prompt& prompt, Console& console)
+                 Prompt& prompt, Console& console, RunReport* report)
 {
     std::ifstream in(path, std::ios::binary);
     std::string bytes(std::istreambuf_iterator<char>(in), {});
@@ -61,8 +62,11 @@ int runBatchFile(const std::string& path, const ProfileStore& profiles, CliRunne
     runner.finish();
 
     int complete = 0;
-    for (int i = 0; i < list.count(); ++i)
+    for (int i = 0; i < list.count(); ++i) {
         complete += list.job(i).statusRow().succeeded ? 1 : 0;
+        if (report)
+            report->add(list.job(i), profiles.displayName(list.job(i).profileIndex));
+    }
     if (started < total)
         console.message("moxel-cli: " + std::to_string(total - started) + " job(s) not started");
     return appended.problems.empty() && complete == total ? kExitAllComplete : kExitSomeFailed;
