@@ -5,6 +5,7 @@
 #include "app/ProfileManagerHook.h"
 #include "app/ScreenshotTour.h"
 #include "app/ToolIcons.h"
+#include "jobs/JobWorker.h"
 #include "pipeline/VideoTables.h"
 #include "settings/ProgramFolders.h"
 #include "sources/LibraryLog.h"
@@ -21,6 +22,9 @@ int runDesktopProgram(int& argc, char** argv)
 {
     setLibraryLogLevel();
     initVideoTables();
+    // A job's messages stay in the message window, so nothing is gained by
+    // holding the next job back for them to be read.
+    setOpenFailurePauseMs(0);
 
     QApplication application(argc, argv);
     QApplication::setApplicationName("moxel");

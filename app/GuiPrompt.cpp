@@ -1,6 +1,7 @@
 #include "app/GuiPrompt.h"
 
 #include "app/FileExistsDialog.h"
+#include "app/MessageWindow.h"
 
 #include <QMessageBox>
 #include <QThread>
@@ -24,6 +25,38 @@ GuiPrompt::~GuiPrompt()
 void GuiPrompt::showMessage(const std::string& title, const std::string& text)
 {
     ask(Kind::Message, title, text);
+}
+
+void GuiPrompt::notify(const std::string& title, const std::string& text)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_closed)
+            return;
+        m_notices.emplace_back(title, text);
+    }
+    if (QThread::currentThread() == thread())
+        listNotices();
+}
+
+void GuiPrompt::listNotices()
+{
+    std::vector<std::pair<std::string, std::string>> notices;
+    {
+        std::lock_guard lock(m_mutex);
+        notices.swap(m_notices);
+    }
+    if (notices.empty())
+        return;
+    if (!m_messages)
+        m_messages = new MessageWindow(m_owner);
+    for (const auto& [title, text] : notices)
+        m_messages->addMessage(QString::fromStdString(title), QString::fromStdString(text));
+}
+
+MessageWindow* GuiPrompt::messageWindow() const
+{
+    return m_messages.data();
 }
 
 bool GuiPrompt::askYesNo(const std::string& title, const std::string& text)
@@ -125,6 +158,7 @@ void GuiPrompt::openWaiting()
     }
     for (const auto& request : waiting)
         openForWorker(request);
+    listNotices();
 }
 
 void GuiPrompt::openForWorker(const std::shared_ptr<Request>& request)
@@ -156,6 +190,7 @@ void GuiPrompt::shutDown()
     {
         std::lock_guard lock(m_mutex);
         m_closed = true;
+        m_notices.clear();
         open.swap(m_pending);
         for (const auto& request : open) {
             request->done = true;

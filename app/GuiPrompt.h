@@ -5,13 +5,17 @@
 // question in a list that the user-interface thread looks at every 50 ms;
 // the box it opens there is not modal (the main window stays usable, as for
 // any message without an owner) and only the worker waits for the answer.
-// The two threads share nothing but that list, under one lock; the
-// user-interface thread never waits for a worker here.
+// Messages given with notify() (a job's failures) wait for nobody: they go
+// to the main window's message window (app/MessageWindow.h), at once on the
+// user-interface thread, within 50 ms from any other. The threads share
+// nothing but those lists, under one lock; the user-interface thread never
+// waits for a worker here.
 //
 // shutDown() ends every question still open or on its way, answering as the
 // box's Escape key would (OK, No, Cancel job), and answers later questions
 // the same way without showing anything: the closing program must not leave
-// a worker waiting for a window that will never come.
+// a worker waiting for a window that will never come. Messages given after
+// shut-down are dropped (the jobs keep them in their logs).
 #pragma once
 
 #include "base/Prompt.h"
@@ -23,12 +27,16 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
 
 class QDialog;
 class QWidget;
 
 namespace moxel::gui {
+
+class MessageWindow;
 
 class GuiPrompt : public QObject, public Prompt {
     Q_OBJECT
@@ -38,12 +46,15 @@ class GuiPrompt : public QObject, public Prompt {
     ~GuiPrompt() override;
 
     void showMessage(const std::string& title, const std::string& text) override;
+    void notify(const std::string& title, const std::string& text) override;
     bool askYesNo(const std::string& title, const std::string& text) override;
     FileExistsAnswer askFileExists(const std::string& text) override;
 
     void shutDown();
     // Questions a worker is waiting for.
     int pendingCount() const;
+    // The window of the notified messages, null until the first one.
+    MessageWindow* messageWindow() const;
 
     // Object names of the boxes, for tests and screenshots.
     static constexpr const char* kMessageBoxName = "promptMessageBox";
@@ -74,8 +85,10 @@ class GuiPrompt : public QObject, public Prompt {
     int ask(Kind kind, const std::string& title, const std::string& text);
     int askHere(Kind kind, const std::string& title, const std::string& text);
     int askFromWorker(Kind kind, const std::string& title, const std::string& text);
-    // Opens the boxes of the questions workers have left (timer).
+    // Opens the boxes of the questions workers have left and lists their
+    // messages (timer).
     void openWaiting();
+    void listNotices();
     void openForWorker(const std::shared_ptr<Request>& request);
     void finish(const std::shared_ptr<Request>& request, int answer);
 
@@ -84,6 +97,8 @@ class GuiPrompt : public QObject, public Prompt {
     std::condition_variable m_answered;
     bool m_closed = false;
     std::vector<std::shared_ptr<Request>> m_pending;
+    std::vector<std::pair<std::string, std::string>> m_notices; // title, text
+    QPointer<MessageWindow> m_messages;
     QTimer m_poll;
 };
 

@@ -330,10 +330,18 @@ void MainWindow::openProfileManager()
 
 void MainWindow::shutDown()
 {
+    std::vector<BatchJob*> running;
+    for (int i = 0; i < m_batch->count(); ++i)
+        if (m_batch->job(i).statusRow().working)
+            running.push_back(&m_batch->job(i));
     m_batch->abortJobs(true);
     // A worker waiting for an answer could not see its abort.
     m_prompt->shutDown();
     m_workersLeft = !m_batch->waitUntilSettled(kSettleWaitMs);
+    // Stopped by the closing, not by the user: kept as not done.
+    for (BatchJob* job : running)
+        if (job->isSettled() && job->statusValue() == JobStatus::Aborted)
+            job->setStatus(JobStatus::Idle);
     m_queue->saveIfChanged();
     saveColumns();
     unloadCodecPlugins();

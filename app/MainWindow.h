@@ -3,9 +3,10 @@
 // and the 100 ms timer that lets the batch list start its next job.
 //
 // Closing (close box, File > Exit, Ctrl+Q) asks first when "confirmquit" is
-// set, aborts every job and waits up to 3000 ms for the workers, keeps the
-// column widths and unloads the codec plug-ins; then closed() is emitted and
-// start-up ends the event loop.
+// set, aborts every job and waits up to 3000 ms for the workers (the jobs it
+// stopped are kept as not done), keeps the queue and the column widths and
+// unloads the codec plug-ins; then closed() is emitted and start-up ends the
+// event loop.
 #pragma once
 
 #include "app/CommandId.h"

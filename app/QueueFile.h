@@ -1,7 +1,9 @@
 // Keeps the queue across restarts and crashes: the jobs are written in the
 // batch file format to "queue.txt" beside the settings whenever the list has
-// changed, and read back when the program starts. Only sources, destinations
-// and profiles are kept, so every job comes back not yet done.
+// changed, and read back when the program starts. How the finished jobs
+// ended (complete, error with its text, aborted, skipped) goes beside it to
+// "queue-status.txt" (jobs/KeptStatuses.h) and comes back with them; jobs
+// that were queued or under way come back not done.
 #pragma once
 
 #include <string>
@@ -17,24 +19,34 @@ namespace moxel::gui {
 class QueueFile {
   public:
     static constexpr const char* kFileName = "queue.txt";
+    static constexpr const char* kStatusFileName = "queue-status.txt";
 
     QueueFile(std::string path, BatchList& list, const ProfileStore& profiles);
 
     const std::string& path() const { return m_path; }
-    // Adds the kept jobs to the list (after the profiles are loaded).
+    const std::string& statusPath() const { return m_statusPath; }
+    // Adds the kept jobs to the list (after the profiles are loaded), with
+    // the statuses they had.
     void load(BatchCommands& commands);
-    // Writes the file when the jobs differ from what it holds. Nothing while
-    // jobs are being added (their dialog is still open).
+    // Writes the files when the jobs differ from what they hold. Nothing
+    // while jobs are being added (their dialog is still open).
     void saveIfChanged();
 
   private:
-    std::string currentBytes() const;
+    // One kept file: its path and what it was last written with.
+    struct Kept {
+        std::string path;
+        std::string written;
+        bool known = false; // written is what the file holds
+    };
+    static void saveIfChanged(Kept& file, std::string bytes);
 
     std::string m_path;
+    std::string m_statusPath;
     BatchList& m_list;
     const ProfileStore& m_profiles;
-    std::string m_written;
-    bool m_known = false; // m_written is what the file holds
+    Kept m_queue;
+    Kept m_statuses;
 };
 
 } // namespace moxel::gui

@@ -61,8 +61,10 @@ void QueueMonitor::update(Clock::time_point now)
     }
     for (int row = 0; row < m_view.rowCount(); ++row) {
         const int64_t index = m_view.itemData(row);
-        if (index >= 0 && index < m_list.count())
+        if (index >= 0 && index < m_list.count()) {
             updateProgress(row, m_list.job(int(index)), now);
+            updateToolTip(row, m_list.job(int(index)));
+        }
     }
 
     QStringList parts;
@@ -124,6 +126,19 @@ void QueueMonitor::updateProgress(int row, const BatchJob& job, Clock::time_poin
     }
     item->setData(column, kFractionRole, fraction);
     item->setData(column, kProgressTextRole, text);
+}
+
+void QueueMonitor::updateToolTip(int row, const BatchJob& job)
+{
+    // A job's messages belong to how it ended; while it waits or runs they
+    // would tell of an earlier run.
+    const JobStatusRow& state = job.statusRow();
+    const bool ended = state.outcome || state.status == JobStatus::Skipped;
+    const QString tip = ended ? QString::fromStdString(job.workerBlock.log.errorText()) : QString();
+    QTreeWidgetItem* item = m_view.topLevelItem(row);
+    const int column = int(BatchColumn::Status);
+    if (item->data(column, Qt::ToolTipRole).toString() != tip)
+        item->setData(column, Qt::ToolTipRole, tip.isEmpty() ? QVariant() : QVariant(tip));
 }
 
 QString QueueMonitor::summary() const

@@ -1,7 +1,8 @@
 // Watches the batch list on every timer tick for what the list itself does
 // not show: how far a running job has come (percent and time left, when the
-// source's length is known), the queue's overall state for the status bar,
-// and the moment the queue has run out of work.
+// source's length is known), why a job ended in error or was skipped (its
+// messages, as the Status cell's tooltip), the queue's overall state for the
+// status bar, and the moment the queue has run out of work.
 #pragma once
 
 #include "app/SourceDurations.h"
@@ -58,6 +59,7 @@ class QueueMonitor : public QObject {
     };
 
     void updateProgress(int row, const BatchJob& job, std::chrono::steady_clock::time_point now);
+    void updateToolTip(int row, const BatchJob& job);
 
     BatchList& m_list;
     BatchListWidget& m_view;

@@ -44,6 +44,11 @@ void emitDiagnostic(std::string_view tag, DiagnosticLevel level, std::string_vie
         t_threadSink->write(tag, level, line);
         return;
     }
+    writeProcessDiagnostic(tag, level, line);
+}
+
+void writeProcessDiagnostic(std::string_view tag, DiagnosticLevel level, std::string_view line)
+{
     if (const std::shared_ptr<DiagnosticSink> process = processSinkNow())
         process->write(tag, level, line);
     else

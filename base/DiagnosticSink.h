@@ -76,6 +76,11 @@ void emitDiagnostic(std::string_view tag, DiagnosticLevel level, std::string_vie
 void emitDiagnosticf(std::string_view tag, DiagnosticLevel level, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
+// Hands one line to the process-wide sink (the console by default),
+// whatever sink the calling thread has: for a sink that keeps lines and
+// passes them on.
+void writeProcessDiagnostic(std::string_view tag, DiagnosticLevel level, std::string_view line);
+
 // Replaces the process-wide sink and returns the one it had (null: the
 // console). Null puts the console back.
 std::shared_ptr<DiagnosticSink> setProcessDiagnosticSink(std::shared_ptr<DiagnosticSink> sink);

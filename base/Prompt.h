@@ -4,6 +4,8 @@
 //
 // Calls may come from a job's worker thread; an implementation that needs
 // another thread (a GUI) must block the caller until it has the answer.
+// notify() is the exception: it needs no answer and never waits, so a job's
+// failures never hold up its worker or the queue behind it.
 // Texts use '\n' for line breaks.
 #pragma once
 
@@ -23,6 +25,13 @@ class Prompt {
     virtual ~Prompt() = default;
     // A message box with one OK button, e.g. title "ERROR" or "Error".
     virtual void showMessage(const std::string& title, const std::string& text) = 0;
+    // The same message from a job, shown without making the caller wait
+    // (the desktop program lists it in its message window). By default it
+    // is shown as showMessage shows it.
+    virtual void notify(const std::string& title, const std::string& text)
+    {
+        showMessage(title, text);
+    }
     // A Yes/No question such as "Create new folder?". True for Yes.
     virtual bool askYesNo(const std::string& title, const std::string& text) = 0;
     // The "File Exists" question with its four answers.

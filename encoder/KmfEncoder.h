@@ -143,6 +143,8 @@ class KmfEncoder {
     double pacedFrameRate() const { return m_pacedFrameRate; }
     uint64_t audioBytesConsumed() const { return m_audioBytesConsumed; }
     uint32_t framesWritten() const { return m_framesWritten; }
+    // Bytes written to the output file (or a stream's copy) so far, header included.
+    uint64_t fileBytesWritten() const { return m_filePosition; }
     size_t audioQueued() const { return m_audioQueue.size(); }
     const std::vector<uint32_t>& framePositions() const { return m_framePositions; }
     const KmfFrame& frame() const { return m_frame; }

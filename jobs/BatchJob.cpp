@@ -16,6 +16,22 @@ void BatchJob::reset()
     setStatus(JobStatus::Idle);
     workerBlock.abortRequested.store(0, std::memory_order_release);
     profileIndex = 0;
+    workerBlock.log.clear();
+}
+
+void BatchJob::restoreOutcome(JobStatus outcome, int32_t progressValue, int32_t bytesPerSecond,
+                              const std::string& errorText)
+{
+    const JobStatusRow& row = moxel::statusRow(outcome);
+    const bool kept = row.outcome || outcome == JobStatus::Skipped;
+    workerBlock.log.clear();
+    workerBlock.log.setErrorText(kept ? errorText : std::string());
+    progress.store(kept ? progressValue : 0, std::memory_order_relaxed);
+    workerBlock.audioBytesPerSecond.store(kept ? bytesPerSecond : 0, std::memory_order_relaxed);
+    workerBlock.abortRequested.store(0, std::memory_order_release);
+    // Settled: no worker of this program ever had the job.
+    workerBlock.workerDone.store(1, std::memory_order_release);
+    setStatus(kept ? outcome : JobStatus::Idle);
 }
 
 bool BatchJob::isSettled() const

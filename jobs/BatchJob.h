@@ -11,6 +11,8 @@
 #pragma once
 
 #include "encoder/StreamStats.h"
+#include "jobs/JobLog.h"
+#include "jobs/JobPrompt.h"
 #include "jobs/JobStatus.h"
 
 #include <atomic>
@@ -46,19 +48,24 @@ struct JobWorkerBlock {
     std::string sourceCopy;                      // sourcePath at the job start
     std::string destCopy;                        // destPath at the job start
     std::atomic<int32_t> audioBytesPerSecond{0}; // rate x channels x 2, set by the worker
-    Prompt* prompt = nullptr;                    // where the worker's message boxes go; not owned
+    Prompt* prompt = nullptr; // where the worker's message boxes go (the job start sets messages)
     // For progress displays, written by the worker only: the frames built so
     // far and the source's length in ms once it is open (0 while unknown).
     std::atomic<uint32_t> framesProduced{0};
     std::atomic<int32_t> durationMs{0};
-    // Where the job's diagnostic lines go, set before the job start: the
-    // worker installs it for its thread and the threads it starts. Null: the
-    // process-wide sink.
+    // Where the job's diagnostic lines go on to from its log, set before the
+    // job start. Null: the process-wide sink.
     std::shared_ptr<DiagnosticSink> diagnostics;
     // What became of a stream destination's frames (empty for a file): set
     // by the worker after the encoder has closed, before workerDone, and
     // read only once workerDone is 1.
     std::optional<StreamStats> streamStats;
+    // The record of the last run: messages, lines, counters, times. The
+    // worker installs the log's sink for its thread and the threads it starts.
+    JobLog log;
+    // The prompt of the job's start, worker and source: records each message
+    // in log and passes it on without waiting.
+    JobPrompt messages{log};
 };
 
 struct BatchJob {
@@ -79,9 +86,14 @@ struct BatchJob {
     // The status table's row for the status now.
     const JobStatusRow& statusRow() const { return moxel::statusRow(statusValue()); }
 
-    // Clears selected, isNew, status, abortRequested and profileIndex; the
-    // paths and the rest stay as they are.
+    // Clears selected, isNew, status, abortRequested, profileIndex and the
+    // log; the paths and the rest stay as they are.
     void reset();
+    // Puts back how the job ended in an earlier run of the program (the kept
+    // queue): an outcome or Skipped, with its progress and error text, and
+    // no worker. Other statuses leave the job Idle.
+    void restoreOutcome(JobStatus outcome, int32_t progressValue, int32_t bytesPerSecond,
+                        const std::string& errorText);
     // An outcome (Complete, Error or Aborted), and the worker has gone.
     bool isSettled() const;
     // Whether the permit of the status table that rule names (requeue,

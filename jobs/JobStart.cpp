@@ -126,7 +126,9 @@ void startJob(BatchRunState& run, BatchJob& job, const std::string& profilePath,
               const WorkerStarter& startWorker)
 {
     JobWorkerBlock& block = job.workerBlock;
-    block.source = std::make_unique<SourceHolder>(&prompt);
+    block.log.begin(block.diagnostics);
+    block.messages.setTarget(&prompt);
+    block.source = std::make_unique<SourceHolder>(&block.messages);
     block.encoder = std::make_unique<KmfEncoder>();
     block.config = std::make_unique<KmfConfig>(profilePath);
     if (!profilePath.empty())
@@ -139,7 +141,7 @@ void startJob(BatchRunState& run, BatchJob& job, const std::string& profilePath,
     block.threadId = 0;
     block.sourceCopy = job.sourcePath;
     block.destCopy = job.destPath;
-    block.prompt = &prompt;
+    block.prompt = &block.messages;
     block.framesProduced.store(0, std::memory_order_relaxed);
     block.durationMs.store(0, std::memory_order_relaxed);
     block.audioBytesPerSecond.store(0, std::memory_order_relaxed);
@@ -147,8 +149,11 @@ void startJob(BatchRunState& run, BatchJob& job, const std::string& profilePath,
     job.progress.store(0, std::memory_order_relaxed);
     job.setStatus(JobStatus::Initializing);
 
-    if (!checkDestination(run, job, prompt)) {
+    // The job's own prompt: a message about the destination becomes the
+    // job's error text too.
+    if (!checkDestination(run, job, block.messages)) {
         giveUp(block);
+        block.log.end();
         block.workerDone.store(1, std::memory_order_release);
         return;
     }
@@ -157,6 +162,7 @@ void startJob(BatchRunState& run, BatchJob& job, const std::string& profilePath,
         // could never be settled, re-queued or removed.
         job.setStatus(JobStatus::Error);
         giveUp(block);
+        block.log.end();
         block.workerDone.store(1, std::memory_order_release);
     }
 }

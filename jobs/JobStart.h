@@ -2,6 +2,8 @@
 // output folder and an existing output file, with their questions through
 // the Prompt), the job's source holder, encoder and profile in its worker
 // block, then the worker thread that runs the conversion (jobs/JobWorker.h).
+// Each start begins a new run in the job's log (jobs/JobLog.h), and the
+// job's messages go through the job's own prompt (jobs/JobPrompt.h).
 // Settings (prefs_mkdir, prefs_overwrite) come from programFolders().settings
 // (their defaults when there are no settings).
 #pragma once

@@ -5,6 +5,7 @@
 #include "base/ThreadPriority.h"
 #include "container/FourCC.h"
 #include "encoder/KmfEncoder.h"
+#include "jobs/JobCounters.h"
 #include "profiles/KmfConfig.h"
 #include "settings/ProgramFolders.h"
 #include "sources/SourceHolder.h"
@@ -228,7 +229,8 @@ void setOpenFailurePauseMs(int ms)
 
 int runConversion(JobWorkerBlock* block)
 {
-    ScopedDiagnosticSink jobDiagnostics(block->diagnostics);
+    const std::shared_ptr<DiagnosticSink> lines = block->log.sink();
+    ScopedDiagnosticSink jobDiagnostics(lines ? lines : block->diagnostics);
     int priority = jobSetting("prefs_priority", -1);
     applyThreadPriority(priority);
 
@@ -267,9 +269,10 @@ int runConversion(JobWorkerBlock* block)
         }
     }
 
-    if (opened)
-        source.close();
-    block->source.reset();
+    // The source ends here (it counts its damage as it closes) but is freed
+    // only once the counters are read, after the encoder's close.
+    if (opened && source.source())
+        source.source()->close();
     // A complete job's file, and the partial file an abort asks for, take the
     // destination's place; a failed job's is removed and leaves an existing
     // destination as it was. Finishing the file (final header, sync, rename)
@@ -281,8 +284,15 @@ int runConversion(JobWorkerBlock* block)
              block->encoder->errorText() ? block->encoder->errorText() : "close failed");
         setStatus(block, JobStatus::Error);
     }
+    block->log.setCounters(
+        readJobCounters(source.source(), *block->encoder,
+                        block->audioBytesPerSecond.load(std::memory_order_relaxed)));
+    if (opened)
+        source.close();
+    block->source.reset();
     block->streamStats = block->encoder->streamStats();
     block->encoder.reset();
+    block->log.end();
     block->workerDone.store(1, std::memory_order_release);
     return 0;
 }

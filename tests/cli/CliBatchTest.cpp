@@ -1,10 +1,11 @@
 // moxel-cli on the program's own profile store: --list-profiles, profiles
 // chosen by name, and --batch running a saved batch file through the batch
-// list. Each test runs a copy of the program in a folder of its own, so its
+// list, with its report. Each test runs a copy of the program in a folder of its own, so its
 // settings and Profiles folder are the test's.
 #include "CliProcess.h"
 
 #include "support/ClipWriter.h"
+#include "support/JsonCheck.h"
 #include "support/KmfSummary.h"
 #include "support/TempDir.h"
 
@@ -104,8 +105,18 @@ TEST_F(CliBatchTest, RunsTheGoodLinesOfABatchAndReportsTheOthers)
     // All good: exit status 0; an existing output is skipped without --overwrite.
     test::writeFileText(file("good.txt"), b + "\t" + file("b2.kmf") + "\t" + kRawName + "\r\n" + b +
                                               "\t" + file("b.kmf") + "\t" + kRawName + "\r\n");
-    EXPECT_EQ(run({"--batch", file("good.txt")}).exitStatus, 1);
+    EXPECT_EQ(run({"--batch", file("good.txt"), "--report", file("good.json")}).exitStatus, 1);
     EXPECT_EQ(run({"--overwrite", "--batch", file("good.txt")}).exitStatus, 0);
+
+    // The report of the run that skipped one names the store's profiles.
+    test::JsonValue report;
+    std::string error;
+    ASSERT_TRUE(test::parseJson(test::readFileText(file("good.json")), report, error)) << error;
+    ASSERT_EQ(report["jobs"].items.size(), 2u);
+    EXPECT_EQ(report["jobs"][0]["status"].text, "complete");
+    EXPECT_EQ(report["jobs"][1]["status"].text, "skipped");
+    EXPECT_EQ(report["jobs"][1]["destination"].text, file("b.kmf"));
+    EXPECT_EQ(report["jobs"][1]["profile"].text, kRawName);
 }
 
 TEST_F(CliBatchTest, ProfileOptionTakesAStoreProfileByNameOrPosition)

@@ -1,12 +1,13 @@
 // moxel-cli end to end: its exit status, its messages and questions on
-// standard error, the progress blocks, Ctrl-C, the files it writes with the
-// bundled profile and the uncompressed one, and standard output and FIFOs
-// as destinations, with readers that leave early.
+// standard error, the progress blocks, the run's report, Ctrl-C, the files
+// it writes with the bundled profile and the uncompressed one, and standard
+// output and FIFOs as destinations, with readers that leave early.
 #include "CliProcess.h"
 
 #include "container/FourCC.h"
 #include "support/ClipWriter.h"
 #include "support/FreePort.h"
+#include "support/JsonCheck.h"
 #include "support/KmfSummary.h"
 #include "support/TempDir.h"
 #include "tools/kmf-receive/KmfReceiver.h"
@@ -207,6 +208,69 @@ TEST_F(CliRunTest, AFailedJobDoesNotStopTheOthersButSetsTheStatus)
     EXPECT_TRUE(contains(r.err, "[1/2] missing.avi: error")) << r.err;
     EXPECT_FALSE(fs::exists(file("missing.kmf")));
     EXPECT_EQ(test::summariseKmf(file("good.kmf")).frames.size(), 5u);
+}
+
+TEST_F(CliRunTest, TheReportTellsHowEachJobEndedAndWhy)
+{
+    clip("good.mp4");
+    clip("kept.mp4", 5);
+    test::writeFileText(file("kept.kmf"), "earlier output");
+    const CliResult r = runCli(folder(), {"--profile", uncompressed(), "--report", "run.json",
+                                          "good.mp4", "missing.mp4", "kept.mp4"});
+    EXPECT_EQ(r.exitStatus, 1) << r.err;
+    // The messages are printed as before.
+    EXPECT_TRUE(contains(r.err, "Error: DirectShow: error opening input file/stream:\nmissing.mp4"))
+        << r.err;
+
+    test::JsonValue report;
+    std::string error;
+    ASSERT_TRUE(test::parseJson(test::readFileText(file("run.json")), report, error)) << error;
+    const test::JsonValue& jobs = report["jobs"];
+    ASSERT_EQ(jobs.items.size(), 3u);
+    const char* const sources[] = {"good.mp4", "missing.mp4", "kept.mp4"};
+    const char* const statuses[] = {"complete", "error", "skipped"};
+    for (size_t i = 0; i < 3; ++i) {
+        const test::JsonValue& job = jobs[i];
+        EXPECT_EQ(job["source"].text, sources[i]);
+        EXPECT_EQ(job["status"].text, statuses[i]);
+        EXPECT_EQ(job["profile"].text, uncompressed());
+        // ISO 8601 in UTC, to the millisecond: "2026-03-01T12:00:05.250Z".
+        const std::string started = job["started"].text;
+        ASSERT_EQ(started.size(), 24u) << started;
+        EXPECT_EQ(started[10], 'T');
+        EXPECT_EQ(started.back(), 'Z');
+        EXPECT_LE(started, job["ended"].text);
+    }
+    EXPECT_EQ(jobs[0]["destination"].text, "good.kmf");
+    EXPECT_EQ(jobs[0]["error"].text, "");
+    const test::JsonValue& counters = jobs[0]["counters"];
+    EXPECT_EQ(counters["pictures_written"].number, 25);
+    EXPECT_EQ(counters["bytes_written"].number, double(fs::file_size(file("good.kmf"))));
+    EXPECT_GT(counters["sound_ms"].number, 900);
+    EXPECT_EQ(counters["damaged_packets"].number, 0);
+    EXPECT_EQ(counters["stream"].number, 0);
+    EXPECT_FALSE(counters.has("stream_reconnects"));
+    bool sourceLine = false;
+    for (const test::JsonValue& line : jobs[0]["log"].items)
+        sourceLine = sourceLine || line.text.rfind("Dshow: ", 0) == 0;
+    EXPECT_TRUE(sourceLine);
+    EXPECT_EQ(jobs[0]["log_lines_left_out"].number, 0);
+
+    EXPECT_EQ(jobs[1]["error"].text,
+              "Error: DirectShow: error opening input file/stream:\nmissing.mp4");
+    EXPECT_EQ(jobs[1]["counters"]["pictures_written"].number, 0);
+
+    // Skipped by the unanswered question, which its log keeps.
+    EXPECT_EQ(jobs[2]["error"].text, "");
+    EXPECT_TRUE(jobs[2]["counters"].isNull());
+    ASSERT_EQ(jobs[2]["log"].items.size(), 1u);
+    EXPECT_EQ(jobs[2]["log"][0].text.rfind("File Exists: The destination file:   kept.kmf", 0), 0u);
+    EXPECT_EQ(test::readFileText(file("kept.kmf")), "earlier output");
+
+    // Written whole under its name: no temporary beside it.
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder()))
+        EXPECT_EQ(entry.path().filename().string().find("run.json."), std::string::npos)
+            << entry.path();
 }
 
 TEST_F(CliRunTest, AStreamDestinationReachesTheEncoderUnchanged)

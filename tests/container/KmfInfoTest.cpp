@@ -1,9 +1,9 @@
 #include "tools/kmfinfo/KmfInfo.h"
 
-#include "tools/kmfinfo/JsonWriter.h"
+#include "base/JsonWriter.h"
 
-#include "JsonCheck.h"
 #include "KmfSampleFile.h"
+#include "support/JsonCheck.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 #include "tools/kmfinfo/KmfInfo.h"
 
+#include "base/JsonWriter.h"
 #include "container/FourCC.h"
 #include "container/FrameRateCode.h"
 #include "container/KmfReader.h"
-#include "tools/kmfinfo/JsonWriter.h"
 
 #include <cstdio>
 #include <iomanip>

@@ -7,6 +7,7 @@
 #include "tools/moxel-cli/CliOptions.h"
 #include "tools/moxel-cli/CliRunner.h"
 #include "tools/moxel-cli/Console.h"
+#include "tools/moxel-cli/RunReport.h"
 
 #include <fstream>
 #include <iterator>
@@ -22,7 +23,7 @@ int listProfiles(const ProfileStore& profiles, std::ostream& out)
 }
 
 int runBatchFile(const std::string& path, const ProfileStore& profiles, CliRunner& runner,
-                 Prompt& prompt, Console& console)
+                 Prompt& prompt, Console& console, RunReport* report)
 {
     std::ifstream in(path, std::ios::binary);
     std::string bytes(std::istreambuf_iterator<char>(in), {});
@@ -65,6 +66,8 @@ int runBatchFile(const std::string& path, const ProfileStore& profiles, CliRunne
     for (int i = 0; i < list.count(); ++i) {
         const BatchJob& job = list.job(i);
         complete += job.statusRow().succeeded && !streamReachedNothing(job.workerBlock) ? 1 : 0;
+        if (report)
+            report->add(job, profiles.displayName(job.profileIndex));
     }
     if (started < total)
         console.message("moxel-cli: " + std::to_string(total - started) + " job(s) not started");

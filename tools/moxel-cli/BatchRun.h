@@ -17,14 +17,16 @@ namespace moxel::cli {
 
 class CliRunner;
 class Console;
+class RunReport;
 
 // One line per profile: its position, a tab and its name. The exit status.
 int listProfiles(const ProfileStore& profiles, std::ostream& out);
 
 // Loads the batch file, reports its bad lines (file and line number), and
-// runs every good job. Exit status: 0 when the file had no bad line and
-// every job completed, 1 otherwise, 2 when the file cannot be read.
+// runs every good job; report, when given, receives each job of the list at
+// the end. Exit status: 0 when the file had no bad line and every job
+// completed, 1 otherwise, 2 when the file cannot be read.
 int runBatchFile(const std::string& path, const ProfileStore& profiles, CliRunner& runner,
-                 Prompt& prompt, Console& console);
+                 Prompt& prompt, Console& console, RunReport* report = nullptr);
 
 } // namespace moxel::cli

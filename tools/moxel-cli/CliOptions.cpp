@@ -40,6 +40,10 @@ const char* const kFooter =
     "the profile store (--list-profiles); lines that cannot be used are reported with\n"
     "their line numbers and skipped.\n"
     "\n"
+    "--report writes one JSON document when the run ends, with an object per job: source,\n"
+    "destination, profile, status (complete, error, skipped, aborted), error (the messages\n"
+    "the job gave), started and ended (ISO 8601, UTC), counters, and the job's log lines.\n"
+    "\n"
     "Exit status: 0 when every job completes, 1 when any does not (a stream whose server\n"
     "never received anything counts as not complete), 2 for bad usage.";
 
@@ -66,6 +70,9 @@ int parseCliOptions(int argc, const char* const* argv, CliOptions& options, std:
     app.add_option("--batch", options.batch,
                    "Run a saved batch file (source, destination and profile name per line) "
                    "with the profiles of the profile store")
+        ->type_name("FILE");
+    app.add_option("--report", options.report,
+                   "Write a JSON report of the run's jobs to FILE when the run ends")
         ->type_name("FILE");
     app.add_flag("--list-profiles", options.listProfiles,
                  "List the profile store: position and name of each profile");

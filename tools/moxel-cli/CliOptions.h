@@ -18,6 +18,7 @@ struct CliOptions {
     bool mkdir = false;        // --mkdir: answer "Create new folder?" with Yes
     std::string progress;      // --progress: key=value blocks to this file, "-" for stdout
     std::string batch;         // --batch: a saved batch file to run
+    std::string report;        // --report: the run's JSON report to this file
     bool listProfiles = false; // --list-profiles: print the profile store
     std::vector<std::string> sources;
 };

@@ -2,6 +2,7 @@
 
 #include "jobs/JobStart.h"
 #include "jobs/StreamOutcome.h"
+#include "tools/moxel-cli/RunReport.h"
 
 #include <chrono>
 #include <cstdio>
@@ -99,6 +100,14 @@ JobStatus CliRunner::runJob(BatchJob& job, const std::string& profilePath, int i
     return p.status;
 }
 
+void CliRunner::reportNotStarted(const std::vector<CliJob>& jobs, int from)
+{
+    if (!m_report)
+        return;
+    for (size_t i = size_t(from); i < jobs.size(); ++i)
+        m_report->addNotStarted(jobs[i].source, jobs[i].destination, jobs[i].profilePath);
+}
+
 int CliRunner::run(const std::vector<CliJob>& jobs)
 {
     bool allComplete = true;
@@ -108,6 +117,7 @@ int CliRunner::run(const std::vector<CliJob>& jobs)
             allComplete = false;
             m_console.message("moxel-cli: interrupted; " + std::to_string(total - i) +
                               " job(s) not started");
+            reportNotStarted(jobs, i);
             break;
         }
         // A record per job: it must stay put until its worker has finished,
@@ -117,10 +127,14 @@ int CliRunner::run(const std::vector<CliJob>& jobs)
         job.sourcePath = jobs[size_t(i)].source;
         job.destPath = jobs[size_t(i)].destination;
         const JobStatus status = runJob(job, jobs[size_t(i)].profilePath, i + 1, total);
+        if (m_report)
+            m_report->add(job, jobs[size_t(i)].profilePath);
         if (!statusRow(status).succeeded || streamReachedNothing(job.workerBlock))
             allComplete = false;
-        if (m_run.overwriteMode == OverwriteMode::Cancelled)
+        if (m_run.overwriteMode == OverwriteMode::Cancelled) {
+            reportNotStarted(jobs, i + 1);
             break; // "Cancel job" ends the run
+        }
     }
     m_progress.finish();
     return allComplete ? 0 : 1;

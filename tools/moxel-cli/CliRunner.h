@@ -1,7 +1,8 @@
 // The job loop of moxel-cli: runs jobs one after another through the
 // conversion driver, as the batch list does, while showing the status line
 // and writing the progress blocks. runJob takes one job record, so a batch
-// list can drive it job by job; run() takes a plain list.
+// list can drive it job by job; run() takes a plain list and, when a report
+// is set, adds every job of the list to it.
 #pragma once
 
 #include "jobs/BatchJob.h"
@@ -14,6 +15,8 @@
 #include <vector>
 
 namespace moxel::cli {
+
+class RunReport;
 
 struct CliJob {
     std::string source;
@@ -30,6 +33,8 @@ class CliRunner {
 
     // Runs each job in turn; the exit status (0 when every job completed).
     int run(const std::vector<CliJob>& jobs);
+    // Where run() reports its jobs; null for none. Not owned.
+    void setReport(RunReport* report) { m_report = report; }
 
     // Starts job and waits until its worker has finished. index counts from
     // 1 of total. Returns the final status; the record is reusable after.
@@ -49,6 +54,8 @@ class CliRunner {
     static constexpr int kStatusEveryMsNoTerminal = 2000;
 
   private:
+    // Adds jobs[from] onwards to the report as never started.
+    void reportNotStarted(const std::vector<CliJob>& jobs, int from);
     std::string statusLine(const JobProgress& progress, int index, int total,
                            const std::string& source) const;
 
@@ -57,6 +64,7 @@ class CliRunner {
     ProgressWriter& m_progress;
     const std::atomic<bool>& m_interrupt;
     BatchRunState m_run;
+    RunReport* m_report = nullptr;
 };
 
 } // namespace moxel::cli

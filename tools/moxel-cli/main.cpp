@@ -10,8 +10,10 @@
 #include "tools/moxel-cli/CliOptions.h"
 #include "tools/moxel-cli/CliRunner.h"
 #include "tools/moxel-cli/ProfileChoice.h"
+#include "tools/moxel-cli/RunReport.h"
 #include "tools/moxel-cli/StandardOutput.h"
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -131,13 +133,20 @@ int main(int argc, char** argv)
     Console console;
     CliPrompt prompt(console, options.overwrite, options.mkdir);
     CliRunner runner(console, prompt, progress, g_interrupted);
+    RunReport report;
+    RunReport* reportTo = options.report.empty() ? nullptr : &report;
+    runner.setReport(reportTo);
     int status = 0;
     if (!options.batch.empty()) {
         ProfileStore store;
         store.loadAll(prompt);
-        status = runBatchFile(options.batch, store, runner, prompt, console);
+        status = runBatchFile(options.batch, store, runner, prompt, console, reportTo);
     } else {
         status = runner.run(jobs);
+    }
+    if (reportTo && !report.write(options.report)) {
+        console.message("moxel-cli: cannot write the report file " + options.report);
+        status = std::max(status, int(kExitSomeFailed));
     }
 
     unloadCodecPlugins();

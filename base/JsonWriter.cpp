@@ -1,4 +1,4 @@
-#include "tools/kmfinfo/JsonWriter.h"
+#include "base/JsonWriter.h"
 
 #include <charconv>
 #include <cmath>

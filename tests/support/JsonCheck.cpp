@@ -1,4 +1,4 @@
-#include "JsonCheck.h"
+#include "support/JsonCheck.h"
 
 #include <cstdlib>
 #include <stdexcept>

@@ -1,6 +1,6 @@
-// A small streaming JSON writer for kmfinfo: objects, arrays, strings,
-// numbers, booleans and null, written as they come so a report of millions
-// of frames is never held in memory.
+// A small streaming JSON writer for kmfinfo's reports and moxel-cli's run
+// report: objects, arrays, strings, numbers, booleans and null, written as
+// they come so a report of millions of frames is never held in memory.
 //
 // Strings are byte strings: valid UTF-8 passes through, quotes, backslashes
 // and control bytes are escaped, and bytes that are not UTF-8 become U+FFFD,
