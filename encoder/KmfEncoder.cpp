@@ -209,8 +209,7 @@ void KmfEncoder::openOutput(const char* destination)
         const bool stream = isStreamDestination(destination);
         std::string file = stream ? std::string() : std::string(destination);
         if (stream) {
-            m_stream =
-                std::make_unique<StreamOutput>(*m_clock, std::move(m_streamResolver));
+            m_stream = std::make_unique<StreamOutput>(*m_clock, std::move(m_streamResolver));
             if (const char* failure = m_stream->open(destination, file)) {
                 setError(failure);
                 return;
