@@ -71,8 +71,10 @@ TEST(StreamSoakTest, ReconnectsResendTheHeaderAndTheProcessStaysFlat)
 {
     const int seconds = test::soakCount("MOXEL_SOAK_STREAM_SECONDS", 30, 24);
     const int dropEvery = test::soakCount("MOXEL_SOAK_STREAM_DROP_SECONDS", 8, 6);
-    // Source pictures of a job, one a second: 1000 frames each to stream.
-    const int pictures = test::soakCount("MOXEL_SOAK_STREAM_JOB_PICTURES", 10000, 4000);
+    // Source pictures of a job, one a second: 480 frames each to stream (the
+    // highest rate a KMF frame can announce), so that a job outlasts the
+    // reconnect pause after a drop.
+    const int pictures = test::soakCount("MOXEL_SOAK_STREAM_JOB_PICTURES", 21000, 8400);
     test::TempDir dir;
     const std::string folder = dir.path().string();
     const std::string program =
@@ -80,7 +82,7 @@ TEST(StreamSoakTest, ReconnectsResendTheHeaderAndTheProcessStaysFlat)
                                                        {"resizew", "32"},
                                                        {"resizeh", "24"},
                                                        {"outfruse", "1"},
-                                                       {"outfror", "1000.0"}}));
+                                                       {"outfror", "480.0"}}));
     test::ClipSpec spec;
     spec.videoCodec = "mpeg4";
     spec.width = 64;
