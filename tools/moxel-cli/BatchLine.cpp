@@ -27,21 +27,21 @@ bool parseWhole(std::string_view text, long& value)
 long resolveLineNumber(const std::string& text, std::string& error)
 {
     long line = 0;
-    std::string_view spec = text;
-    if (spec.substr(0, 4) == "env:") {
-        spec.remove_prefix(4);
+    std::string_view wanted = text;
+    if (wanted.substr(0, 4) == "env:") {
+        wanted.remove_prefix(4);
         long offset = 0;
-        const size_t sign = spec.find_first_of("+-");
+        const size_t sign = wanted.find_first_of("+-");
         if (sign != std::string_view::npos) {
-            if (!parseWhole(spec.substr(sign + 1), offset)) {
+            if (!parseWhole(wanted.substr(sign + 1), offset)) {
                 error = "--line " + text + ": the offset after the variable's name is not a number";
                 return 0;
             }
-            if (spec[sign] == '-')
+            if (wanted[sign] == '-')
                 offset = -offset;
-            spec = spec.substr(0, sign);
+            wanted = wanted.substr(0, sign);
         }
-        const std::string name(spec);
+        const std::string name(wanted);
         const char* value = name.empty() ? nullptr : std::getenv(name.c_str());
         if (!value) {
             error = "--line " + text + ": the environment variable " +
@@ -54,7 +54,7 @@ long resolveLineNumber(const std::string& text, std::string& error)
             return 0;
         }
         line += offset;
-    } else if (!parseWhole(spec, line)) {
+    } else if (!parseWhole(wanted, line)) {
         error = "--line " + text + ": not a line number";
         return 0;
     }
