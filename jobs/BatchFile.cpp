@@ -101,31 +101,38 @@ ParsedBatchFile parseBatchFile(std::string_view bytes)
     return parsed;
 }
 
-AppendedBatch appendBatchJobs(BatchList& list, const ProfileStore& profiles, std::string_view bytes)
+ResolvedBatch resolveBatchFile(const ProfileStore& profiles, std::string_view bytes)
 {
     ParsedBatchFile parsed = parseBatchFile(bytes);
-    AppendedBatch result;
+    ResolvedBatch result;
     result.problems = std::move(parsed.problems);
-    std::vector<std::pair<const BatchFileEntry*, int>> accepted;
-    for (const BatchFileEntry& entry : parsed.entries) {
+    for (BatchFileEntry& entry : parsed.entries) {
         const int profile = profiles.findExact(entry.profileName);
         if (profile < 0)
             result.problems.push_back({entry.line, "the profile \"" + entry.profileName +
                                                        "\" is not in the profile list"});
         else
-            accepted.emplace_back(&entry, profile);
-    }
-    list.resizeStorage(list.count() + int(accepted.size()));
-    for (const auto& [entry, profile] : accepted) {
-        BatchJob& job = list.appendJob();
-        job.sourcePath = entry->sourcePath;
-        job.destPath = entry->destPath;
-        job.profileIndex = profile;
+            result.jobs.push_back({std::move(entry), profile});
     }
     std::stable_sort(
         result.problems.begin(), result.problems.end(),
         [](const BatchFileProblem& a, const BatchFileProblem& b) { return a.line < b.line; });
-    result.added = int(accepted.size());
+    return result;
+}
+
+AppendedBatch appendBatchJobs(BatchList& list, const ProfileStore& profiles, std::string_view bytes)
+{
+    ResolvedBatch resolved = resolveBatchFile(profiles, bytes);
+    list.resizeStorage(list.count() + int(resolved.jobs.size()));
+    for (const ResolvedBatchEntry& accepted : resolved.jobs) {
+        BatchJob& job = list.appendJob();
+        job.sourcePath = accepted.entry.sourcePath;
+        job.destPath = accepted.entry.destPath;
+        job.profileIndex = accepted.profileIndex;
+    }
+    AppendedBatch result;
+    result.problems = std::move(resolved.problems);
+    result.added = int(resolved.jobs.size());
     return result;
 }
 

@@ -47,14 +47,28 @@ struct ParsedBatchFile {
 // problem and is skipped.
 ParsedBatchFile parseBatchFile(std::string_view bytes);
 
+struct ResolvedBatchEntry {
+    BatchFileEntry entry;
+    int profileIndex = -1; // its profile's position in the store
+};
+
+struct ResolvedBatch {
+    std::vector<ResolvedBatchEntry> jobs;
+    std::vector<BatchFileProblem> problems; // in line order
+};
+
+// The good lines of the file's bytes bound to the profile of that name
+// (exactly as written); lines whose profile is not in the store are
+// problems too.
+ResolvedBatch resolveBatchFile(const ProfileStore& profiles, std::string_view bytes);
+
 struct AppendedBatch {
     int added = 0;
     std::vector<BatchFileProblem> problems; // in line order
 };
 
-// Appends a job for every good line of the file's bytes, bound to the
-// profile of that name (exactly as written); lines whose profile is not in
-// the store are problems too. The jobs are Idle and not selected.
+// Appends a job for every line resolveBatchFile takes. The jobs are Idle and
+// not selected.
 AppendedBatch appendBatchJobs(BatchList& list, const ProfileStore& profiles,
                               std::string_view bytes);
 

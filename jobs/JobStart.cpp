@@ -7,6 +7,7 @@
 #include "jobs/JobWorker.h"
 #include "profiles/KmfConfig.h"
 #include "settings/FolderTree.h"
+#include "settings/ProgramFolders.h"
 #include "sources/SourceHolder.h"
 
 #include <pthread.h>
@@ -41,7 +42,7 @@ void giveUp(JobWorkerBlock& block)
 {
     block.source.reset();
     block.encoder.reset();
-    if (block.config)
+    if (block.config && !programFolders().readOnly.load())
         block.config->release();
     block.config.reset();
 }

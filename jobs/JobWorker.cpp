@@ -253,8 +253,9 @@ int runConversion(JobWorkerBlock* block)
         setStatus(block, JobStatus::Error);
 
     // Writes the kmfconfig section back: keys missing from the file appear
-    // with their defaults.
-    block->config->release();
+    // with their defaults; a read-only profile store keeps its files as they are.
+    if (!programFolders().readOnly.load())
+        block->config->release();
     block->config.reset();
 
     if (statusOf(block) != JobStatus::Error) {

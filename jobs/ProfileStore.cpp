@@ -251,8 +251,13 @@ void ProfileStore::loadAll(Prompt& prompt)
     }
     if (m_count == 0)
         createDefaultProfile();
-    if (listed == 0)
+    if (listed == 0 && !isReadOnly())
         addProfilePresets(*this);
+}
+
+bool ProfileStore::isReadOnly() const
+{
+    return m_readOnly || (!m_index && programFolders().readOnly.load());
 }
 
 void ProfileStore::createDefaultProfile()
@@ -262,6 +267,11 @@ void ProfileStore::createDefaultProfile()
     record.resetToDefaults();
     record.filePath.clear();
     record.friendlyName = kDefaultName;
+    if (isReadOnly()) {
+        record.filePath = profilesFolder() + "/" + kDefaultName + ".pf";
+        commitPrepared();
+        return;
+    }
     if (!givePreparedFile()) {
         // A file of that name lies in the folder without being listed: take
         // it as the default profile rather than leave the store empty.
@@ -297,6 +307,8 @@ void ProfileStore::createDefaultProfile()
 
 bool ProfileStore::saveIndex()
 {
+    if (isReadOnly())
+        return false;
     SettingsFile& file = index();
     file.setInt(kNumKey, m_count);
     for (int i = 0; i < m_count; ++i)

@@ -90,6 +90,12 @@ class ProfileStore {
     // Swaps two positions (both must be below count).
     void swapPositions(int a, int b);
 
+    // A read-only store writes no file: an empty store gets "(Default)" in
+    // memory alone, no ready profiles, and saveIndex() writes nothing. The
+    // program's store is read-only when programFolders().readOnly is set.
+    void setReadOnly() { m_readOnly = true; }
+    bool isReadOnly() const;
+
     const std::string& profilesFolder() const;
     const std::string& pluginFolder() const;
 
@@ -102,6 +108,7 @@ class ProfileStore {
     std::string m_pluginFolder;
     std::vector<std::unique_ptr<EncodingProfile>> m_records; // size is the capacity
     int m_count = 0;
+    bool m_readOnly = false;
 };
 
 // A name usable as a profile's file name below the Profiles folder: not

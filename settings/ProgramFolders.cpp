@@ -79,7 +79,8 @@ bool ProgramFolders::initialise(const std::string& programFile, std::string* err
         }
         if (!fitsSystem(config, errorText))
             return false;
-        createFolderTree(config); // a failure shows later as settings that are not kept
+        if (!readOnly)
+            createFolderTree(config); // a failure shows later as settings that are not kept
     }
 
     programFolder = program;
@@ -88,9 +89,21 @@ bool ProgramFolders::initialise(const std::string& programFile, std::string* err
     assumeFpsEnabled = settings->getInt("assumefps", 1) != 0;
     assumedFps = parseLeadingDouble(settings->getString("assumefps_val", "30.000"));
     profilesFolder = configFolder + "/Profiles";
-    createFolderTree(profilesFolder); // the profile store reports missing profiles
+    if (!readOnly)
+        createFolderTree(profilesFolder); // the profile store reports missing profiles
     profileIndexFile = std::make_unique<SettingsFile>(profilesFolder + "/index.txt");
+    if (readOnly)
+        setReadOnly();
     return true;
+}
+
+void ProgramFolders::setReadOnly()
+{
+    readOnly = true;
+    if (settings)
+        settings->setReadOnly();
+    if (profileIndexFile)
+        profileIndexFile->setReadOnly();
 }
 
 void ProgramFolders::release()

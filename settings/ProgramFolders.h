@@ -28,11 +28,17 @@ struct ProgramFolders {
     // change them while a job runs.
     std::atomic<bool> assumeFpsEnabled{true}; // "assumefps"
     std::atomic<double> assumedFps{30.0};     // "assumefps_val"
+    // Set before initialise(), or by setReadOnly(): no folder is made and
+    // nothing is written to the settings, the profile index or a profile's
+    // file. Jobs read it on their worker.
+    std::atomic<bool> readOnly{false};
 
     // Sets every value from the program file's path. False, with a reason in
     // errorText, when a path is too long for the system; the values are then
     // left unset. A Profiles folder that cannot be made is not an error.
     bool initialise(const std::string& programFile, std::string* errorText = nullptr);
+    // Sets readOnly and makes both files read-only.
+    void setReadOnly();
     // Writes both files if they changed and drops them.
     void release();
 };

@@ -100,11 +100,19 @@ bool SettingsFile::isDirty() const
     return m_dirty;
 }
 
+void SettingsFile::setReadOnly()
+{
+    std::lock_guard lock(m_mutex);
+    m_readOnly = true;
+}
+
 bool SettingsFile::flush()
 {
     std::lock_guard lock(m_mutex);
     if (!m_dirty)
         return true;
+    if (m_readOnly)
+        return false;
     std::string bytes = "[config]\n";
     for (const Entry& entry : m_entries) {
         std::string_view value = entry.second;

@@ -49,6 +49,9 @@ class SettingsFile {
     // Saves if dirty. False when the file could not be written; the store
     // then stays dirty and the old file stays as it was.
     bool flush();
+    // From now on nothing is written: flush() and the destructor leave the
+    // file as it is (flush() then returns false while the store is dirty).
+    void setReadOnly();
 
   private:
     using Entry = std::pair<std::string, std::string>;
@@ -62,6 +65,7 @@ class SettingsFile {
     mutable std::mutex m_mutex;
     std::vector<Entry> m_entries; // key cut to 16, value
     bool m_dirty = false;
+    bool m_readOnly = false;
 };
 
 } // namespace moxel

@@ -74,13 +74,15 @@ void libraryMessage(void* context, int level, const char* format, va_list args)
 
 } // namespace
 
-void setLibraryLogLevel()
+void setLibraryLogLevel(int verbosity)
 {
     int level = AV_LOG_WARNING;
     if (const char* wanted = std::getenv("MOXEL_AV_LOGLEVEL"))
         for (const NamedLevel& named : kLevels)
             if (std::strcmp(named.name, wanted) == 0)
                 level = named.level;
+    if (verbosity != 0)
+        level = verbosity < 0 ? AV_LOG_ERROR : AV_LOG_INFO;
     av_log_set_level(level);
     av_log_set_callback(libraryMessage);
 }

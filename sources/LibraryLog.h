@@ -10,7 +10,8 @@
 namespace moxel {
 
 // Sets the level and the sink route once at program start, before any
-// thread uses the libraries.
-void setLibraryLogLevel();
+// thread uses the libraries. A verbosity below 0 keeps errors alone, above 0
+// adds the information lines; either wins over MOXEL_AV_LOGLEVEL.
+void setLibraryLogLevel(int verbosity = 0);
 
 } // namespace moxel

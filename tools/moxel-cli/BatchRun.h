@@ -19,14 +19,23 @@ class CliRunner;
 class Console;
 class RunReport;
 
-// One line per profile: its position, a tab and its name. The exit status.
-int listProfiles(const ProfileStore& profiles, std::ostream& out);
+// One line per profile: its position, a tab and its name; or, with json, an
+// array of objects: position, name, video_format and audio_format (FourCC
+// text, null when none is chosen) and output_size ("WxH", null when the
+// source's size is kept). The exit status.
+int listProfiles(const ProfileStore& profiles, std::ostream& out, bool json = false);
 
-// Loads the batch file, reports its bad lines (file and line number), and
-// runs every good job; report, when given, receives each job of the list at
-// the end. Exit status: 0 when the file had no bad line and every job
-// completed, 1 otherwise, 2 when the file cannot be read.
-int runBatchFile(const std::string& path, const ProfileStore& profiles, CliRunner& runner,
-                 Prompt& prompt, Console& console, RunReport* report = nullptr);
+// The bytes of the batch file, with only line kept when line is not 0.
+// Returns -1, or the exit status with a message in error: kExitUsage when
+// the file cannot be read or has no such line, kExitSomeFailed when the
+// line is blank.
+int readBatchFile(const std::string& path, long line, std::string& bytes, std::string& error);
+
+// Reports the bad lines of the batch file's bytes (file and line number),
+// and runs every good job; report, when given, receives each job of the
+// list at the end. Exit status: 0 when the file had no bad line and every
+// job completed, 1 otherwise.
+int runBatchFile(const std::string& path, const std::string& bytes, const ProfileStore& profiles,
+                 CliRunner& runner, Prompt& prompt, Console& console, RunReport* report = nullptr);
 
 } // namespace moxel::cli

@@ -1,5 +1,6 @@
 #include "tools/moxel-cli/CliOptions.h"
 
+#include "tools/moxel-cli/BatchLine.h"
 #include "tools/moxel-cli/StandardOutput.h"
 
 #include <CLI/CLI.hpp>
@@ -23,7 +24,8 @@ const char* const kFooter =
     "and a reader that goes away ends the job with an error.\n"
     "\n"
     "While a job runs, one line on standard error shows its status, frames per second and,\n"
-    "when the source's length is known, percent done and the time left. Messages that the\n"
+    "when the source's length is known, percent done and the time left; where standard\n"
+    "error is not a terminal, each job writes one line when it ends. Messages that the\n"
     "desktop program shows in boxes are printed with their titles. Questions are answered by\n"
     "--mkdir and --overwrite; without them the answer is no and the job is skipped.\n"
     "Ctrl-C aborts the running job (its file is finished) and starts no further job.\n"
@@ -38,14 +40,27 @@ const char* const kFooter =
     "--batch runs a file written by the desktop program's Save Batch: one job per line,\n"
     "source, destination and profile name separated by tabs. The profiles are those of\n"
     "the profile store (--list-profiles); lines that cannot be used are reported with\n"
-    "their line numbers and skipped.\n"
+    "their line numbers and skipped. --line N runs line N alone (counted from 1, blank\n"
+    "lines too); --line env:NAME+1 takes N from a scheduler's index counted from 0.\n"
+    "\n"
+    "--skip-existing counts a destination that is already a complete KMF file (its file\n"
+    "header closed with the file's size) as done: the job is skipped with \"already done\"\n"
+    "and the run's exit status stays 0; any other destination is converted again.\n"
+    "--read-only-profiles (also in force when the Profiles folder is not writable, and\n"
+    "with --dry-run) writes no profile, profile index or settings file: a job does not\n"
+    "write the profile's kmfconfig section back, and a first start keeps \"(Default)\" in\n"
+    "memory. --dry-run prints the jobs, one \"source<TAB>destination<TAB>profile\" line\n"
+    "each (JSON with --json), and runs none; exit status 1 when a line is unusable.\n"
+    "-q keeps only the media libraries' errors and -v adds their information lines;\n"
+    "either wins over MOXEL_AV_LOGLEVEL.\n"
     "\n"
     "--report writes one JSON document when the run ends, with an object per job: source,\n"
     "destination, profile, status (complete, error, skipped, aborted), error (the messages\n"
     "the job gave), started and ended (ISO 8601, UTC), counters, and the job's log lines.\n"
     "\n"
-    "Exit status: 0 when every job completes, 1 when any does not (a stream whose server\n"
-    "never received anything counts as not complete), 2 for bad usage.";
+    "Exit status: 0 when every job completes (or is already done), 1 when any does not\n"
+    "(a stream whose server never received anything counts as not complete), 2 for bad\n"
+    "usage.";
 
 } // namespace
 
@@ -76,6 +91,25 @@ int parseCliOptions(int argc, const char* const* argv, CliOptions& options, std:
         ->type_name("FILE");
     app.add_flag("--list-profiles", options.listProfiles,
                  "List the profile store: position and name of each profile");
+    std::string line;
+    app.add_option("--line", line,
+                   "Run only line N of the --batch file (from 1; env:NAME, env:NAME+K or "
+                   "env:NAME-K take it from an environment variable)")
+        ->type_name("N");
+    app.add_flag("--skip-existing", options.skipExisting,
+                 "Count a destination that is a complete KMF file as done; convert others "
+                 "again over what is there");
+    app.add_flag("--read-only-profiles", options.readOnlyProfiles,
+                 "Write no profile, profile index or settings file");
+    app.add_flag("--dry-run", options.dryRun,
+                 "List the jobs (source, destination, profile) without running them");
+    app.add_flag("--json", options.json, "With --list-profiles or --dry-run: print JSON");
+    bool quiet = false;
+    bool verbose = false;
+    app.add_flag("-q,--quiet", quiet, "Show only the media libraries' errors");
+    app.add_flag("-v,--verbose", verbose, "Show the media libraries' information lines too");
+    bool version = false;
+    app.add_flag("--version", version, "Print the program's version");
     app.add_option("SOURCE", options.sources, "Media files to convert");
 
     try {
@@ -86,6 +120,31 @@ int parseCliOptions(int argc, const char* const* argv, CliOptions& options, std:
     } catch (const CLI::ParseError& e) {
         err << "moxel-cli: " << e.what() << "\n"
             << "Run with --help for more information.\n";
+        return kExitUsage;
+    }
+    if (version) {
+        out << "moxel-cli " << MOXEL_VERSION << "\n";
+        return kExitAllComplete;
+    }
+    if (quiet && verbose) {
+        err << "moxel-cli: -q and -v cannot both be given\n";
+        return kExitUsage;
+    }
+    options.verbosity = quiet ? -1 : verbose ? 1 : 0;
+    if (!line.empty()) {
+        std::string error;
+        if (options.batch.empty()) {
+            err << "moxel-cli: --line needs --batch\n";
+            return kExitUsage;
+        }
+        options.line = resolveLineNumber(line, error);
+        if (options.line < 1) {
+            err << "moxel-cli: " << error << "\n";
+            return kExitUsage;
+        }
+    }
+    if (options.json && !options.listProfiles && !options.dryRun) {
+        err << "moxel-cli: --json goes with --list-profiles or --dry-run\n";
         return kExitUsage;
     }
     const bool storeRun = !options.batch.empty() || options.listProfiles;

@@ -2,6 +2,7 @@
 
 #include "jobs/JobStart.h"
 #include "jobs/StreamOutcome.h"
+#include "tools/moxel-cli/CompleteKmf.h"
 #include "tools/moxel-cli/RunReport.h"
 
 #include <chrono>
@@ -25,6 +26,13 @@ std::string fileName(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// "[2/5] " before a job's line when the run has more than one.
+std::string countPrefix(int index, int total)
+{
+    return total > 1 ? "[" + std::to_string(index) + "/" + std::to_string(total) + "] "
+                     : std::string();
+}
+
 } // namespace
 
 CliRunner::CliRunner(Console& console, Prompt& prompt, ProgressWriter& progress,
@@ -36,8 +44,7 @@ CliRunner::CliRunner(Console& console, Prompt& prompt, ProgressWriter& progress,
 std::string CliRunner::statusLine(const JobProgress& p, int index, int total,
                                   const std::string& source) const
 {
-    std::string line = total > 1 ? "[" + std::to_string(index) + "/" + std::to_string(total) + "] "
-                                 : std::string();
+    std::string line = countPrefix(index, total);
     line += fileName(source) + ": " + statusText(p);
     if (statusRow(p.status).converting) {
         char text[96];
@@ -53,8 +60,28 @@ std::string CliRunner::statusLine(const JobProgress& p, int index, int total,
     return line;
 }
 
+bool CliRunner::skipDone(BatchJob& job, int index, int total)
+{
+    if (!m_skipExisting || job.destPath.empty() || !isCompleteKmfFile(job.destPath))
+        return false;
+    job.workerBlock.log.begin(nullptr);
+    job.workerBlock.log.addMessage("already done",
+                                   job.destPath + " is a complete KMF file; not converted again");
+    job.workerBlock.log.end();
+    job.setStatus(JobStatus::Skipped);
+    ++m_alreadyDone;
+    m_console.finishStatus(countPrefix(index, total) + fileName(job.sourcePath) +
+                           ": already done  -> " + job.destPath);
+    JobProgress p;
+    p.status = JobStatus::Skipped;
+    m_progress.jobEnded(index, job.sourcePath, p);
+    return true;
+}
+
 JobStatus CliRunner::runJob(BatchJob& job, const std::string& profilePath, int index, int total)
 {
+    if (skipDone(job, index, total))
+        return JobStatus::Skipped;
     const Clock::time_point start = Clock::now();
     startJob(m_run, job, profilePath, m_prompt);
 
@@ -126,10 +153,13 @@ int CliRunner::run(const std::vector<CliJob>& jobs)
         job.reset();
         job.sourcePath = jobs[size_t(i)].source;
         job.destPath = jobs[size_t(i)].destination;
+        const int doneBefore = m_alreadyDone;
         const JobStatus status = runJob(job, jobs[size_t(i)].profilePath, i + 1, total);
         if (m_report)
             m_report->add(job, jobs[size_t(i)].profilePath);
-        if (!statusRow(status).succeeded || streamReachedNothing(job.workerBlock))
+        const bool done = m_alreadyDone > doneBefore ||
+                          (statusRow(status).succeeded && !streamReachedNothing(job.workerBlock));
+        if (!done)
             allComplete = false;
         if (m_run.overwriteMode == OverwriteMode::Cancelled) {
             reportNotStarted(jobs, i + 1);

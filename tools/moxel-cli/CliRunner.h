@@ -35,9 +35,15 @@ class CliRunner {
     int run(const std::vector<CliJob>& jobs);
     // Where run() reports its jobs; null for none. Not owned.
     void setReport(RunReport* report) { m_report = report; }
+    // A destination that is already a complete KMF file counts as done: the
+    // job is not started and ends Skipped with the message "already done".
+    void setSkipExisting(bool skip) { m_skipExisting = skip; }
+    // How many jobs runJob found already done.
+    int alreadyDone() const { return m_alreadyDone; }
 
     // Starts job and waits until its worker has finished. index counts from
     // 1 of total. Returns the final status; the record is reusable after.
+    // A job found already done is Skipped and counted by alreadyDone().
     JobStatus runJob(BatchJob& job, const std::string& profilePath, int index, int total);
 
     // Ends the progress output (progress=end); run() does this itself.
@@ -58,6 +64,9 @@ class CliRunner {
     void reportNotStarted(const std::vector<CliJob>& jobs, int from);
     std::string statusLine(const JobProgress& progress, int index, int total,
                            const std::string& source) const;
+    // With --skip-existing: ends job as already done when its destination
+    // is complete. True when it did.
+    bool skipDone(BatchJob& job, int index, int total);
 
     Console& m_console;
     Prompt& m_prompt;
@@ -65,6 +74,8 @@ class CliRunner {
     const std::atomic<bool>& m_interrupt;
     BatchRunState m_run;
     RunReport* m_report = nullptr;
+    bool m_skipExisting = false;
+    int m_alreadyDone = 0;
 };
 
 } // namespace moxel::cli

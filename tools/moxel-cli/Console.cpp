@@ -16,6 +16,8 @@ void Console::clearLocked()
 
 void Console::status(const std::string& text)
 {
+    if (!m_terminal)
+        return;
     std::lock_guard lock(m_mutex);
     std::fputc('\r', m_stream);
     std::fputs(text.c_str(), m_stream);

@@ -17,7 +17,8 @@ class Console {
     // The stream is a terminal, where the status line is rewritten in place.
     bool isTerminal() const { return m_terminal; }
 
-    // Replaces the status line with text (no line break in it).
+    // Replaces the status line with text (no line break in it); on a
+    // terminal alone, elsewhere only finishStatus writes a job's line.
     void status(const std::string& text);
     // Ends the status line with text, so the next line starts below it.
     void finishStatus(const std::string& text);

@@ -9,6 +9,7 @@
 #include "tools/moxel-cli/BatchRun.h"
 #include "tools/moxel-cli/CliOptions.h"
 #include "tools/moxel-cli/CliRunner.h"
+#include "tools/moxel-cli/DryRun.h"
 #include "tools/moxel-cli/ProfileChoice.h"
 #include "tools/moxel-cli/RunReport.h"
 #include "tools/moxel-cli/StandardOutput.h"
@@ -18,6 +19,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -52,6 +54,15 @@ void loadProfiles(moxel::ProfileStore& store)
     store.loadAll(prompt);
 }
 
+// A folder without its owner's write permission counts as read-only also
+// for a user the system would let write (root).
+bool storeIsWritable(const std::string& folder)
+{
+    struct stat info {};
+    return access(folder.c_str(), W_OK) == 0 && stat(folder.c_str(), &info) == 0 &&
+           (info.st_mode & S_IWUSR) != 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -63,20 +74,36 @@ int main(int argc, char** argv)
     const int parsed = parseCliOptions(argc, argv, options, std::cout, std::cerr);
     if (parsed >= 0)
         return parsed;
-    setLibraryLogLevel();
+    setLibraryLogLevel(options.verbosity);
 
+    // A dry run writes nothing either.
+    if (options.readOnlyProfiles || options.dryRun)
+        programFolders().readOnly = true;
     std::string error;
+    // A batch file that cannot be used ends the run before anything is made.
+    std::string batchBytes;
+    if (!options.batch.empty()) {
+        const int status = readBatchFile(options.batch, options.line, batchBytes, error);
+        if (status >= 0) {
+            std::cerr << "moxel-cli: " << error << "\n";
+            return status;
+        }
+    }
     if (!initialiseSettings(&error)) {
         std::cerr << "moxel-cli: " << error << "\n";
         return kExitSomeFailed;
     }
+    // Where the profile store cannot be written, writes would only fail.
+    if (!storeIsWritable(programFolders().profilesFolder))
+        programFolders().setReadOnly();
     if (options.listProfiles) {
         ProfileStore store;
         loadProfiles(store);
-        const int status = listProfiles(store, std::cout);
+        const int status = listProfiles(store, std::cout, options.json);
         releaseSettings();
         return status;
     }
+
     std::string profile; // a batch file names the profiles of its jobs
     if (options.batch.empty()) {
         profile = chooseProfile(options.profile, programFolders().programFolder, error);
@@ -90,6 +117,23 @@ int main(int argc, char** argv)
             releaseSettings();
             return kExitUsage;
         }
+    }
+
+    if (options.dryRun) {
+        Plan plan;
+        if (!options.batch.empty()) {
+            ProfileStore store;
+            loadProfiles(store);
+            plan = planBatch(options.batch, batchBytes, store);
+        } else {
+            for (const std::string& source : options.sources)
+                plan.jobs.push_back(
+                    {source, options.output.empty() ? defaultDestination(source) : options.output,
+                     profile});
+        }
+        const int status = printPlan(plan, options.json, std::cout, std::cerr);
+        releaseSettings();
+        return status;
     }
 
     ProgressWriter progress;
@@ -131,8 +175,10 @@ int main(int argc, char** argv)
                         profile});
 
     Console console;
-    CliPrompt prompt(console, options.overwrite, options.mkdir);
+    // With --skip-existing a destination that is not complete is converted again.
+    CliPrompt prompt(console, options.overwrite || options.skipExisting, options.mkdir);
     CliRunner runner(console, prompt, progress, g_interrupted);
+    runner.setSkipExisting(options.skipExisting);
     RunReport report;
     RunReport* reportTo = options.report.empty() ? nullptr : &report;
     runner.setReport(reportTo);
@@ -140,7 +186,7 @@ int main(int argc, char** argv)
     if (!options.batch.empty()) {
         ProfileStore store;
         store.loadAll(prompt);
-        status = runBatchFile(options.batch, store, runner, prompt, console, reportTo);
+        status = runBatchFile(options.batch, batchBytes, store, runner, prompt, console, reportTo);
     } else {
         status = runner.run(jobs);
     }
