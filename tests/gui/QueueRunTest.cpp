@@ -38,7 +38,8 @@ TEST_F(QueueRunTest, TwoJobsConvertUnderTheTimerWithPauseResumeAndAbort)
     settings().setInt("confirmquit", 0);
 
     MainWindow window;
-    // Whatever a worker reports goes to a box of its own; none is expected.
+    // A worker's messages go to the job messages window and never wait for
+    // anybody; a message box would hold a worker up, and none may appear.
     WindowHandler messages([](QWidget* box) { moxel::test::dismiss(box); },
                            GuiPrompt::kMessageBoxName);
     BatchList& batch = window.batch();

@@ -137,7 +137,8 @@ TEST_F(ShutDownTest, TheTimerStartsQueuedJobsOneAfterAnother)
 {
     keepQueue({file("missing-1.avi"), file("missing-2.avi")});
     MainWindow window;
-    // A source that cannot be opened may say so in a box of its own.
+    // A source that cannot be opened says so in the job messages window,
+    // never in a box that would hold its worker up.
     WindowHandler errors([](QWidget* box) { moxel::test::dismiss(box); },
                          GuiPrompt::kMessageBoxName);
     window.runCommand(CommandId::EncodeAll);
@@ -146,6 +147,7 @@ TEST_F(ShutDownTest, TheTimerStartsQueuedJobsOneAfterAnother)
     ASSERT_TRUE(moxel::test::runEventsUntil(
         [&] { return window.list()->cellText(1, BatchColumn::Status) == "error"; }));
     EXPECT_EQ(window.list()->cellText(0, BatchColumn::Status), "error");
+    EXPECT_EQ(errors.handled(), 0);
 }
 
 } // namespace
