@@ -1,6 +1,7 @@
 #include "encoder/OutputFile.h"
 
 #include "base/DiagnosticSink.h"
+#include "profiles/AtomicFile.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -10,9 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <random>
 #include <thread>
 
@@ -79,18 +78,6 @@ std::string temporaryName(const std::string& destination)
     return result;
 }
 
-// An existing destination reached through symbolic links: the file they
-// end at, which the rename then replaces (the links stay). Otherwise the
-// path itself.
-std::string resolvedDestination(const std::string& path)
-{
-    struct stat link {};
-    if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
-        return path;
-    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), std::free);
-    return real ? std::string(real.get()) : path;
-}
-
 } // namespace
 
 OutputKind outputKindOf(const std::string& path)
@@ -127,7 +114,9 @@ const char* OutputFile::open(const std::string& destination, int pipeReaderWaitM
 
 const char* OutputFile::openTemporary(const std::string& destination)
 {
-    const std::string target = resolvedDestination(destination);
+    // An existing destination reached through links: the rename replaces the
+    // file they end at, and the links stay.
+    const std::string target = resolveLink(destination);
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     // A file that could not be written in place is not replaced either.

@@ -64,20 +64,6 @@ void removeStaleTemporaries(const std::string& path)
     closedir(dir);
 }
 
-// A link is followed, so the file it names is replaced, not the link.
-std::string resolveLink(const std::string& path)
-{
-    struct stat st {};
-    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-        return path;
-    char* resolved = realpath(path.c_str(), nullptr);
-    if (!resolved)
-        return path;
-    std::string target = resolved;
-    free(resolved);
-    return target;
-}
-
 bool writeAll(int fd, std::string_view bytes)
 {
     while (!bytes.empty()) {
@@ -93,6 +79,19 @@ bool writeAll(int fd, std::string_view bytes)
 }
 
 } // namespace
+
+std::string resolveLink(const std::string& path)
+{
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return path;
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (!resolved)
+        return path;
+    std::string target = resolved;
+    free(resolved);
+    return target;
+}
 
 bool writeFileAtomically(const std::string& requestedPath, std::string_view bytes)
 {

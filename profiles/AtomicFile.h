@@ -17,4 +17,8 @@ namespace moxel {
 // gone) are removed first.
 bool writeFileAtomically(const std::string& path, std::string_view bytes);
 
+// The file a symbolic link at path ends at (the file a replacement by rename
+// must replace, so that the link stays); otherwise path itself.
+std::string resolveLink(const std::string& path);
+
 } // namespace moxel

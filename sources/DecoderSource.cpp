@@ -265,10 +265,7 @@ void DecoderSource::runStream(StreamDecoder& decoder, void (DecoderSource::*hand
         }
         av_frame_unref(frame.get());
     }
-    if (decoder.skippedPackets() > 0)
-        emitDiagnosticf(kDshowDiagnostics, DiagnosticLevel::Warning,
-                        "Dshow: %lld damaged %s packets skipped",
-                        static_cast<long long>(decoder.skippedPackets()), streamName);
+    // Damaged packets are counted by the decoder and told once, at the close.
     std::lock_guard<std::mutex> guard(lock);
     ended = true;
     changed.notify_all();
