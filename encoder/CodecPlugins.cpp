@@ -159,6 +159,7 @@ bool CodecPluginSet::addPlugin(const std::string& path)
     p.path = path;
     p.handle = handle;
     p.createVideo = lookUp<KmfCreateVideo3Fn>(handle, "CreateVideo3");
+    p.createVideoPlanar = lookUp<KmfCreateVideoPlanar3Fn>(handle, "CreateVideoPlanar3");
     p.createAudio = lookUp<KmfCreateAudio3Fn>(handle, "CreateAudio3");
     p.getVideoTypes = lookUp<KmfGetTypes3Fn>(handle, "GetVideoTypes3");
     p.getAudioTypes = lookUp<KmfGetTypes3Fn>(handle, "GetAudioTypes3");
@@ -199,6 +200,32 @@ CodecPluginSet::createVideoCoder(int width, int height, double frameRate, uint32
                    ? p.createVideo(width, height, frameRate, sourceFormat, asked, configFile)
                    : nullptr;
     });
+}
+
+std::unique_ptr<VideoCoder> CodecPluginSet::createPlanarVideoCoder(int width, int height,
+                                                                   double frameRate,
+                                                                   const KmfPlanarFormat& source,
+                                                                   uint32_t* format,
+                                                                   const char* configFile)
+{
+    // Only the plug-in that would make the coder from "RGBA" pictures is
+    // asked, so that planar pictures never change which plug-in encodes.
+    for (const CodecPlugin& p : m_plugins) {
+        std::vector<CodecType> listed;
+        appendTypes(listed, 0, p.getVideoTypes);
+        if (std::none_of(listed.begin(), listed.end(),
+                         [&](const CodecType& t) { return t.format == *format; }))
+            continue;
+        if (!p.createVideoPlanar)
+            return nullptr;
+        uint32_t asked = *format;
+        std::unique_ptr<VideoCoder> coder(
+            p.createVideoPlanar(width, height, frameRate, &source, &asked, configFile));
+        if (coder)
+            *format = asked;
+        return coder;
+    }
+    return nullptr;
 }
 
 std::unique_ptr<AudioCoder>
@@ -307,6 +334,15 @@ std::unique_ptr<VideoCoder> createVideoCoder(int width, int height, double frame
     std::lock_guard lock(g_processLock);
     return processSet().createVideoCoder(width, height, frameRate, sourceFormat, format,
                                          configFile);
+}
+
+std::unique_ptr<VideoCoder> createPlanarVideoCoder(int width, int height, double frameRate,
+                                                   const KmfPlanarFormat& source, uint32_t* format,
+                                                   const char* configFile)
+{
+    std::lock_guard lock(g_processLock);
+    return processSet().createPlanarVideoCoder(width, height, frameRate, source, format,
+                                               configFile);
 }
 
 std::unique_ptr<AudioCoder> createAudioCoder(int channels, int sampleRate, int bitsPerSample,

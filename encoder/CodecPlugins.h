@@ -35,6 +35,7 @@ struct CodecPlugin {
     std::string path;
     void* handle = nullptr; // dlopen handle, also the "module" handed to the panels
     KmfCreateVideo3Fn createVideo = nullptr;
+    KmfCreateVideoPlanar3Fn createVideoPlanar = nullptr; // optional
     KmfCreateAudio3Fn createAudio = nullptr;
     KmfGetTypes3Fn getVideoTypes = nullptr;
     KmfGetTypes3Fn getAudioTypes = nullptr;
@@ -71,6 +72,12 @@ class CodecPluginSet : public CoderFactory {
     std::unique_ptr<VideoCoder> createVideoCoder(int width, int height, double frameRate,
                                                  uint32_t sourceFormat, uint32_t* format,
                                                  const char* configFile) override;
+    // The first plug-in that lists *format, when it exports
+    // CreateVideoPlanar3 and takes source; null otherwise.
+    std::unique_ptr<VideoCoder> createPlanarVideoCoder(int width, int height, double frameRate,
+                                                       const KmfPlanarFormat& source,
+                                                       uint32_t* format,
+                                                       const char* configFile) override;
     std::unique_ptr<AudioCoder> createAudioCoder(int channels, int sampleRate, int bitsPerSample,
                                                  uint32_t sourceFormat, uint32_t* format,
                                                  const char* configFile) override;
@@ -103,6 +110,9 @@ std::vector<std::string> codecPluginPaths();
 std::unique_ptr<VideoCoder> createVideoCoder(int width, int height, double frameRate,
                                              uint32_t sourceFormat, uint32_t* format,
                                              const char* configFile);
+std::unique_ptr<VideoCoder> createPlanarVideoCoder(int width, int height, double frameRate,
+                                                   const KmfPlanarFormat& source, uint32_t* format,
+                                                   const char* configFile);
 std::unique_ptr<AudioCoder> createAudioCoder(int channels, int sampleRate, int bitsPerSample,
                                              uint32_t sourceFormat, uint32_t* format,
                                              const char* configFile);

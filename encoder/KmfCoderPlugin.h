@@ -31,6 +31,21 @@
 //    then calls again (inLength 0) with fresh room, possibly in a later
 //    frame. A plug-in without the export is never asked: what its coder
 //    keeps back stays there, as it always has.
+//  - CreateVideoPlanar3 (optional) makes a coder that takes planar 4:2:0
+//    pictures instead of "RGBA" ones, when the program has them: pictures
+//    that no processing step changed, which would otherwise go to 4 bytes a
+//    pixel and back. *source says how the pictures are laid out (layout
+//    kCoderLayoutI420: width x height bytes of luma, then the two chroma
+//    planes of width/2 x height/2 bytes, blue difference first; every row
+//    packed and top-down; width and height even) and what their colours
+//    mean (colourMatrix: the matrix code video streams carry, 1 BT.709,
+//    5 and 6 BT.601, 9 BT.2020; fullRange 0: luma 16..235). It returns null
+//    for a source it does not take; then, and for a plug-in without the
+//    export, the program asks CreateVideo3 with "RGBA" as always, so a
+//    plug-in never gets a srcFormat it did not ask for. The coder's Encode
+//    receives the planar pictures in the frame argument, valid during the
+//    call; everything else is as for CreateVideo3. Of the plug-ins that list
+//    the format, only the first in load order is asked.
 //  - A coder is destroyed with delete, through its virtual destructor.
 //  - GetVideoTypes3/GetAudioTypes3 return the FourCC at index (0 past the
 //    last one) and write a NUL-terminated display name of fewer than
@@ -49,6 +64,15 @@ namespace moxel {
 
 inline constexpr int kCoderVideoOutRoom = 0x80000; // 524288
 inline constexpr int kCoderTypeNameSize = 256;
+// "I420": the planar layout CreateVideoPlanar3 describes.
+inline constexpr uint32_t kCoderLayoutI420 = 0x30323449;
+
+// What planar pictures are: CreateVideoPlanar3's description of its input.
+struct KmfPlanarFormat {
+    uint32_t layout = kCoderLayoutI420;
+    int colourMatrix = 6; // matrix code as video streams carry it
+    int fullRange = 0;    // 0: limited range (luma 16..235, chroma 16..240)
+};
 
 class VideoCoder {
   public:
@@ -69,6 +93,9 @@ extern "C" {
 typedef moxel::VideoCoder* (*KmfCreateVideo3Fn)(int width, int height, double frameRate,
                                                 uint32_t srcFormat, uint32_t* format,
                                                 const char* configFile);
+typedef moxel::VideoCoder* (*KmfCreateVideoPlanar3Fn)(int width, int height, double frameRate,
+                                                      const moxel::KmfPlanarFormat* source,
+                                                      uint32_t* format, const char* configFile);
 typedef moxel::AudioCoder* (*KmfCreateAudio3Fn)(int channels, int sampleRate, int bitsPerSample,
                                                 uint32_t srcFormat, uint32_t* format,
                                                 const char* configFile);
@@ -81,6 +108,9 @@ typedef int (*KmfFlushAudio3Fn)(moxel::AudioCoder* coder, const void* in, int in
 // What a plug-in exports (declared here so a plug-in's definitions are checked).
 moxel::VideoCoder* CreateVideo3(int width, int height, double frameRate, uint32_t srcFormat,
                                 uint32_t* format, const char* configFile);
+moxel::VideoCoder* CreateVideoPlanar3(int width, int height, double frameRate,
+                                      const moxel::KmfPlanarFormat* source, uint32_t* format,
+                                      const char* configFile);
 moxel::AudioCoder* CreateAudio3(int channels, int sampleRate, int bitsPerSample, uint32_t srcFormat,
                                 uint32_t* format, const char* configFile);
 uint32_t GetVideoTypes3(int index, char* nameOut);

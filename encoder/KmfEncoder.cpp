@@ -264,12 +264,14 @@ void KmfEncoder::openOutput(const char* destination)
         uint32_t videoFormat = kFourCCNone;
         if (m_videoFormat != kFourCCNone) {
             videoFormat = m_videoFormat;
-            m_vidcoder = m_coderFactory
-                             ? m_coderFactory->createVideoCoder(m_width, m_height, m_frameRate,
-                                                                m_videoSourceFormat, &videoFormat,
-                                                                videoConfig)
-                             : createVideoCoder(m_width, m_height, m_frameRate, m_videoSourceFormat,
-                                                &videoFormat, videoConfig);
+            tryPlanarVideoCoder(videoFormat, videoConfig);
+            if (!m_vidcoder)
+                m_vidcoder = m_coderFactory
+                                 ? m_coderFactory->createVideoCoder(m_width, m_height, m_frameRate,
+                                                                    m_videoSourceFormat,
+                                                                    &videoFormat, videoConfig)
+                                 : createVideoCoder(m_width, m_height, m_frameRate,
+                                                    m_videoSourceFormat, &videoFormat, videoConfig);
             if (!m_vidcoder) {
                 setError("openOutput: error creating video compressor");
                 return;
@@ -289,6 +291,22 @@ void KmfEncoder::openOutput(const char* destination)
     } catch (const std::bad_alloc&) {
         setError("openOutput: error calling strdup()");
     }
+}
+
+void KmfEncoder::tryPlanarVideoCoder(uint32_t& videoFormat, const char* videoConfig)
+{
+    if (!m_planarOffer)
+        return;
+    uint32_t format = videoFormat;
+    m_vidcoder = m_coderFactory
+                     ? m_coderFactory->createPlanarVideoCoder(m_width, m_height, m_frameRate,
+                                                              *m_planarOffer, &format, videoConfig)
+                     : createPlanarVideoCoder(m_width, m_height, m_frameRate, *m_planarOffer,
+                                              &format, videoConfig);
+    if (!m_vidcoder)
+        return;
+    videoFormat = format;
+    m_videoSourceFormat = m_planarOffer->layout;
 }
 
 int KmfEncoder::bytesPerSecond() const

@@ -106,6 +106,14 @@ class KmfEncoder {
                   const char* configFile);
     void setAudio(uint32_t format, int sampleRate, int channels, int bitsPerSample,
                   uint32_t sourceFormat, const char* configFile);
+    // The source can also hand its pictures over in planar 4:2:0 as source
+    // describes (KmfCoderPlugin.h). openOutput then asks for a coder of that
+    // input first and takes setVideo's sourceFormat only when none takes it;
+    // videoSourceFormat() says which the pictures must be in.
+    void offerPlanarPictures(const KmfPlanarFormat& source) { m_planarOffer = source; }
+    // The layout addVideoFrame expects: setVideo's sourceFormat, or
+    // kCoderLayoutI420 once openOutput made a coder for the planar offer.
+    uint32_t videoSourceFormat() const { return m_videoSourceFormat; }
     // 0, or 1 when the copy could not be stored.
     int setHdrMetaData(const uint8_t* data, int length);
     // A nonzero size also enables the header.
@@ -157,6 +165,8 @@ class KmfEncoder {
     std::optional<StreamStats> streamStats() const;
 
   private:
+    // Makes m_vidcoder from the planar offer, if there is one and a coder takes it.
+    void tryPlanarVideoCoder(uint32_t& videoFormat, const char* videoConfig);
     double audioSeconds(uint64_t bytes) const;
     int bytesPerSecond() const;
     void setError(const char* text);
@@ -197,6 +207,7 @@ class KmfEncoder {
     int m_height = 0;
     uint32_t m_videoFormat;
     uint32_t m_videoSourceFormat = 0;
+    std::optional<KmfPlanarFormat> m_planarOffer;
     std::optional<std::string> m_videoConfigFile;
     int m_audioSendAheadMs = 0;
     int m_maxSync = kEncoderDefaultMaxSync;

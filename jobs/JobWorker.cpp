@@ -93,13 +93,22 @@ bool openEncoder(JobWorkerBlock* block)
         encoder.setHdrTocSize(config.tocEntries);
         encoder.setWriteHeader(true);
     }
+    MediaSource* media = source.source();
+    KmfPlanarFormat planar;
+    const bool planarOffered = media && source.hasVideo() && media->planarOffer(planar);
     if (source.hasVideo())
         encoder.setVideo(config.videoFormat, source.outWidth(), source.outHeight(),
                          source.frameRate(), kFourCCRgba, configFile);
+    if (planarOffered)
+        encoder.offerPlanarPictures(planar);
     if (source.hasAudio())
         encoder.setAudio(config.audioFormat, source.outSampleRate(), source.outChannels(), 16,
                          kFourCCPcm, configFile);
     encoder.openOutput(block->destCopy.c_str());
+    // The source holds its pictures back until it knows which way they go.
+    if (planarOffered)
+        media->usePlanarPictures(!encoder.errorText() &&
+                                 encoder.videoSourceFormat() == kCoderLayoutI420);
     if (!encoder.errorText())
         return true;
     show(block->prompt, "ERROR", encoder.errorText());

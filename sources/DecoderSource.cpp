@@ -121,6 +121,10 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
                 withPath("DirectShow: not enough memory for the pictures of this stream.\nfile: ",
                          sourcePath));
         m_frameRate = createPictureTiming(inFrameRate, frameRate, profile.useOutputFrameRate);
+        m_queuedPictureBytes = size_t(outWidth) * outHeight * 4;
+        m_planarOffer = planarOfferFor(m_video->stream(), streamRotation(m_video->stream()),
+                                       inWidth, inHeight, outWidth, outHeight, profile);
+        m_layout = m_planarOffer ? PictureLayout::Undecided : PictureLayout::Rgba;
     }
 
     if (!startThreads())
@@ -214,6 +218,8 @@ int DecoderSource::close()
     m_outputPicture = {};
     m_conversionBuffer = {};
     m_scratchBuffer = {};
+    m_planarOffer.reset();
+    m_layout = PictureLayout::Rgba;
     return 1;
 }
 
@@ -297,6 +303,8 @@ void DecoderSource::handlePicture(const AVFrame* frame)
         if (m_stopRequested)
             return;
     }
+    if (m_planarOffer && handledAsPlanar(frame, decision.repeat))
+        return;
 
     if (!m_pictures.convert(frame, m_conversionBuffer.data(), inWidth, inHeight))
         return;
@@ -324,7 +332,7 @@ DecoderSource::Picture DecoderSource::takePooledPicture()
             return picture;
         }
     }
-    return Picture(new uint8_t[size_t(outWidth) * outHeight * 4]);
+    return Picture(new uint8_t[m_queuedPictureBytes]);
 }
 
 void DecoderSource::poolPicture(Picture picture)
@@ -401,6 +409,35 @@ bool DecoderSource::queueAudio(uint8_t* block, size_t bytes)
     return true;
 }
 
+bool DecoderSource::handledAsPlanar(const AVFrame* frame, int64_t repeat)
+{
+    {
+        std::unique_lock<std::mutex> lock(m_videoLock);
+        m_videoChanged.wait(
+            lock, [this] { return m_stopRequested || m_layout != PictureLayout::Undecided; });
+        if (m_stopRequested)
+            return true;
+        if (m_layout != PictureLayout::Planar)
+            return false;
+    }
+    m_conversionBuffer = {}; // the 4-byte way's buffers are not needed
+    m_scratchBuffer = {};
+    Picture picture = takePooledPicture();
+    if (!m_planarCopier.copy(frame, picture.get(), outWidth, outHeight)) {
+        poolPicture(std::move(picture));
+        return true;
+    }
+    if (m_planarCopier.formatChanged() && !m_reportedPictureChange) {
+        emitDiagnostic(kDshowDiagnostics, DiagnosticLevel::Info,
+                       "Dshow: video media type changed!");
+        m_reportedPictureChange = true;
+    }
+    std::lock_guard<std::mutex> lock(m_videoLock);
+    m_videoQueue.push_back(QueueEntry{repeat, std::move(picture)});
+    m_videoChanged.notify_all();
+    return true;
+}
+
 // ---- worker thread ----
 
 int DecoderSource::getVideoFrame(const uint8_t** picture)
@@ -412,6 +449,10 @@ int DecoderSource::getVideoFrame(const uint8_t** picture)
     Picture finished;
     {
         std::unique_lock<std::mutex> lock(m_videoLock);
+        if (m_layout == PictureLayout::Undecided) {
+            m_layout = PictureLayout::Rgba; // asked before answering: no
+            m_videoChanged.notify_all();
+        }
         m_videoChanged.wait(
             lock, [this] { return !m_videoQueue.empty() || m_videoEnded || m_stopRequested; });
         if (m_videoQueue.empty())
@@ -431,6 +472,31 @@ int DecoderSource::getVideoFrame(const uint8_t** picture)
         poolPicture(std::move(finished));
     *picture = m_outputPicture.data();
     return 1;
+}
+
+bool DecoderSource::planarOffer(KmfPlanarFormat& format) const
+{
+    if (!m_planarOffer)
+        return false;
+    format = *m_planarOffer;
+    return true;
+}
+
+void DecoderSource::usePlanarPictures(bool planar)
+{
+    std::lock_guard<std::mutex> lock(m_videoLock);
+    if (m_layout != PictureLayout::Undecided)
+        return; // only the first answer counts
+    m_layout = planar ? PictureLayout::Planar : PictureLayout::Rgba;
+    if (planar) {
+        m_queuedPictureBytes = planarPictureBytes(outWidth, outHeight);
+        try {
+            std::vector<uint8_t>(m_queuedPictureBytes).swap(m_outputPicture);
+        } catch (const std::bad_alloc&) {
+            m_outputPicture.resize(m_queuedPictureBytes);
+        }
+    }
+    m_videoChanged.notify_all();
 }
 
 int DecoderSource::getAudio(uint8_t* buffer, int maxBytes, int* length)

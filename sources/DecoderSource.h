@@ -26,6 +26,7 @@
 #include "sources/AudioFrameConverter.h"
 #include "sources/MediaSource.h"
 #include "sources/PictureConverter.h"
+#include "sources/PlanarPictures.h"
 #include "sources/SoundTimeline.h"
 #include "sources/StreamDecoder.h"
 
@@ -35,6 +36,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -55,6 +57,9 @@ class DecoderSource final : public MediaSource {
     int close() override;
     int setOption(const char* name, int value) override;
     int setOption(const char* name, double value) override;
+
+    bool planarOffer(KmfPlanarFormat& format) const override;
+    void usePlanarPictures(bool planar) override;
 
     // For tests that wait until the decoding threads are held back.
     size_t queuedPictures() const;
@@ -85,6 +90,18 @@ class DecoderSource final : public MediaSource {
     Picture takePooledPicture();
     void poolPicture(Picture picture);
     size_t pendingAudioLocked() const { return m_audioQueue.size() - m_audioReadPos; }
+
+    // Planar pictures (MediaSource::planarOffer). The video thread waits for
+    // the worker's answer before its first picture, then queues planar
+    // pictures and returns true, or returns false for the 4-byte way.
+    bool handledAsPlanar(const AVFrame* frame, int64_t repeat);
+    enum class PictureLayout { Undecided, Rgba, Planar };
+    std::optional<KmfPlanarFormat> m_planarOffer; // set by open
+    PictureLayout m_layout = PictureLayout::Rgba; // under m_videoLock
+    // Bytes of a queued picture: fixed by open and the answer, before the
+    // video thread takes its first buffer.
+    size_t m_queuedPictureBytes = 0;
+    PlanarCopier m_planarCopier; // video thread only
 
     std::atomic<bool> m_stopRequested{false};
     std::unique_ptr<StreamDecoder> m_video, m_audio;

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "base/Prompt.h"
+#include "encoder/KmfCoderPlugin.h"
 #include "profiles/EncodingProfile.h"
 #include "sources/SourceCounters.h"
 
@@ -36,6 +37,21 @@ class MediaSource {
     // "ignore_drops" (int) and "fr_or" (double); 0 when the name is known.
     virtual int setOption(const char* name, int value) = 0;
     virtual int setOption(const char* name, double value) = 0;
+
+    // Planar pictures (PlanarPictures.h). After a successful open, a source
+    // whose pictures no processing step changes may offer to hand them out
+    // in planar 4:2:0 (encoder/KmfCoderPlugin.h) instead: planarOffer fills
+    // format and returns true. The worker answers once with usePlanarPictures
+    // before its first getVideoFrame; yes makes every picture planar
+    // (width x height x 3 / 2 bytes, rows top-down). An offering source holds
+    // its first picture back until it has the answer, and a getVideoFrame
+    // before any answer counts as no. Sources without the ability keep these.
+    virtual bool planarOffer(KmfPlanarFormat& format) const
+    {
+        (void)format;
+        return false;
+    }
+    virtual void usePlanarPictures(bool planar) { (void)planar; }
 
     // Read by the holder and the driver after a successful open.
     EncodingProfile profile; // out_srate and out_channels are the output audio format

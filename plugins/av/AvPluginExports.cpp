@@ -1,5 +1,5 @@
 // The entries of kmf_coder_av.so (the six of every plug-in and the optional
-// FlushAudio3), the only symbols the library exports.
+// CreateVideoPlanar3 and FlushAudio3), the only symbols the library exports.
 // The program and the profile editor call them after dlopen; everything else
 // in the library is hidden.
 //
@@ -46,6 +46,18 @@ KMF_EXPORT moxel::VideoCoder* CreateVideo3(int width, int height, double frameRa
         return nullptr;
     }
     return AvVideoCoder::create(*f, width, height, frameRate, AvCoderSettings::load(configFile));
+}
+
+KMF_EXPORT moxel::VideoCoder* CreateVideoPlanar3(int width, int height, double frameRate,
+                                                 const moxel::KmfPlanarFormat* source,
+                                                 uint32_t* format, const char* configFile)
+{
+    using namespace moxel::av;
+    const AvFormat* f = format != nullptr ? findVideoFormat(*format) : nullptr;
+    if (f == nullptr || source == nullptr || !AvVideoCoder::takesPlanar(*f, *source))
+        return nullptr;
+    return AvVideoCoder::create(*f, width, height, frameRate, AvCoderSettings::load(configFile),
+                                source);
 }
 
 KMF_EXPORT moxel::AudioCoder* CreateAudio3(int channels, int sampleRate, int bitsPerSample,

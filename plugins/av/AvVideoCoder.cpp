@@ -10,6 +10,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
@@ -72,9 +73,30 @@ void applyEncoderOptions(uint32_t code, AVCodecContext* c, const AvCoderSettings
 
 } // namespace
 
-AvVideoCoder* AvVideoCoder::create(const AvFormat& format, int width, int height, double frameRate,
-                                   const AvCoderSettings& settings)
+bool AvVideoCoder::takesPlanar(const AvFormat& format, const KmfPlanarFormat& planar)
 {
+    if (planar.layout != kCoderLayoutI420 || planar.fullRange != 0)
+        return false;
+    switch (planar.colourMatrix) {
+    case AVCOL_SPC_BT470BG:
+    case AVCOL_SPC_SMPTE170M:
+        return true;
+    case AVCOL_SPC_BT709:
+    case AVCOL_SPC_FCC:
+    case AVCOL_SPC_SMPTE240M:
+    case AVCOL_SPC_BT2020_NCL:
+    case AVCOL_SPC_BT2020_CL:
+        return format.fourCC == kFourCCH264; // the one format that names its matrix
+    default:
+        return false;
+    }
+}
+
+AvVideoCoder* AvVideoCoder::create(const AvFormat& format, int width, int height, double frameRate,
+                                   const AvCoderSettings& settings, const KmfPlanarFormat* planar)
+{
+    if (planar != nullptr && !takesPlanar(format, *planar))
+        return nullptr;
     auto sizeOk = [](int side) {
         return side >= kMinPictureSide && side <= kMaxPictureSide && side % 2 == 0;
     };
@@ -89,7 +111,7 @@ AvVideoCoder* AvVideoCoder::create(const AvFormat& format, int width, int height
         return nullptr;
     }
     auto* coder = new AvVideoCoder;
-    if (!coder->open(format, width, height, frameRate, settings)) {
+    if (!coder->open(format, width, height, frameRate, settings, planar)) {
         delete coder;
         return nullptr;
     }
@@ -97,8 +119,9 @@ AvVideoCoder* AvVideoCoder::create(const AvFormat& format, int width, int height
 }
 
 bool AvVideoCoder::open(const AvFormat& format, int width, int height, double frameRate,
-                        const AvCoderSettings& s)
+                        const AvCoderSettings& s, const KmfPlanarFormat* planar)
 {
+    m_planar = planar != nullptr;
     m_name = format.shortName;
     m_width = width;
     m_height = height;
@@ -120,7 +143,7 @@ bool AvVideoCoder::open(const AvFormat& format, int width, int height, double fr
     c->height = height;
     c->pix_fmt = AV_PIX_FMT_YUV420P;
     c->color_range = AVCOL_RANGE_MPEG;
-    c->colorspace = AVCOL_SPC_SMPTE170M;
+    c->colorspace = m_planar ? AVColorSpace(planar->colourMatrix) : AVCOL_SPC_SMPTE170M;
     // MPEG-4 Part 2 allows at most 65535 as time base denominator.
     c->framerate = av_d2q(frameRate, 65535);
     c->time_base = av_inv_q(c->framerate);
@@ -150,6 +173,8 @@ bool AvVideoCoder::open(const AvFormat& format, int width, int height, double fr
         return false;
     }
 
+    if (m_planar)
+        return true;
     m_scaler = sws_getContext(width, height, AV_PIX_FMT_BGR0, width, height, AV_PIX_FMT_YUV420P,
                               SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
     if (m_scaler == nullptr) {
@@ -174,6 +199,25 @@ int AvVideoCoder::fail(const char* what, int code)
     return -1;
 }
 
+void AvVideoCoder::takePicture(const void* frame)
+{
+    const auto* bytes = static_cast<const uint8_t*>(frame);
+    if (m_planar) {
+        uint8_t* planes[4] = {};
+        int strides[4] = {};
+        av_image_fill_arrays(planes, strides, bytes, AV_PIX_FMT_YUV420P, m_width, m_height, 1);
+        av_image_copy(m_picture->data, m_picture->linesize, const_cast<const uint8_t**>(planes),
+                      strides, AV_PIX_FMT_YUV420P, m_width, m_height);
+        return;
+    }
+    // Rows arrive bottom-up: start at the last row in memory and step backwards.
+    const int stride = m_width * 4;
+    const uint8_t* top = bytes + ptrdiff_t(m_height - 1) * stride;
+    const uint8_t* const planes[1] = {top};
+    const int strides[1] = {-stride};
+    sws_scale(m_scaler, planes, strides, 0, m_height, m_picture->data, m_picture->linesize);
+}
+
 int AvVideoCoder::Encode(const void* frame, void* out, int* keyframe)
 {
     if (keyframe != nullptr)
@@ -184,12 +228,7 @@ int AvVideoCoder::Encode(const void* frame, void* out, int* keyframe)
     if (r < 0)
         return fail("out of memory", r);
 
-    // Rows arrive bottom-up: start at the last row in memory and step backwards.
-    const int stride = m_width * 4;
-    const uint8_t* top = static_cast<const uint8_t*>(frame) + ptrdiff_t(m_height - 1) * stride;
-    const uint8_t* const planes[1] = {top};
-    const int strides[1] = {-stride};
-    sws_scale(m_scaler, planes, strides, 0, m_height, m_picture->data, m_picture->linesize);
+    takePicture(frame);
     m_picture->pts = m_pictureIndex++;
 
     r = avcodec_send_frame(m_context, m_picture);

@@ -175,6 +175,86 @@ TEST_F(PluginFolder, APluginCoderDrivesTheEncoder)
     EXPECT_EQ(frames[0].audio, std::vector<uint8_t>(100, 9));
 }
 
+namespace {
+
+struct PlanarOutcome {
+    uint32_t sourceFormat = 0; // what the encoder wants the pictures in
+    uint32_t videoFormat = 0;  // what the frames announce
+    std::vector<uint8_t> video;
+    bool operator==(const PlanarOutcome&) const = default;
+};
+
+// One frame through an encoder whose source offers planar pictures of matrix.
+PlanarOutcome encodeWithPlanarOffer(CodecPluginSet& set, const TempDir& dir, int matrix)
+{
+    PlanarOutcome outcome;
+    KmfEncoder encoder;
+    encoder.setCoderFactory(&set);
+    encoder.setVideo(makeFourCC("ZZV1"), 8, 8, 25.0, kFourCCRgba, nullptr);
+    KmfPlanarFormat planar;
+    planar.colourMatrix = matrix;
+    encoder.offerPlanarPictures(planar);
+    encoder.openOutput(dir.file("planar.kmf").c_str());
+    EXPECT_EQ(encoder.errorText(), nullptr);
+    outcome.sourceFormat = encoder.videoSourceFormat();
+    std::vector<uint8_t> picture(8 * 8 * 4, 77);
+    encoder.addVideoFrame(picture.data());
+    EXPECT_TRUE(encoder.close());
+    std::vector<ParsedFrame> frames = parseFile(readFileBytes(dir.file("planar.kmf")));
+    if (frames.size() == 1) {
+        outcome.videoFormat = frames[0].videoFormat;
+        outcome.video = frames[0].video;
+    }
+    return outcome;
+}
+
+// Copies the built plug-ins into dir as kmf_coder_0.so, kmf_coder_1.so, ...
+// (that load order) and loads them into set.
+void loadInOrder(CodecPluginSet& set, const TempDir& dir, const std::vector<std::string>& built)
+{
+    for (size_t i = 0; i < built.size(); ++i)
+        fs::copy_file(fs::path(kPluginDir) / built[i],
+                      dir.path() / ("kmf_coder_" + std::to_string(i) + ".so"));
+    set.load(dir.path().string());
+}
+
+} // namespace
+
+TEST_F(PluginFolder, PlanarPicturesGoOnlyToAPluginThatAsksForThem)
+{
+    const PlanarOutcome rgbaWay = {kFourCCRgba, makeFourCC("ZZW1"), {'Z', 'Z', 'V', '!'}};
+    const PlanarOutcome planarWay = {kCoderLayoutI420, makeFourCC("ZZP1"), {'Z', 'Z', 'P', 77}};
+    {
+        // a and b lack the planar entry: their coder gets "RGBA" as always.
+        CodecPluginSet set;
+        testing::internal::CaptureStderr();
+        set.load(m_dir.path().string());
+        testing::internal::GetCapturedStderr();
+        uint32_t format = makeFourCC("ZZV1");
+        EXPECT_EQ(set.createPlanarVideoCoder(8, 8, 25.0, KmfPlanarFormat{}, &format, nullptr),
+                  nullptr);
+        EXPECT_EQ(format, makeFourCC("ZZV1"));
+        EXPECT_EQ(encodeWithPlanarOffer(set, m_dir, 6), rgbaWay);
+    }
+    // A planar plug-in loaded first gets the pictures planar in the colours
+    // it takes, and "RGBA" for others.
+    TempDir planarFirst;
+    {
+        CodecPluginSet set;
+        loadInOrder(set, planarFirst, {"kmf_coder_zzplanar.so", "kmf_coder_zztest.so"});
+        EXPECT_EQ(encodeWithPlanarOffer(set, planarFirst, 6), planarWay);
+        EXPECT_EQ(encodeWithPlanarOffer(set, planarFirst, 1), rgbaWay);
+    }
+    // Behind a plug-in that lists the format without the entry, it is not asked:
+    // planar pictures never change which plug-in encodes.
+    TempDir planarSecond;
+    {
+        CodecPluginSet set;
+        loadInOrder(set, planarSecond, {"kmf_coder_zztest.so", "kmf_coder_zzplanar.so"});
+        EXPECT_EQ(encodeWithPlanarOffer(set, planarSecond, 6), rgbaWay);
+    }
+}
+
 TEST_F(PluginFolder, UnloadsLastLoadedFirst)
 {
     CodecPluginSet set;

@@ -46,6 +46,18 @@ std::unique_ptr<VideoCoder> AvPlugin::video(uint32_t format, int width, int heig
         p.createVideo(width, height, fps, fourCC("RGBA"), &format, profileArg(profile)));
 }
 
+std::unique_ptr<VideoCoder> AvPlugin::planarVideo(uint32_t format, int width, int height,
+                                                  double fps, const KmfPlanarFormat& source,
+                                                  const std::string& profile)
+{
+    const CodecPlugin& p = get();
+    EXPECT_NE(p.createVideoPlanar, nullptr) << "no CreateVideoPlanar3 entry";
+    if (p.createVideoPlanar == nullptr)
+        return nullptr;
+    return std::unique_ptr<VideoCoder>(
+        p.createVideoPlanar(width, height, fps, &source, &format, profileArg(profile)));
+}
+
 std::unique_ptr<AudioCoder> AvPlugin::audio(uint32_t format, int channels, int sampleRate,
                                             const std::string& profile)
 {

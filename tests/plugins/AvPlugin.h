@@ -20,6 +20,10 @@ struct AvPlugin {
     // A coder from the plug-in, with the profile file when one is named.
     static std::unique_ptr<VideoCoder> video(uint32_t format, int width, int height, double fps,
                                              const std::string& profile = {});
+    // A coder for planar pictures (CreateVideoPlanar3), or null when declined.
+    static std::unique_ptr<VideoCoder> planarVideo(uint32_t format, int width, int height,
+                                                   double fps, const KmfPlanarFormat& source,
+                                                   const std::string& profile = {});
     static std::unique_ptr<AudioCoder> audio(uint32_t format, int channels, int sampleRate,
                                              const std::string& profile = {});
 };

@@ -96,6 +96,14 @@ YuvPicture patternReference(int width, int height, int t)
     return p;
 }
 
+std::vector<uint8_t> packedPlanes(const YuvPicture& picture)
+{
+    std::vector<uint8_t> planes(picture.y);
+    planes.insert(planes.end(), picture.u.begin(), picture.u.end());
+    planes.insert(planes.end(), picture.v.begin(), picture.v.end());
+    return planes;
+}
+
 double psnr(const YuvPicture& a, const YuvPicture& b)
 {
     if (a.width != b.width || a.height != b.height || a.y.size() != b.y.size() ||
@@ -151,6 +159,7 @@ int VideoDecoder::decode(const uint8_t* data, int size)
             return -1;
         ++pictures;
         m_key = m_frame->key_frame != 0;
+        m_matrix = m_frame->colorspace;
         const int w = m_frame->width, h = m_frame->height;
         m_picture.width = w;
         m_picture.height = h;

@@ -28,6 +28,9 @@ struct YuvPicture {
 // The pattern converted straight from its definition (BT.601, limited range).
 YuvPicture patternReference(int width, int height, int t);
 
+// The planes one after another, as planar pictures go to a coder.
+std::vector<uint8_t> packedPlanes(const YuvPicture& picture);
+
 // PSNR in dB over the three planes together.
 double psnr(const YuvPicture& a, const YuvPicture& b);
 
@@ -43,6 +46,8 @@ class VideoDecoder {
     int decode(const uint8_t* data, int size);
     const YuvPicture& picture() const { return m_picture; }
     bool pictureIsKey() const { return m_key; }
+    // The colour matrix the stream names for the last picture (2: none).
+    int colourMatrix() const { return m_matrix; }
 
   private:
     AVCodecContext* m_context = nullptr;
@@ -50,6 +55,7 @@ class VideoDecoder {
     AVPacket* m_packet = nullptr;
     YuvPicture m_picture;
     bool m_key = false;
+    int m_matrix = 2;
 };
 
 // Interleaved 16-bit PCM: channel c holds a sine of frequenciesHz[c] with

@@ -5,7 +5,9 @@
 //         a coder that writes the 4 bytes "ZZV!" and flags a key picture;
 //   "ZZDX": declines after scribbling over *format;
 //   audio "ZZA1": a coder that copies what it is given.
-// Built with ZZTEST_AUDIO_ONLY it exports only the audio entries.
+// Built with ZZTEST_AUDIO_ONLY it exports only the audio entries; built with
+// ZZTEST_PLANAR it also takes planar "ZZV1" pictures in BT.601 (and declines
+// other colours): that coder writes "ZZP" and the picture's first byte.
 #include "encoder/KmfCoderPlugin.h"
 
 #include <dlfcn.h>
@@ -98,9 +100,34 @@ class MarkVideo : public moxel::VideoCoder {
     }
 };
 
+#ifdef ZZTEST_PLANAR
+class PlanarMarkVideo : public moxel::VideoCoder {
+  public:
+    int Encode(const void* frame, void* out, int* keyframe) override
+    {
+        std::memcpy(out, "ZZP", 3);
+        static_cast<uint8_t*>(out)[3] = *static_cast<const uint8_t*>(frame);
+        *keyframe = 1;
+        return 4;
+    }
+};
+#endif
+
 } // namespace
 
 extern "C" {
+
+#ifdef ZZTEST_PLANAR
+moxel::VideoCoder* CreateVideoPlanar3(int, int, double, const moxel::KmfPlanarFormat* source,
+                                      uint32_t* format, const char*)
+{
+    if (*format != code("ZZV1") || source->layout != moxel::kCoderLayoutI420 ||
+        source->colourMatrix != 6)
+        return nullptr;
+    *format = code("ZZP1");
+    return new PlanarMarkVideo;
+}
+#endif
 
 moxel::VideoCoder* CreateVideo3(int, int, double, uint32_t, uint32_t* format, const char*)
 {
