@@ -209,7 +209,10 @@ std::unique_ptr<VideoCoder> CodecPluginSet::createPlanarVideoCoder(int width, in
                                                                    const char* configFile)
 {
     // Only the plug-in that would make the coder from "RGBA" pictures is
-    // asked, so that planar pictures never change which plug-in encodes.
+    // asked, so that planar pictures never change who encodes; the built-in
+    // coder, asked first for "RGB3", takes "RGBA" only.
+    if (*format == kFourCCRgb3)
+        return nullptr;
     for (const CodecPlugin& p : m_plugins) {
         std::vector<CodecType> listed;
         appendTypes(listed, 0, p.getVideoTypes);

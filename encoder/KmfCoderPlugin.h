@@ -44,8 +44,9 @@
 //    export, the program asks CreateVideo3 with "RGBA" as always, so a
 //    plug-in never gets a srcFormat it did not ask for. The coder's Encode
 //    receives the planar pictures in the frame argument, valid during the
-//    call; everything else is as for CreateVideo3. Of the plug-ins that list
-//    the format, only the first in load order is asked.
+//    call; everything else is as for CreateVideo3. Only the first plug-in in
+//    load order whose GetVideoTypes3 lists the format is asked, never for
+//    "RGB3", so the planar way never changes which coder encodes.
 //  - A coder is destroyed with delete, through its virtual destructor.
 //  - GetVideoTypes3/GetAudioTypes3 return the FourCC at index (0 past the
 //    last one) and write a NUL-terminated display name of fewer than

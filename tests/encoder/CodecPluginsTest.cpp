@@ -244,6 +244,9 @@ TEST_F(PluginFolder, PlanarPicturesGoOnlyToAPluginThatAsksForThem)
         loadInOrder(set, planarFirst, {"kmf_coder_zzplanar.so", "kmf_coder_zztest.so"});
         EXPECT_EQ(encodeWithPlanarOffer(set, planarFirst, 6), planarWay);
         EXPECT_EQ(encodeWithPlanarOffer(set, planarFirst, 1), rgbaWay);
+        uint32_t format = kFourCCRgb3; // which the planar plug-in lists too
+        EXPECT_EQ(set.createPlanarVideoCoder(8, 8, 25.0, KmfPlanarFormat{}, &format, nullptr),
+                  nullptr);
     }
     // Behind a plug-in that lists the format without the entry, it is not asked:
     // planar pictures never change which plug-in encodes.

@@ -6,8 +6,9 @@
 //   "ZZDX": declines after scribbling over *format;
 //   audio "ZZA1": a coder that copies what it is given.
 // Built with ZZTEST_AUDIO_ONLY it exports only the audio entries; built with
-// ZZTEST_PLANAR it also takes planar "ZZV1" pictures in BT.601 (and declines
-// other colours): that coder writes "ZZP" and the picture's first byte.
+// ZZTEST_PLANAR it also takes planar "ZZV1" and "RGB3" pictures in BT.601
+// (and declines other colours): that coder writes "ZZP" and the picture's
+// first byte.
 #include "encoder/KmfCoderPlugin.h"
 
 #include <dlfcn.h>
@@ -121,10 +122,10 @@ extern "C" {
 moxel::VideoCoder* CreateVideoPlanar3(int, int, double, const moxel::KmfPlanarFormat* source,
                                       uint32_t* format, const char*)
 {
-    if (*format != code("ZZV1") || source->layout != moxel::kCoderLayoutI420 ||
-        source->colourMatrix != 6)
+    const bool listed = *format == code("ZZV1") || *format == code("RGB3");
+    if (!listed || source->layout != moxel::kCoderLayoutI420 || source->colourMatrix != 6)
         return nullptr;
-    *format = code("ZZP1");
+    *format = *format == code("RGB3") ? code("ZZPR") : code("ZZP1");
     return new PlanarMarkVideo;
 }
 #endif
