@@ -1,4 +1,5 @@
-// One conversion job's encoder: raw pictures ("RGBA", 4 bytes a pixel) and
+// One conversion job's encoder: raw pictures ("RGBA", 4 bytes a pixel, or
+// planar 4:2:0 when the source offers them and the coder takes them) and
 // interleaved 16-bit PCM in, KMF frames out to a .kmf file (with the optional
 // file header, written as a placeholder at open and rewritten in place at
 // close) and/or to a stream server through StreamOutput.

@@ -2,8 +2,8 @@
 // concrete source carries its own copy of the job's profile and applies all
 // of its processing itself: what it hands out are output-sized pictures
 // (outWidth x outHeight, 4 bytes per pixel, blue, green, red, unused, rows
-// bottom-up) and PCM in the profile's output format (interleaved signed
-// 16-bit little-endian at out_srate with out_channels channels).
+// bottom-up; or planar, when offered and accepted, see planarOffer) and PCM in the profile's output
+// format (interleaved signed 16-bit little-endian at out_srate with out_channels channels).
 //
 // Used by SourceHolder on the job's worker thread only.
 #pragma once
