@@ -4,9 +4,10 @@
 // in the library is hidden.
 //
 // ConfigVideo3/ConfigAudio3 hand out the Qt settings panels (AvPanelFactory.h)
-// when the plug-in is built with Qt; without it they return null and the
-// settings are edited in the profile file's "kmf_coder_av" section (see
-// AvCoderSettings.h).
+// from kmf_av_panels.so when the plug-in is built with Qt; without it they
+// return null and the settings are edited in the profile file's
+// "kmf_coder_av" section (see AvCoderSettings.h). The plug-in itself never
+// links Qt, so a job does not load it.
 #include "encoder/KmfCoderPlugin.h"
 
 #include "plugins/av/AvAudioCoder.h"
@@ -16,7 +17,10 @@
 #include "plugins/av/AvPanelFactory.h"
 #include "plugins/av/AvVideoCoder.h"
 
+#include <dlfcn.h>
+
 #include <cstdio>
+#include <string>
 
 #define KMF_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -30,6 +34,38 @@ uint32_t describe(const moxel::av::AvFormat* format, char* nameOut)
         std::snprintf(nameOut, moxel::kCoderTypeNameSize, "%s", format->displayName);
     return format->fourCC;
 }
+
+#ifdef KMF_CODER_AV_PANELS
+// The panels library beside this plug-in, loaded once; null (with a
+// diagnostic) when it cannot be loaded.
+moxel::av::PanelEntryFn loadPanels()
+{
+    using namespace moxel::av;
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&loadPanels), &info) == 0 || info.dli_fname == nullptr) {
+        diagnostic("settings panels: cannot find the plug-in's folder");
+        return nullptr;
+    }
+    std::string path = info.dli_fname;
+    path = path.substr(0, path.rfind('/') + 1) + kPanelLibraryName;
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        const char* why = dlerror();
+        diagnostic("settings panels: %s", why != nullptr ? why : "cannot load");
+        return nullptr;
+    }
+    return reinterpret_cast<PanelEntryFn>(dlsym(library, "KmfAvPanel"));
+}
+
+QWidget* panel(QWidget* parent, int video, uint32_t format, const char* profilePath)
+{
+    using namespace moxel::av;
+    if ((video != 0 ? findVideoFormat(format) : findAudioFormat(format)) == nullptr)
+        return nullptr;
+    static const PanelEntryFn entry = loadPanels();
+    return entry != nullptr ? entry(parent, video, format, profilePath) : nullptr;
+}
+#endif
 
 } // namespace
 
@@ -89,8 +125,7 @@ KMF_EXPORT uint32_t GetAudioTypes3(int index, char* nameOut)
 KMF_EXPORT QWidget* ConfigVideo3(QWidget* parent, void*, uint32_t format, const char* profilePath)
 {
 #ifdef KMF_CODER_AV_PANELS
-    if (const moxel::av::AvFormat* f = moxel::av::findVideoFormat(format))
-        return moxel::av::createVideoPanel(parent, *f, profilePath);
+    return panel(parent, 1, format, profilePath);
 #else
     (void)parent, (void)format, (void)profilePath;
 #endif
@@ -100,8 +135,7 @@ KMF_EXPORT QWidget* ConfigVideo3(QWidget* parent, void*, uint32_t format, const 
 KMF_EXPORT QWidget* ConfigAudio3(QWidget* parent, void*, uint32_t format, const char* profilePath)
 {
 #ifdef KMF_CODER_AV_PANELS
-    if (const moxel::av::AvFormat* f = moxel::av::findAudioFormat(format))
-        return moxel::av::createAudioPanel(parent, *f, profilePath);
+    return panel(parent, 0, format, profilePath);
 #else
     (void)parent, (void)format, (void)profilePath;
 #endif
