@@ -94,9 +94,9 @@ TEST_F(ProgressViewTest, TheStatusCellDrawsPercentAndTimeLeftAtTheDefaultWidth)
 
     // Given the room, the bar says everything.
     const QModelIndex cell = list.model()->index(0, statusColumn);
-    EXPECT_EQ(StatusDelegate::barText(list.fontMetrics(), 1000, cell),
+    EXPECT_EQ(StatusDelegate::barText(list.fontMetrics(), 1000, cell).toStdString(),
               "encoding [00:02] · 50% · 0:06 left");
-    EXPECT_EQ(StatusDelegate::barText(list.fontMetrics(), 10, cell), "50%");
+    EXPECT_EQ(StatusDelegate::barText(list.fontMetrics(), 10, cell).toStdString(), "50%");
 }
 
 TEST_F(ProgressViewTest, StatusBarAndTitleFollowTheRunOverEveryRunningJob)
@@ -110,7 +110,7 @@ TEST_F(ProgressViewTest, StatusBarAndTitleFollowTheRunOverEveryRunningJob)
     runAt(batch.job(3), JobStatus::Complete, 10.0, 10.0, 250);
     batch.job(3).workerBlock.workerDone = 1;
     monitor.update();
-    EXPECT_EQ(window.windowTitle(), "Moxel");
+    EXPECT_EQ(window.windowTitle().toStdString(), "Moxel");
     EXPECT_FALSE(window.progressLabel()->isVisibleTo(&window));
 
     // Two jobs at once and one waiting, 10 s of media each.
@@ -119,16 +119,17 @@ TEST_F(ProgressViewTest, StatusBarAndTitleFollowTheRunOverEveryRunningJob)
     runAt(batch.job(1), JobStatus::Encoding, 10.0, 0.0, 0);
     runAt(batch.job(2), JobStatus::Queued, 10.0, 0.0, 0);
     monitor.update(start);
-    EXPECT_EQ(window.progressLabel()->text(), "0 of 3 done · 0%");
-    EXPECT_EQ(window.windowTitle(), "0% Moxel");
+    EXPECT_EQ(window.progressLabel()->text().toStdString(), "0 of 3 done · 0%");
+    EXPECT_EQ(window.windowTitle().toStdString(), "0% Moxel");
 
     // After 2 s: 2.5 s and 5 s of media, 50 and 100 frames.
     runAt(batch.job(0), JobStatus::Encoding, 10.0, 2.5, 50);
     runAt(batch.job(1), JobStatus::Encoding, 10.0, 5.0, 100);
     monitor.update(start + std::chrono::seconds(2));
     // 7.5 of 30 s done at 3.75 s of media a second: 22.5 s of media in 6 s.
-    EXPECT_EQ(window.progressLabel()->text(), "0 of 3 done · 25% · 0:06 left · 75 fps");
-    EXPECT_EQ(window.windowTitle(), "25% Moxel");
+    EXPECT_EQ(window.progressLabel()->text().toStdString(),
+              "0 of 3 done · 25% · 0:06 left · 75 fps");
+    EXPECT_EQ(window.windowTitle().toStdString(), "25% Moxel");
     EXPECT_EQ(window.progressBar()->value(), 25);
     EXPECT_TRUE(window.progressLabel()->isVisibleTo(&window));
 
@@ -137,16 +138,16 @@ TEST_F(ProgressViewTest, StatusBarAndTitleFollowTheRunOverEveryRunningJob)
     runAt(batch.job(1), JobStatus::Paused, 10.0, 5.0, 100);
     monitor.update(start + std::chrono::seconds(3));
     // 15 s of media left at 15 s in 3 s.
-    EXPECT_EQ(window.progressLabel()->text(), "1 of 3 done · 50% · 0:03 left");
-    EXPECT_EQ(window.windowTitle(), "50% Moxel");
+    EXPECT_EQ(window.progressLabel()->text().toStdString(), "1 of 3 done · 50% · 0:03 left");
+    EXPECT_EQ(window.windowTitle().toStdString(), "50% Moxel");
 
     // All through: idle again.
     runAt(batch.job(1), JobStatus::Complete, 10.0, 10.0, 250);
     runAt(batch.job(2), JobStatus::Error, 10.0, 0.0, 0);
     monitor.update(start + std::chrono::seconds(4));
-    EXPECT_EQ(window.windowTitle(), "Moxel");
+    EXPECT_EQ(window.windowTitle().toStdString(), "Moxel");
     EXPECT_FALSE(window.progressLabel()->isVisibleTo(&window));
-    EXPECT_EQ(monitor.progressText(), "");
+    EXPECT_EQ(monitor.progressText().toStdString(), "");
 }
 
 TEST_F(ProgressViewTest, MetaShowsTheSourceOnceItsJobHasOpenedIt)
@@ -198,7 +199,7 @@ TEST_F(ProgressViewTest, LongNamesAreElidedWithTheFullTextInATooltip)
     EXPECT_EQ(QToolTip::text().toStdString(), source);
     QToolTip::hideText();
     EXPECT_EQ(item->toolTip(int(BatchColumn::Dest)).toStdString(), source + ".kmf");
-    EXPECT_EQ(item->toolTip(int(BatchColumn::Profile)), "(Default)");
+    EXPECT_EQ(item->toolTip(int(BatchColumn::Profile)).toStdString(), "(Default)");
 }
 
 TEST_F(ProgressViewTest, SourceStatusAndMetaShareTheRoomLeftAndTheUsersWidthsAreKept)

@@ -9,6 +9,14 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <ostream>
+
+// Rectangles in failure messages as x,y wxh.
+void PrintTo(const QRect& rect, std::ostream* out)
+{
+    *out << rect.x() << "," << rect.y() << " " << rect.width() << "x" << rect.height();
+}
+
 using namespace moxel;
 using namespace moxel::gui;
 using moxel::test::GuiTest;
