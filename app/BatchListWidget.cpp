@@ -16,6 +16,13 @@ namespace moxel::gui {
 namespace {
 
 constexpr int kMinimumPathColumnWidth = 16;
+constexpr std::array kStretchingColumns{BatchColumn::Source, BatchColumn::Status,
+                                        BatchColumn::Meta};
+
+int floorOf(int column)
+{
+    return column <= int(BatchColumn::Dest) ? kMinimumPathColumnWidth : 0;
+}
 
 std::vector<std::string> localPaths(const QMimeData* data)
 {
@@ -48,6 +55,10 @@ BatchListWidget::BatchListWidget(QWidget* parent) : QTreeWidget(parent)
     // The right-click is handled below; no second menu from the platform.
     setContextMenuPolicy(Qt::PreventContextMenu);
 
+    header()->setSectionResizeMode(QHeaderView::Interactive);
+    connect(header(), &QHeaderView::sectionResized, this,
+            [this](int column, int, int width) { columnResized(column, width); });
+
     setItemDelegateForColumn(int(BatchColumn::Status), new StatusDelegate(this));
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
@@ -63,20 +74,42 @@ BatchListWidget::BatchListWidget(QWidget* parent) : QTreeWidget(parent)
 
 void BatchListWidget::setColumnWidths(const std::array<int, kColumns>& widths)
 {
-    for (int column = 0; column < kColumns; ++column) {
-        int width = widths[size_t(column)];
-        if (column <= int(BatchColumn::Dest))
-            width = std::max(width, kMinimumPathColumnWidth);
-        setColumnWidth(column, std::max(width, 0));
-    }
+    for (int column = 0; column < kColumns; ++column)
+        m_widths[size_t(column)] = std::max(widths[size_t(column)], floorOf(column));
+    layOutColumns();
 }
 
-std::array<int, BatchListWidget::kColumns> BatchListWidget::columnWidths() const
+void BatchListWidget::layOutColumns()
 {
-    std::array<int, kColumns> widths{};
+    int sum = 0;
+    for (int width : m_widths)
+        sum += width;
+    const int room = std::max(viewport()->width() - sum, 0);
+    m_shares.fill(0);
+    const int count = int(kStretchingColumns.size());
+    for (int i = 0; i < count; ++i)
+        m_shares[size_t(kStretchingColumns[size_t(i)])] = room / count + (i < room % count ? 1 : 0);
+    m_layingOut = true;
     for (int column = 0; column < kColumns; ++column)
-        widths[size_t(column)] = columnWidth(column);
-    return widths;
+        setColumnWidth(column, m_widths[size_t(column)] + m_shares[size_t(column)]);
+    m_layingOut = false;
+}
+
+void BatchListWidget::columnResized(int column, int width)
+{
+    if (m_layingOut || column < 0 || column >= kColumns)
+        return;
+    // The column keeps the width the user dragged it to; the room is shared
+    // out again at the next change of the list's size.
+    const size_t at = size_t(column);
+    m_widths[at] = std::max(width - m_shares[at], floorOf(column));
+    m_shares[at] = width - m_widths[at];
+}
+
+void BatchListWidget::resizeEvent(QResizeEvent* event)
+{
+    QTreeWidget::resizeEvent(event);
+    layOutColumns();
 }
 
 void BatchListWidget::deleteAllRows()
@@ -110,7 +143,7 @@ void BatchListWidget::setCellText(int index, BatchColumn column, const std::stri
     if (!item)
         return;
     item->setText(int(column), QString::fromStdString(text));
-    if (column == BatchColumn::Dest)
+    if (column != BatchColumn::Status)
         item->setToolTip(int(column), item->text(int(column)));
 }
 

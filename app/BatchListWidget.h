@@ -3,6 +3,11 @@
 // selection still shown while the list has no focus. Each row carries the
 // index of its job as item data.
 //
+// Names are elided in the middle; every cell but Status carries its full
+// text as a tooltip (Status's tooltip holds a job's messages). The columns
+// keep the widths the user gives them; when the list is wider than their
+// sum, Source, Status and Meta share the rest.
+//
 // A right-click follows the list's own rule: over no row nothing happens;
 // over a row that is not selected, that row alone becomes the selection;
 // then contextMenuRequested asks for the Selection menu at the cursor.
@@ -26,10 +31,11 @@ class BatchListWidget : public QTreeWidget, public BatchListView {
 
     explicit BatchListWidget(QWidget* parent = nullptr);
 
-    // Column widths in pixels, Source first. The first two are never made
-    // narrower than 16.
+    // Column widths in pixels, Source first, as the user set them: without
+    // the share of the room left over that the stretching columns take. The
+    // first two are never made narrower than 16.
     void setColumnWidths(const std::array<int, kColumns>& widths);
-    std::array<int, kColumns> columnWidths() const;
+    std::array<int, kColumns> columnWidths() const { return m_widths; }
 
     // The batch list's view of the rows.
     void deleteAllRows() override;
@@ -51,6 +57,7 @@ class BatchListWidget : public QTreeWidget, public BatchListView {
     void pathsDropped(const std::vector<std::string>& paths);
 
   protected:
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -59,6 +66,14 @@ class BatchListWidget : public QTreeWidget, public BatchListView {
 
   private:
     QTreeWidgetItem* row(int index) const { return topLevelItem(index); }
+    // Gives the columns their widths plus their share of the room left over.
+    void layOutColumns();
+    // The user dragged a column's edge.
+    void columnResized(int column, int width);
+
+    std::array<int, kColumns> m_widths{};
+    std::array<int, kColumns> m_shares{};
+    bool m_layingOut = false;
 };
 
 } // namespace moxel::gui

@@ -22,6 +22,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressBar>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QToolButton>
@@ -106,10 +107,20 @@ MainWindow::MainWindow(QWidget* parent)
 
     m_statusLabel = new QLabel;
     statusBar()->addWidget(m_statusLabel, 1);
+    m_progressLabel = new QLabel;
+    m_progressBar = new QProgressBar;
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setTextVisible(false);
+    m_progressBar->setFixedWidth(120);
+    m_progressBar->setMaximumHeight(m_progressLabel->sizeHint().height());
+    statusBar()->addPermanentWidget(m_progressLabel);
+    statusBar()->addPermanentWidget(m_progressBar);
     statusBar()->setSizeGripEnabled(true);
+    showQueueProgress({}, -1);
     m_monitor = new QueueMonitor(*m_batch, *m_list, this);
     m_notifier = new DesktopNotifier(this);
     connect(m_monitor, &QueueMonitor::summaryChanged, m_statusLabel, &QLabel::setText);
+    connect(m_monitor, &QueueMonitor::progressChanged, this, &MainWindow::showQueueProgress);
     connect(m_monitor, &QueueMonitor::queueFinished, this, [this](const QString& outcome) {
         m_notifier->notify("Moxel: the queue has finished", outcome);
     });
@@ -311,6 +322,16 @@ void MainWindow::tick()
     m_queue->saveIfChanged();
     m_monitor->update();
     emit listChanged();
+}
+
+void MainWindow::showQueueProgress(const QString& text, int percent)
+{
+    const bool running = percent >= 0;
+    m_progressLabel->setText(text);
+    m_progressLabel->setVisible(running);
+    m_progressBar->setValue(std::max(percent, 0));
+    m_progressBar->setVisible(running);
+    setWindowTitle(running ? QString("%1% Moxel").arg(percent) : QString("Moxel"));
 }
 
 void MainWindow::openPreferences()

@@ -22,6 +22,7 @@
 #include <vector>
 
 class QLabel;
+class QProgressBar;
 class QToolButton;
 
 namespace moxel {
@@ -60,6 +61,9 @@ class MainWindow : public QMainWindow {
     QueueFile& queueFile() const { return *m_queue; }
     QueueMonitor& monitor() const { return *m_monitor; }
     QLabel* statusLabel() const { return m_statusLabel; }
+    // The queue's overall progress, shown while it runs.
+    QLabel* progressLabel() const { return m_progressLabel; }
+    QProgressBar* progressBar() const { return m_progressBar; }
     const MainMenu& menu() const { return m_menu; }
     QToolButton* button(CommandId id) const;
     GuiPrompt& prompt() const { return *m_prompt; }
@@ -98,6 +102,9 @@ class MainWindow : public QMainWindow {
     bool anyWorkerAlive() const;
     void openPreferences();
     void openProfileManager();
+    // The status bar's progress and the title: "42% Moxel" while the queue
+    // runs, "Moxel" when it is idle (percent -1).
+    void showQueueProgress(const QString& text, int percent);
 
     ProgramFolders& m_folders;
     std::unique_ptr<GuiPrompt> m_prompt;
@@ -110,6 +117,8 @@ class MainWindow : public QMainWindow {
     QueueMonitor* m_monitor = nullptr;
     DesktopNotifier* m_notifier = nullptr;
     QLabel* m_statusLabel = nullptr;
+    QLabel* m_progressLabel = nullptr;
+    QProgressBar* m_progressBar = nullptr;
     MainMenu m_menu;
     std::array<QToolButton*, 6> m_buttons{};
     QTimer m_timer;
