@@ -36,6 +36,7 @@ namespace moxel::gui {
 namespace {
 
 constexpr std::array<int, BatchListWidget::kColumns> kDefaultColumnWidths{200, 200, 120, 100, 200};
+constexpr int kKeepQueueMs = 500;
 
 struct ButtonSpec {
     CommandId id;
@@ -135,6 +136,16 @@ MainWindow::MainWindow(QWidget* parent)
     m_timer.setInterval(kTimerMs);
     connect(&m_timer, &QTimer::timeout, this, &MainWindow::tick);
     m_timer.start();
+    // A job start that waits for an answer ("File Exists") holds the timer
+    // above, which does not tick again until it returns: the kept queue
+    // follows the jobs that end meanwhile on a timer of its own.
+    auto* keepTimer = new QTimer(this);
+    keepTimer->setInterval(kKeepQueueMs);
+    connect(keepTimer, &QTimer::timeout, this, [this] {
+        if (!m_shutDown)
+            m_queue->saveIfChanged();
+    });
+    keepTimer->start();
     m_placementLive = true;
 }
 
