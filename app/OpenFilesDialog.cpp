@@ -1,5 +1,6 @@
 #include "app/OpenFilesDialog.h"
 
+#include <QAbstractItemView>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -14,8 +15,14 @@ OpenFilesDialog::OpenFilesDialog(QWidget* owner, const QString& title, const std
     setObjectName(objectName);
     setOptions(options | QFileDialog::DontUseNativeDialog);
     setNameFilters(nameFilters);
-    setFileMode(QFileDialog::ExistingFiles);
+    // "Any file" keeps the Open button enabled for a typed name that does
+    // not exist, which "existing files" greys out; the views then still
+    // select several files.
+    setFileMode(QFileDialog::AnyFile);
     setAcceptMode(QFileDialog::AcceptOpen);
+    for (QAbstractItemView* view : findChildren<QAbstractItemView*>())
+        if (view->objectName() == "listView" || view->objectName() == "treeView")
+            view->setSelectionMode(QAbstractItemView::ExtendedSelection);
 }
 
 std::vector<std::string> OpenFilesDialog::choose()
@@ -29,13 +36,12 @@ std::vector<std::string> OpenFilesDialog::choose()
 
 void OpenFilesDialog::accept()
 {
-    // QFileDialog refuses names that do not exist with "File not found";
-    // those are taken here. Folders are left to it: it opens them.
+    // QFileDialog takes the first of several files alone and opens a typed
+    // folder; several files without a folder among them are taken here, all
+    // of them, whether they exist or not.
     const QStringList files = selectedFiles();
     const auto isFolder = [](const QString& path) { return QFileInfo(path).isDir(); };
-    const auto isMissing = [](const QString& path) { return !QFileInfo::exists(path); };
-    if (!files.isEmpty() && std::none_of(files.begin(), files.end(), isFolder) &&
-        std::any_of(files.begin(), files.end(), isMissing)) {
+    if (files.size() > 1 && std::none_of(files.begin(), files.end(), isFolder)) {
         QDialog::accept();
         return;
     }

@@ -1,7 +1,8 @@
 // The open-files dialog of Add Source Files and of the profile import:
-// several files at once, and names typed into it are taken as they are,
-// whether or not such a file exists (the command that asked decides what a
-// missing file means). A typed folder still opens that folder.
+// several files at once (selected, or typed in quotes), and names typed into
+// it are taken as they are, whether or not such a file exists (the command
+// that asked decides what a missing file means). A typed folder opens that
+// folder.
 #pragma once
 
 #include <QFileDialog>

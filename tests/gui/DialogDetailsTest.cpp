@@ -13,6 +13,7 @@
 #include "jobs/BatchList.h"
 #include "settings/SettingsFile.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
 #include <filesystem>
 
 using namespace moxel;
@@ -32,17 +34,27 @@ namespace {
 
 class DialogDetailsTest : public GuiTest {};
 
-// Types name into an open file dialog's file name field and accepts it, as
-// its Open button does. The field has the focus, as when the user types:
-// the dialog then selects what the name matches, and nothing else.
-void typeFileName(QFileDialog& dialog, const QString& name)
+// Types text into an open file dialog's file name field and presses Enter,
+// as the user does: Enter reaches the Open button only while the dialog
+// keeps it enabled.
+void typeFileName(QFileDialog& dialog, const QString& text)
 {
     auto* edit = dialog.findChild<QLineEdit*>("fileNameEdit");
     ASSERT_NE(edit, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
     edit->setFocus();
-    edit->setText(name);
-    QMetaObject::invokeMethod(&dialog, "accept", Qt::DirectConnection);
+    edit->clear();
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+// A dialog that Enter should have closed is failed and closed.
+void expectClosed(QFileDialog& dialog)
+{
+    if (dialog.isVisible()) {
+        ADD_FAILURE() << "Enter left " << dialog.windowTitle().toStdString() << " open";
+        dialog.reject();
+    }
 }
 
 bool hasPattern(const QString& filter, const QString& pattern)
@@ -87,6 +99,7 @@ TEST_F(DialogDetailsTest, EncodingDetailsTabsDownItsControlsFromTheProfileList)
     WindowHandler answer([&](QWidget* widget) {
         auto* d = qobject_cast<EncodingDetailsDialog*>(widget);
         ASSERT_NE(d, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(d));
         auto* buttons = d->findChild<QDialogButtonBox*>();
         for (QWidget* control :
              {static_cast<QWidget*>(d->profileList()),
@@ -126,6 +139,7 @@ TEST_F(DialogDetailsTest, EncodingDetailsEnterPressesTheFocusedButtonAndOkElsewh
     WindowHandler answer([&](QWidget* widget) {
         auto* d = qobject_cast<EncodingDetailsDialog*>(widget);
         ASSERT_NE(d, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(d));
         d->sourceFolderButton()->setFocus(Qt::TabFocusReason);
         QTest::keyClick(d->sourceFolderButton(), Qt::Key_Return);
         openAfterButton = d->isVisible();
@@ -184,6 +198,7 @@ TEST_F(DialogDetailsTest, AddSourceFilesOffersEveryReadableFileFirstAndTakesType
             if (auto* combo = files->findChild<QComboBox*>("fileTypeCombo"))
                 shownFirst = combo->itemText(0);
             typeFileName(*files, "not-there-yet.mkv");
+            expectClosed(*files);
         } else {
             moxel::test::clickButton(widget, "OK");
         }
@@ -203,6 +218,58 @@ TEST_F(DialogDetailsTest, AddSourceFilesOffersEveryReadableFileFirstAndTakesType
     EXPECT_EQ(window.batch().job(0).sourcePath, m_dir.file("not-there-yet.mkv"));
 }
 
+TEST_F(DialogDetailsTest, AddSourceFilesTakesSeveralTypedOrSelectedFiles)
+{
+    for (const char* name : {"a.mkv", "b.mkv"})
+        moxel::test::writeFileText(m_dir.file(name), "");
+    MainWindow window;
+    window.timer().stop();
+    settings().setString("batch_load_dir", m_dir.path().string());
+    const auto addAnswering = [&](const std::function<void(QFileDialog&)>& choose) {
+        WindowHandler answer([&](QWidget* widget) {
+            if (auto* files = qobject_cast<QFileDialog*>(widget))
+                choose(*files);
+            else
+                moxel::test::clickButton(widget, "OK");
+        });
+        window.commands().addSourceFiles();
+    };
+    addAnswering([](QFileDialog& files) {
+        typeFileName(files, "\"a.mkv\" \"b.mkv\"");
+        expectClosed(files);
+    });
+    addAnswering([&](QFileDialog& files) {
+        auto* view = files.findChild<QAbstractItemView*>("listView");
+        ASSERT_NE(view, nullptr);
+        // Both files selected in the list, then Open.
+        int selected = 0;
+        ASSERT_TRUE(moxel::test::runEventsUntil([&] {
+            QAbstractItemModel* model = view->model();
+            for (int row = 0; row < model->rowCount(view->rootIndex()); ++row) {
+                const QModelIndex index = model->index(row, 0, view->rootIndex());
+                if (index.data().toString().endsWith(".mkv") &&
+                    !view->selectionModel()->isSelected(index)) {
+                    view->selectionModel()->select(index, QItemSelectionModel::Select |
+                                                              QItemSelectionModel::Rows);
+                    ++selected;
+                }
+            }
+            return selected == 2;
+        }));
+        auto* open = files.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open);
+        ASSERT_TRUE(open->isEnabled());
+        open->click();
+    });
+    std::vector<std::string> sources;
+    for (int i = 0; i < window.batch().count(); ++i)
+        sources.push_back(window.batch().job(i).sourcePath);
+    // Typed names keep their order; selected ones come in the view's.
+    ASSERT_EQ(sources.size(), 4u);
+    std::sort(sources.begin() + 2, sources.end());
+    const std::string a = m_dir.file("a.mkv"), b = m_dir.file("b.mkv");
+    EXPECT_EQ(sources, (std::vector<std::string>{a, b, a, b}));
+}
+
 TEST_F(DialogDetailsTest, ImportTakesATypedNameThatDoesNotExistAndOpensATypedFolder)
 {
     std::filesystem::create_directory(m_dir.file("sub"));
@@ -218,6 +285,7 @@ TEST_F(DialogDetailsTest, ImportTakesATypedNameThatDoesNotExistAndOpensATypedFol
         openAfterFolder = files->isVisible();
         folderAfterFolder = files->directory().absolutePath();
         typeFileName(*files, "missing.pf");
+        expectClosed(*files);
     });
     const std::vector<std::string> chosen = chooser.chooseImportFiles(m_dir.path().string());
     EXPECT_EQ(title, "Import Encoding Profile(s)");

@@ -89,6 +89,7 @@ TEST(PromptTest, FileExistsEnterAnswersWithTheFocusedButton)
         for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
             bool reached = false;
             const FileExistsAnswer answer = askAnswering(prompt, [&](FileExistsDialog& d) {
+                EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
                 for (int i = 0; i < tabs; ++i)
                     QTest::keyClick(d.focusWidget(), Qt::Key_Tab);
                 reached = d.focusWidget() == d.button(inOrder[tabs]);
