@@ -80,6 +80,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_list = new BatchListWidget;
     layout->addWidget(m_list, 1);
     setCentralWidget(central);
+    m_list->setFocus(); // the window opens with the keyboard on the list
 
     m_menu = buildMainMenu(*this, [this](CommandId id) { runCommand(id); });
     connect(m_list, &BatchListWidget::contextMenuRequested, this,
