@@ -37,8 +37,10 @@ class BatchListWidget;
 class DesktopNotifier;
 class GuiBatchDialogs;
 class GuiPrompt;
+class QueueCommands;
 class QueueFile;
 class QueueMonitor;
+class SessionActions;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -59,6 +61,7 @@ class MainWindow : public QMainWindow {
     BatchCommands& commands() const { return *m_commands; }
     QueueFile& queueFile() const { return *m_queue; }
     QueueMonitor& monitor() const { return *m_monitor; }
+    QueueCommands& queueCommands() const { return *m_queueCommands; }
     QLabel* statusLabel() const { return m_statusLabel; }
     const MainMenu& menu() const { return m_menu; }
     QToolButton* button(CommandId id) const;
@@ -98,6 +101,8 @@ class MainWindow : public QMainWindow {
     bool anyWorkerAlive() const;
     void openPreferences();
     void openProfileManager();
+    // Closing chosen for the queue's end: nobody is there to confirm it.
+    void quitWithoutAsking();
 
     ProgramFolders& m_folders;
     std::unique_ptr<GuiPrompt> m_prompt;
@@ -109,6 +114,8 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<QueueFile> m_queue;
     QueueMonitor* m_monitor = nullptr;
     DesktopNotifier* m_notifier = nullptr;
+    std::unique_ptr<SessionActions> m_session;
+    QueueCommands* m_queueCommands = nullptr;
     QLabel* m_statusLabel = nullptr;
     MainMenu m_menu;
     std::array<QToolButton*, 6> m_buttons{};
@@ -117,6 +124,7 @@ class MainWindow : public QMainWindow {
     bool m_placementLive = false;
     bool m_shutDown = false;
     bool m_workersLeft = false;
+    bool m_quitWithoutAsking = false;
 };
 
 } // namespace moxel::gui

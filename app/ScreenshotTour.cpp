@@ -2,7 +2,10 @@
 
 #include "app/BatchListWidget.h"
 #include "app/GuiPrompt.h"
+#include "app/JobLogWindow.h"
 #include "app/MainWindow.h"
+#include "app/QueueCommands.h"
+#include "app/QueueLogWindow.h"
 #include "jobs/BatchCommands.h"
 #include "jobs/BatchList.h"
 #include "settings/ProgramFolders.h"
@@ -13,6 +16,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QPixmap>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
@@ -65,6 +69,7 @@ class Tour {
         });
         grabModal("add-source-files", [this] { m_window.runCommand(CommandId::AddSources); });
         grabModal("save-batch", [this] { m_window.runCommand(CommandId::SaveBatch); });
+        grabLogs();
         programFolders().settings->setInt("confirmquit", 1);
         grabModal("close-confirmation", [this] { m_window.close(); });
         m_window.batch().deselectAll();
@@ -73,6 +78,35 @@ class Tour {
     }
 
   private:
+    // The tour's sources do not exist, so its jobs fail at once: the first
+    // job's log shows why, and the queue log shows the run.
+    void grabLogs()
+    {
+        BatchList& batch = m_window.batch();
+        selectRows({0});
+        batch.encodeJobs(false);
+        for (int i = 0; i < 500 && !batch.job(0).isSettled(); ++i) {
+            batch.scheduleNext();
+            m_window.queueCommands().update();
+            settle();
+            QThread::msleep(10);
+        }
+        m_window.queueCommands().update();
+        selectRows({0});
+        m_window.runCommand(CommandId::ShowLog);
+        settle();
+        if (JobLogWindow* log = m_window.queueCommands().logWindow(batch.job(0))) {
+            save(log, "job-log");
+            log->close();
+        }
+        m_window.runCommand(CommandId::QueueLog);
+        settle();
+        if (QueueLogWindow* log = m_window.queueCommands().queueLogWindow()) {
+            save(log, "queue-log");
+            log->hide();
+        }
+    }
+
     void settle()
     {
         for (int i = 0; i < 10; ++i)
