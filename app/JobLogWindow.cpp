@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace moxel::gui {
@@ -134,11 +135,13 @@ void JobLogWindow::refresh()
     }
     const QString text = jobLogText(m_list, *m_job);
     if (text != m_text->toPlainText()) {
+        // A reader at the end follows new lines; anyone else stays put,
+        // and a new window starts at the top.
         QScrollBar* bar = m_text->verticalScrollBar();
-        const bool atEnd = bar->value() == bar->maximum();
+        const bool follow = !m_text->document()->isEmpty() && bar->value() == bar->maximum();
         const int at = bar->value();
         m_text->setPlainText(text);
-        bar->setValue(atEnd ? bar->maximum() : at);
+        bar->setValue(follow ? bar->maximum() : at);
     }
     if (m_job->statusRow().inProgress())
         m_follow.start();

@@ -17,7 +17,7 @@ QueueLogWindow::QueueLogWindow(const QueueLog& log, QWidget* owner)
     setModal(false);
     resize(760, 320);
     m_text->setReadOnly(true);
-    m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_text->setMaximumBlockCount(int(QueueLog::kMaxEntries));
     m_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);

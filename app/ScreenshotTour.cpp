@@ -20,6 +20,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 
 namespace moxel::gui {
@@ -83,6 +84,18 @@ class Tour {
     void grabLogs()
     {
         BatchList& batch = m_window.batch();
+        batch.resetStatus(true);
+        // A folder that exists, so that the job start asks nothing; should
+        // it ask all the same, the question is dismissed.
+        BatchJob& job = batch.job(0);
+        job.destPath = (QDir::tempPath() + "/").toStdString() +
+                       std::filesystem::path(job.destPath).filename().string();
+        QTimer dismiss;
+        QObject::connect(&dismiss, &QTimer::timeout, [] {
+            if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                modal->reject();
+        });
+        dismiss.start(200);
         selectRows({0});
         batch.encodeJobs(false);
         for (int i = 0; i < 500 && !batch.job(0).isSettled(); ++i) {
