@@ -101,7 +101,8 @@ QString jobLogText(const BatchList& list, const BatchJob& job)
 }
 
 JobLogWindow::JobLogWindow(BatchList& list, const BatchJob& job, QWidget* owner)
-    : QDialog(owner), m_list(list), m_job(&job), m_text(new QPlainTextEdit)
+    : QDialog(owner), m_list(list), m_job(&job), m_source(job.sourcePath),
+      m_text(new QPlainTextEdit)
 {
     setObjectName(kObjectName);
     setWindowTitle("Log: " + QString::fromStdString(std::string(fileNamePart(job.sourcePath))));
@@ -127,7 +128,7 @@ void JobLogWindow::refresh()
 {
     if (!m_job)
         return;
-    if (!inList(m_list, m_job)) {
+    if (!inList(m_list, m_job) || m_job->sourcePath != m_source) {
         m_job = nullptr;
         m_follow.stop();
         m_text->appendPlainText("\n(The job has left the list.)");

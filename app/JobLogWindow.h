@@ -4,8 +4,8 @@
 // read-only and not modal; while the job runs it follows the log every
 // second. It keeps a pointer to the job's record, which the batch list never
 // frees while the program runs, and looks the record up in the list before
-// each reading: once the job has left the list the window says so and
-// stops following it.
+// each reading: once the job has left the list (or its record holds a job
+// of another source) the window says so and stops following it.
 #pragma once
 
 #include "jobs/JobLog.h"
@@ -37,6 +37,7 @@ class JobLogWindow : public QDialog {
 
     JobLogWindow(BatchList& list, const BatchJob& job, QWidget* owner);
 
+    // The job shown, null once it has left the list.
     const BatchJob* job() const { return m_job; }
     QPlainTextEdit* text() const { return m_text; }
     // Reads the log again.
@@ -44,7 +45,8 @@ class JobLogWindow : public QDialog {
 
   private:
     BatchList& m_list;
-    const BatchJob* m_job;
+    const BatchJob* m_job; // null once the job has left the list
+    std::string m_source;
     QPlainTextEdit* m_text;
     QTimer m_follow;
 };

@@ -81,11 +81,6 @@ QueueCommands::QueueCommands(QWidget* owner, BatchList& list, BatchListWidget& v
 
 QueueCommands::~QueueCommands() = default;
 
-bool QueueCommands::handles(CommandId id)
-{
-    return int(id) >= int(CommandId::MoveUp) && int(id) <= int(CommandId::DoneRunCommand);
-}
-
 void QueueCommands::noteCommand(CommandId id)
 {
     if (id == CommandId::AbortAll || id == CommandId::AbortSelected ||
@@ -182,6 +177,11 @@ void QueueCommands::showLogOfRow(int row)
 void QueueCommands::showLog(const BatchJob& job)
 {
     QPointer<JobLogWindow>& window = m_jobLogs[&job];
+    // A window left from a job whose record now holds another is done with.
+    if (window && window->job() != &job) {
+        window->close();
+        window = nullptr;
+    }
     if (!window)
         window = new JobLogWindow(m_list, job, m_owner);
     else

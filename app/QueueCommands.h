@@ -54,8 +54,6 @@ class QueueCommands : public QObject {
                   Prompt& prompt, QMenu* doneMenu, QueueDoneHooks& hooks);
     ~QueueCommands() override;
 
-    // Whether id is one of the commands run here.
-    static bool handles(CommandId id);
     void run(CommandId id);
     // Every command of the window, before it runs.
     void noteCommand(CommandId id);

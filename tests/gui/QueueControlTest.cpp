@@ -292,9 +292,24 @@ TEST_F(QueueControlTest, LogsShowEachJobsRunAndTheQueuesStartsEndsAndErrors)
     EXPECT_EQ(noBoxes.handled(), 0);
 
     // A job that leaves the list: its window says so.
+    const BatchJob* record = &window.batch().job(1);
     window.runCommand(CommandId::RemoveSelected);
     goodLog->refresh();
     EXPECT_TRUE(goodLog->text()->toPlainText().endsWith("(The job has left the list.)"));
+
+    // Its record, taken by a new job, gets a window of its own.
+    BatchJob& added = window.batch().appendJob();
+    added.sourcePath = file("new.avi");
+    ASSERT_EQ(&added, record);
+    window.batch().rebuildView();
+    window.runCommand(CommandId::DeselectAll);
+    list.setSelected(2, true);
+    window.runCommand(CommandId::ShowLog);
+    JobLogWindow* newLog = window.queueCommands().logWindow(added);
+    ASSERT_NE(newLog, nullptr);
+    EXPECT_NE(newLog, goodLog);
+    EXPECT_TRUE(newLog->text()->toPlainText().contains(QString::fromStdString(file("new.avi"))));
+    EXPECT_TRUE(newLog->text()->toPlainText().contains("has not run yet"));
 }
 
 class QueueDoneTest : public QueueControlTest {
