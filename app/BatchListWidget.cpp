@@ -215,8 +215,9 @@ void BatchListWidget::dropEvent(QDropEvent* event)
         // Not a move for the drag: the base class would take the rows out.
         event->setDropAction(Qt::CopyAction);
         event->accept();
-        setState(NoState);
-        viewport()->update();
+        // Ends the drag's scrolling and drop line as leaving would.
+        QDragLeaveEvent leave;
+        QTreeWidget::dragLeaveEvent(&leave);
         QTimer::singleShot(0, this,
                            [this, dragged = *rows, before] { emit rowsDragged(dragged, before); });
         return;
