@@ -2,6 +2,7 @@
 
 #include "app/StatusDelegate.h"
 
+#include <QCoreApplication>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QMimeData>
@@ -62,8 +63,12 @@ BatchListWidget::BatchListWidget(QWidget* parent) : QTreeWidget(parent)
     setItemDelegateForColumn(int(BatchColumn::Status), new StatusDelegate(this));
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
-    setDragDropMode(QAbstractItemView::DropOnly);
-    setDropIndicatorShown(false);
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDragDropOverwriteMode(false);
+    setDropIndicatorShown(true);
+    connect(this, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) { emit rowDoubleClicked(indexOfTopLevelItem(item)); });
 
     // Keep the selection visible while the focus is elsewhere.
     QPalette colours = palette();
@@ -123,6 +128,8 @@ void BatchListWidget::appendRow(const std::string& text, int64_t itemData)
     item->setText(0, QString::fromStdString(text));
     item->setToolTip(0, item->text(0));
     item->setData(0, kJobIndexRole, qint64(itemData));
+    // Rows are dropped between rows, never onto one.
+    item->setFlags(item->flags() & ~Qt::ItemIsDropEnabled);
 }
 
 int64_t BatchListWidget::itemData(int index) const
@@ -219,6 +226,13 @@ void BatchListWidget::dragEnterEvent(QDragEnterEvent* event)
 
 void BatchListWidget::dragMoveEvent(QDragMoveEvent* event)
 {
+    if (draggedRows(event->mimeData())) {
+        // The base class scrolls near the edges and draws the drop line.
+        QTreeWidget::dragMoveEvent(event);
+        event->setDropAction(Qt::MoveAction);
+        event->accept();
+        return;
+    }
     if (localPaths(event->mimeData()).empty()) {
         event->ignore();
         return;
@@ -229,6 +243,18 @@ void BatchListWidget::dragMoveEvent(QDragMoveEvent* event)
 
 void BatchListWidget::dropEvent(QDropEvent* event)
 {
+    if (const std::optional<std::vector<int>> rows = draggedRows(event->mimeData())) {
+        const int before = dropRow(event->position().toPoint());
+        // Not a move for the drag: the base class would take the rows out.
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        // Ends the drag's scrolling and drop line as leaving would.
+        QDragLeaveEvent leave;
+        QTreeWidget::dragLeaveEvent(&leave);
+        QTimer::singleShot(0, this,
+                           [this, dragged = *rows, before] { emit rowsDragged(dragged, before); });
+        return;
+    }
     std::vector<std::string> paths = localPaths(event->mimeData());
     if (paths.empty()) {
         event->ignore();
@@ -238,6 +264,62 @@ void BatchListWidget::dropEvent(QDropEvent* event)
     event->accept();
     // The dialogs that follow must not run inside the drop itself.
     QTimer::singleShot(0, this, [this, paths] { emit pathsDropped(paths); });
+}
+
+QByteArray BatchListWidget::dragOrigin() const
+{
+    return QByteArray::number(QCoreApplication::applicationPid()) + ":" +
+           QByteArray::number(quintptr(this));
+}
+
+QMimeData* BatchListWidget::rowsData(const std::vector<int>& rows) const
+{
+    QByteArray bytes = dragOrigin();
+    for (int r : rows)
+        bytes += " " + QByteArray::number(r);
+    auto* data = new QMimeData;
+    data->setData(kRowsMimeType, bytes);
+    return data;
+}
+
+std::optional<std::vector<int>> BatchListWidget::draggedRows(const QMimeData* data) const
+{
+    if (!data || !data->hasFormat(kRowsMimeType))
+        return std::nullopt;
+    const QList<QByteArray> words = data->data(kRowsMimeType).split(' ');
+    if (words.isEmpty() || words.front() != dragOrigin())
+        return std::nullopt;
+    std::vector<int> rows;
+    for (qsizetype i = 1; i < words.size(); ++i) {
+        bool ok = false;
+        const int r = words[i].toInt(&ok);
+        if (ok)
+            rows.push_back(r);
+    }
+    return rows;
+}
+
+QStringList BatchListWidget::mimeTypes() const
+{
+    return {kRowsMimeType};
+}
+
+QMimeData* BatchListWidget::mimeData(const QList<QTreeWidgetItem*>& items) const
+{
+    std::vector<int> rows;
+    for (QTreeWidgetItem* item : items)
+        rows.push_back(indexOfTopLevelItem(item));
+    std::sort(rows.begin(), rows.end());
+    return rowsData(rows);
+}
+
+int BatchListWidget::dropRow(const QPoint& pos) const
+{
+    const QTreeWidgetItem* item = itemAt(pos);
+    if (!item)
+        return pos.y() < 0 ? 0 : rowCount();
+    const int index = indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(item));
+    return pos.y() < visualItemRect(item).center().y() ? index : index + 1;
 }
 
 } // namespace moxel::gui

@@ -11,13 +11,22 @@
 // A right-click follows the list's own rule: over no row nothing happens;
 // over a row that is not selected, that row alone becomes the selection;
 // then contextMenuRequested asks for the Selection menu at the cursor.
+//
+// Rows can be dragged within the list: the drag carries the rows' numbers
+// under kRowsMimeType, marked with this list and process so that another
+// list's rows are never taken for its own, and a drop asks for the move with
+// rowsDragged; the list itself moves nothing (the batch list rebuilds it).
+// A double-click on a row gives rowDoubleClicked.
 #pragma once
 
 #include "jobs/BatchListView.h"
 
 #include <QTreeWidget>
 
+class QMimeData;
+
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,10 +60,20 @@ class BatchListWidget : public QTreeWidget, public BatchListView {
     int firstVisibleRow() const override;
     void scrollToRow(int row) override;
 
+    static constexpr const char* kRowsMimeType = "application/x-moxel-batch-rows";
+    // What a drag of these rows carries.
+    QMimeData* rowsData(const std::vector<int>& rows) const;
+    // Where a drop at pos (viewport coordinates) puts the dragged rows: the
+    // row they then stand before (rowCount: at the end).
+    int dropRow(const QPoint& pos) const;
+
   signals:
     void contextMenuRequested(const QPoint& globalPos);
     // Files or folders were dropped on the list (local paths, as dropped).
     void pathsDropped(const std::vector<std::string>& paths);
+    // Rows of this list were dragged to stand before row before.
+    void rowsDragged(const std::vector<int>& rows, int before);
+    void rowDoubleClicked(int row);
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -63,6 +82,8 @@ class BatchListWidget : public QTreeWidget, public BatchListView {
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QList<QTreeWidgetItem*>& items) const override;
 
   private:
     QTreeWidgetItem* row(int index) const { return topLevelItem(index); }
@@ -74,6 +95,9 @@ class BatchListWidget : public QTreeWidget, public BatchListView {
     std::array<int, kColumns> m_widths{};
     std::array<int, kColumns> m_shares{};
     bool m_layingOut = false;
+    // The rows a drag of this list carries; nullopt for anything else.
+    std::optional<std::vector<int>> draggedRows(const QMimeData* data) const;
+    QByteArray dragOrigin() const;
 };
 
 } // namespace moxel::gui

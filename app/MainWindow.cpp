@@ -9,8 +9,11 @@
 #include "app/MessageBoxes.h"
 #include "app/PreferencesDialog.h"
 #include "app/ProfileManagerHook.h"
+#include "app/QueueCommands.h"
+#include "app/QueueDoneAction.h"
 #include "app/QueueFile.h"
 #include "app/QueueMonitor.h"
+#include "app/SessionActions.h"
 #include "app/ToolIcons.h"
 #include "encoder/CodecPlugins.h"
 #include "jobs/BatchCommands.h"
@@ -123,8 +126,15 @@ MainWindow::MainWindow(QWidget* parent)
     m_notifier = new DesktopNotifier(this);
     connect(m_monitor, &QueueMonitor::summaryChanged, m_statusLabel, &QLabel::setText);
     connect(m_monitor, &QueueMonitor::progressChanged, this, &MainWindow::showQueueProgress);
-    connect(m_monitor, &QueueMonitor::queueFinished, this, [this](const QString& outcome) {
-        m_notifier->notify("Moxel: the queue has finished", outcome);
+    m_session = std::make_unique<SessionActions>(*m_notifier, [this] { quitWithoutAsking(); });
+    m_queueCommands = new QueueCommands(this, *m_batch, *m_list, settings, *m_prompt,
+                                        m_menu.queueDoneMenu, *m_session);
+    connect(m_monitor, &QueueMonitor::queueFinished, m_queueCommands,
+            &QueueCommands::queueFinished);
+    connect(m_queueCommands, &QueueCommands::listChanged, this, [this] {
+        m_queue->saveIfChanged();
+        m_monitor->update();
+        emit listChanged();
     });
     connect(m_list, &BatchListWidget::pathsDropped, this,
             [this](const std::vector<std::string>& dropped) {
@@ -224,6 +234,7 @@ void MainWindow::saveColumns()
 void MainWindow::runCommand(CommandId id)
 {
     emit commandRun(id);
+    m_queueCommands->noteCommand(id);
     BatchList& batch = *m_batch;
     BatchCommands& commands = *m_commands;
     using C = CommandId;
@@ -311,9 +322,26 @@ void MainWindow::runCommand(CommandId id)
     case C::About:
         showAbout(this);
         break;
+    case C::MoveUp:
+    case C::MoveDown:
+    case C::ShowLog:
+    case C::OpenOutputFolder:
+    case C::RetryFailed:
+    case C::QueueLog:
+    case C::PauseOrResume:
+    case C::RemoveSelectedKey:
+    case C::DoneNothing:
+    case C::DoneNotify:
+    case C::DoneQuit:
+    case C::DoneSuspend:
+    case C::DoneShutDown:
+    case C::DoneRunCommand:
+        m_queueCommands->run(id);
+        break;
     }
     if (!m_shutDown) {
         m_queue->saveIfChanged();
+        m_queueCommands->update();
         m_monitor->update();
     }
     emit listChanged();
@@ -323,6 +351,7 @@ bool MainWindow::addSources(const std::vector<std::string>& paths)
 {
     const bool added = m_commands->addSources(paths);
     m_queue->saveIfChanged();
+    m_queueCommands->update();
     m_monitor->update();
     emit listChanged();
     return added;
@@ -332,6 +361,7 @@ void MainWindow::tick()
 {
     m_batch->scheduleNext();
     m_queue->saveIfChanged();
+    m_queueCommands->update();
     m_monitor->update();
     emit listChanged();
 }
@@ -361,8 +391,15 @@ void MainWindow::openProfileManager()
     m_batch->rebuildView();
 }
 
+void MainWindow::quitWithoutAsking()
+{
+    m_quitWithoutAsking = true;
+    close();
+}
+
 void MainWindow::shutDown()
 {
+    m_queueCommands->doneAction().cancel();
     std::vector<BatchJob*> running;
     for (int i = 0; i < m_batch->count(); ++i)
         if (m_batch->job(i).statusRow().working)
@@ -388,7 +425,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
-    if (m_folders.settings->getInt("confirmquit", 1) != 0 && !confirmClose(this)) {
+    if (!m_quitWithoutAsking && m_folders.settings->getInt("confirmquit", 1) != 0 &&
+        !confirmClose(this)) {
         event->ignore();
         return;
     }

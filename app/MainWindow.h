@@ -38,8 +38,10 @@ class BatchListWidget;
 class DesktopNotifier;
 class GuiBatchDialogs;
 class GuiPrompt;
+class QueueCommands;
 class QueueFile;
 class QueueMonitor;
+class SessionActions;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -60,6 +62,7 @@ class MainWindow : public QMainWindow {
     BatchCommands& commands() const { return *m_commands; }
     QueueFile& queueFile() const { return *m_queue; }
     QueueMonitor& monitor() const { return *m_monitor; }
+    QueueCommands& queueCommands() const { return *m_queueCommands; }
     QLabel* statusLabel() const { return m_statusLabel; }
     // The queue's overall progress, shown while it runs.
     QLabel* progressLabel() const { return m_progressLabel; }
@@ -105,6 +108,8 @@ class MainWindow : public QMainWindow {
     // The status bar's progress and the title: "42% Moxel" while the queue
     // runs, "Moxel" when it is idle (percent -1).
     void showQueueProgress(const QString& text, int percent);
+    // Closing chosen for the queue's end: nobody is there to confirm it.
+    void quitWithoutAsking();
 
     ProgramFolders& m_folders;
     std::unique_ptr<GuiPrompt> m_prompt;
@@ -116,6 +121,8 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<QueueFile> m_queue;
     QueueMonitor* m_monitor = nullptr;
     DesktopNotifier* m_notifier = nullptr;
+    std::unique_ptr<SessionActions> m_session;
+    QueueCommands* m_queueCommands = nullptr;
     QLabel* m_statusLabel = nullptr;
     QLabel* m_progressLabel = nullptr;
     QProgressBar* m_progressBar = nullptr;
@@ -126,6 +133,7 @@ class MainWindow : public QMainWindow {
     bool m_placementLive = false;
     bool m_shutDown = false;
     bool m_workersLeft = false;
+    bool m_quitWithoutAsking = false;
 };
 
 } // namespace moxel::gui

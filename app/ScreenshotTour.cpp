@@ -2,8 +2,11 @@
 
 #include "app/BatchListWidget.h"
 #include "app/GuiPrompt.h"
+#include "app/JobLogWindow.h"
 #include "app/MainWindow.h"
 #include "app/QueueMonitor.h"
+#include "app/QueueCommands.h"
+#include "app/QueueLogWindow.h"
 #include "jobs/BatchCommands.h"
 #include "jobs/BatchList.h"
 #include "settings/ProgramFolders.h"
@@ -14,11 +17,13 @@
 #include <QDir>
 #include <QMenu>
 #include <QPixmap>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 
 namespace moxel::gui {
@@ -69,6 +74,7 @@ class Tour {
         grabModal("add-source-files", [this] { m_window.runCommand(CommandId::AddSources); });
         grabModal("save-batch", [this] { m_window.runCommand(CommandId::SaveBatch); });
         showRunningQueue();
+        grabLogs();
         programFolders().settings->setInt("confirmquit", 1);
         grabModal("close-confirmation", [this] { m_window.close(); });
         m_window.batch().deselectAll();
@@ -133,6 +139,47 @@ class Tour {
         batch.rebuildView();
         m_window.monitor().update();
         m_window.resize(oldWidth, m_window.height());
+    }
+
+    // The tour's sources do not exist, so its jobs fail at once: the first
+    // job's log shows why, and the queue log shows the run.
+    void grabLogs()
+    {
+        BatchList& batch = m_window.batch();
+        batch.resetStatus(true);
+        // A folder that exists, so that the job start asks nothing; should
+        // it ask all the same, the question is dismissed.
+        BatchJob& job = batch.job(0);
+        job.destPath = (QDir::tempPath() + "/").toStdString() +
+                       std::filesystem::path(job.destPath).filename().string();
+        QTimer dismiss;
+        QObject::connect(&dismiss, &QTimer::timeout, [] {
+            if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                modal->reject();
+        });
+        dismiss.start(200);
+        selectRows({0});
+        batch.encodeJobs(false);
+        for (int i = 0; i < 500 && !batch.job(0).isSettled(); ++i) {
+            batch.scheduleNext();
+            m_window.queueCommands().update();
+            settle();
+            QThread::msleep(10);
+        }
+        m_window.queueCommands().update();
+        selectRows({0});
+        m_window.runCommand(CommandId::ShowLog);
+        settle();
+        if (JobLogWindow* log = m_window.queueCommands().logWindow(batch.job(0))) {
+            save(log, "job-log");
+            log->close();
+        }
+        m_window.runCommand(CommandId::QueueLog);
+        settle();
+        if (QueueLogWindow* log = m_window.queueCommands().queueLogWindow()) {
+            save(log, "queue-log");
+            log->hide();
+        }
     }
 
     void settle()
