@@ -1,12 +1,24 @@
 #include "sources/StreamDecoder.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace moxel {
 namespace {
 
 // Damaged packets in a row after which the rest of the stream counts as lost.
 constexpr int kMaxErrorsInRow = 1000;
+// Decoding threads of a picture stream at most: each holds pictures of its
+// own, so more would cost memory for little gain.
+constexpr unsigned kMaxDecodingThreads = 8;
+
+// One thread per core and one to spare for frame threading, whose threads
+// wait on one another; a single core gets no extra threads.
+int decodingThreads()
+{
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores <= 1 ? 1 : int(std::min(cores + 1, kMaxDecodingThreads));
+}
 
 } // namespace
 
@@ -55,6 +67,13 @@ StreamDecoder::OpenResult StreamDecoder::open(const std::string& path, AVMediaTy
         avcodec_parameters_to_context(decoder.get(), m_stream->codecpar) < 0)
         return OpenResult::NoDecoder;
     decoder->pkt_timebase = m_stream->time_base;
+    if (type == AVMEDIA_TYPE_VIDEO) {
+        // The codec's own threads: pictures still come out one by one in
+        // presentation order, a few pictures later, and draining at the end
+        // gives the ones still in flight.
+        decoder->thread_count = decodingThreads();
+        decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    }
     if (avcodec_open2(decoder.get(), codec, nullptr) < 0)
         return OpenResult::NoDecoder;
     m_codec = std::move(decoder);

@@ -256,6 +256,35 @@ TEST_F(DecoderSourceTest, PicturesStoredOutOfOrderComeOutInOrder)
     }
 }
 
+TEST_F(DecoderSourceTest, TheCodecsOwnThreadsDrainEveryPictureInOrder)
+{
+    // Frame threads hold several pictures at the end of the file; the
+    // drain must hand out each of them once, in order.
+    ClipSpec spec = makeSpec("h264", "", 160, 120, 25, 1, 61);
+    spec.bFrames = 3;
+    const std::string path = clip("threaded.mp4", spec);
+    StreamDecoder decoder;
+    ASSERT_EQ(decoder.open(path, AVMEDIA_TYPE_VIDEO), StreamDecoder::OpenResult::Opened);
+    if (std::thread::hardware_concurrency() > 1) {
+        EXPECT_GT(decoder.codec()->thread_count, 1);
+        EXPECT_TRUE(decoder.codec()->active_thread_type & FF_THREAD_FRAME);
+    }
+    FramePtr frame(av_frame_alloc());
+    std::vector<int64_t> stamps;
+    while (decoder.next(frame.get())) {
+        stamps.push_back(frame->best_effort_timestamp);
+        av_frame_unref(frame.get());
+    }
+    ASSERT_EQ(stamps.size(), 61u);
+    for (size_t i = 1; i < stamps.size(); ++i)
+        ASSERT_LT(stamps[i - 1], stamps[i]) << i;
+    EXPECT_TRUE(decoder.reachedEnd());
+
+    DecoderSource source;
+    ASSERT_TRUE(source.open(path, ""));
+    EXPECT_EQ(test::drainSource(source).frameNumbers, counting(0, 60));
+}
+
 TEST_F(DecoderSourceTest, TheProfileShapesThePictures)
 {
     const std::string path = clip("shape.avi", makeSpec("mpeg4", "", 160, 120, 25, 1, 5));
