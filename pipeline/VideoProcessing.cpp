@@ -704,6 +704,13 @@ void processFrameFast(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, in
     }
 }
 
+size_t processingScratchBytes(int inW, int inH, const EncodingProfile& profile)
+{
+    if (profile.deinterlace != Deinterlace::HighQuality || inW <= 0 || inH < 3)
+        return 0;
+    return static_cast<size_t>(inW) * static_cast<size_t>(inH) * 4;
+}
+
 void processFrame(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, int outH,
                   uint8_t* scratch, const EncodingProfile& profile)
 {

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -530,6 +531,28 @@ TEST_F(DecoderSourceTest, BadlyInterleavedFileIsReadWithBoundedQueues)
         got.audioBytes += length;
     EXPECT_EQ(got.frameNumbers.size(), 100u);
     EXPECT_EQ(got.audioBytes, int64_t(4 * 44100) * 4);
+}
+
+TEST_F(DecoderSourceTest, TheSoundQueueDoesNotGrowWithTheLengthOfTheSource)
+{
+    // 30 s of PCM, more than five times the queue's limit, read in the
+    // worker's blocks: what the queue holds (read bytes not yet moved out
+    // included) stays within twice the limit and a block.
+    ClipSpec spec = makeSpec("", "pcm_s16le");
+    spec.audioSeconds = 30.0;
+    DecoderSource source;
+    ASSERT_TRUE(source.open(clip("long_sound.wav", spec), ""));
+    std::vector<uint8_t> buffer(16384);
+    int64_t bytes = 0;
+    size_t mostHeld = 0;
+    int length = 0;
+    while (source.getAudio(buffer.data(), int(buffer.size()), &length)) {
+        bytes += length;
+        mostHeld = std::max(mostHeld, source.audioBytesHeld());
+    }
+    EXPECT_EQ(bytes, int64_t(30 * 44100) * 4);
+    EXPECT_GT(mostHeld, DecoderSource::kMaxQueuedAudioBytes / 2);
+    EXPECT_LE(mostHeld, 2 * (DecoderSource::kMaxQueuedAudioBytes + 64 * 1024));
 }
 
 TEST_F(DecoderSourceTest, CloseReturnsWhileBothThreadsWaitOnFullQueues)
