@@ -12,10 +12,24 @@ constexpr int kMaxErrorsInRow = 1000;
 // own, so more would cost memory for little gain.
 constexpr unsigned kMaxDecodingThreads = 8;
 
+#if defined(__SANITIZE_THREAD__)
+#define MOXEL_THREAD_CHECKER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define MOXEL_THREAD_CHECKER 1
+#endif
+#endif
+
 // One thread per core and one to spare for frame threading, whose threads
-// wait on one another; a single core gets no extra threads.
+// wait on one another; a single core gets no extra threads. The thread
+// checker's build decodes on the stream's thread alone: the FFmpeg
+// libraries are not built for the checker, and their threads hand picture
+// buffers over through atomics it cannot see, which it would take for races.
 int decodingThreads()
 {
+#ifdef MOXEL_THREAD_CHECKER
+    return 1;
+#endif
     const unsigned cores = std::thread::hardware_concurrency();
     return cores <= 1 ? 1 : int(std::min(cores + 1, kMaxDecodingThreads));
 }
