@@ -20,18 +20,20 @@ constexpr unsigned kMaxDecodingThreads = 8;
 #endif
 #endif
 
-// One thread per core and one to spare for frame threading, whose threads
-// wait on one another; a single core gets no extra threads. The thread
-// checker's build decodes on the stream's thread alone: the FFmpeg
-// libraries are not built for the checker, and their threads hand picture
-// buffers over through atomics it cannot see, which it would take for races.
+// One thread per core: the stream's own thread, which converts and
+// processes the pictures, is the spare that frame threading likes to have,
+// and each further thread would hold pictures of its own. A single core
+// gets no extra threads. The thread checker's build decodes on the
+// stream's thread alone: the FFmpeg libraries are not built for the
+// checker, and their threads hand picture buffers over through atomics it
+// cannot see, which it would take for races.
 int decodingThreads()
 {
 #ifdef MOXEL_THREAD_CHECKER
     return 1;
 #endif
     const unsigned cores = std::thread::hardware_concurrency();
-    return cores <= 1 ? 1 : int(std::min(cores + 1, kMaxDecodingThreads));
+    return cores <= 1 ? 1 : int(std::min(cores, kMaxDecodingThreads));
 }
 
 } // namespace
