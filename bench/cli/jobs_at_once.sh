@@ -3,7 +3,10 @@
 # 5 s (640x360 H.264 + AAC, made with the ffmpeg command), converted with the
 # given profile (default: the uncompressed sample profile). The two settings
 # run alternately, RUNS times each; the script prints each run's wall time
-# and the medians with their ratio.
+# and the medians with their ratio. With PEER=1 in the environment, GNU
+# parallel running two ffmpeg commands at a time on the same clips takes a
+# turn too, doing the default profile's work (320x240 by area average, BGR
+# 24-bit raw pictures and 44.1 kHz stereo 16-bit PCM).
 #   bench/cli/jobs_at_once.sh [MOXEL_CLI] [RUNS] [PROFILE] [CLIPS] [SECONDS]
 set -euo pipefail
 here="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -34,8 +37,24 @@ for run in $(seq 1 "$runs"); do
         times[$jobs]+="$t "
         printf 'run %d  --jobs %d  %.2f s\n' "$run" "$jobs" "$t"
     done
+    if [ "${PEER:-0}" = 1 ]; then
+        rm -f "$work"/*.rgb "$work"/*.pcm
+        start=$(date +%s.%N)
+        (cd "$work" && parallel -j2 ffmpeg -v error -y -i {} -map 0:v \
+            -vf scale=320:240:flags=area -pix_fmt bgr24 -f rawvideo {.}.rgb \
+            -map 0:a -ar 44100 -ac 2 -f s16le {.}.pcm ::: clip*.mp4)
+        end=$(date +%s.%N)
+        t=$(echo "$end - $start" | bc -l)
+        times[peer]+="$t "
+        printf 'run %d  parallel -j2 ffmpeg  %.2f s\n' "$run" "$t"
+    fi
 done
 one=$(echo ${times[1]} | tr ' ' '\n' | median)
 two=$(echo ${times[2]} | tr ' ' '\n' | median)
 printf 'median --jobs 1: %.2f s  --jobs 2: %.2f s  ratio (2/1): %.2f\n' "$one" "$two" \
     "$(echo "$two / $one" | bc -l)"
+if [ "${PEER:-0}" = 1 ]; then
+    peer=$(echo ${times[peer]} | tr ' ' '\n' | median)
+    printf 'median parallel -j2 ffmpeg: %.2f s  ratio (--jobs 2 / peer): %.2f\n' "$peer" \
+        "$(echo "$two / $peer" | bc -l)"
+fi
