@@ -2,6 +2,7 @@
 
 #include "app/StatusDelegate.h"
 
+#include <QCoreApplication>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QMimeData>
@@ -16,6 +17,13 @@ namespace moxel::gui {
 namespace {
 
 constexpr int kMinimumPathColumnWidth = 16;
+constexpr std::array kStretchingColumns{BatchColumn::Source, BatchColumn::Status,
+                                        BatchColumn::Meta};
+
+int floorOf(int column)
+{
+    return column <= int(BatchColumn::Dest) ? kMinimumPathColumnWidth : 0;
+}
 
 std::vector<std::string> localPaths(const QMimeData* data)
 {
@@ -48,11 +56,19 @@ BatchListWidget::BatchListWidget(QWidget* parent) : QTreeWidget(parent)
     // The right-click is handled below; no second menu from the platform.
     setContextMenuPolicy(Qt::PreventContextMenu);
 
+    header()->setSectionResizeMode(QHeaderView::Interactive);
+    connect(header(), &QHeaderView::sectionResized, this,
+            [this](int column, int, int width) { columnResized(column, width); });
+
     setItemDelegateForColumn(int(BatchColumn::Status), new StatusDelegate(this));
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
-    setDragDropMode(QAbstractItemView::DropOnly);
-    setDropIndicatorShown(false);
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDragDropOverwriteMode(false);
+    setDropIndicatorShown(true);
+    connect(this, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) { emit rowDoubleClicked(indexOfTopLevelItem(item)); });
 
     // Keep the selection visible while the focus is elsewhere.
     QPalette colours = palette();
@@ -63,20 +79,42 @@ BatchListWidget::BatchListWidget(QWidget* parent) : QTreeWidget(parent)
 
 void BatchListWidget::setColumnWidths(const std::array<int, kColumns>& widths)
 {
-    for (int column = 0; column < kColumns; ++column) {
-        int width = widths[size_t(column)];
-        if (column <= int(BatchColumn::Dest))
-            width = std::max(width, kMinimumPathColumnWidth);
-        setColumnWidth(column, std::max(width, 0));
-    }
+    for (int column = 0; column < kColumns; ++column)
+        m_widths[size_t(column)] = std::max(widths[size_t(column)], floorOf(column));
+    layOutColumns();
 }
 
-std::array<int, BatchListWidget::kColumns> BatchListWidget::columnWidths() const
+void BatchListWidget::layOutColumns()
 {
-    std::array<int, kColumns> widths{};
+    int sum = 0;
+    for (int width : m_widths)
+        sum += width;
+    const int room = std::max(viewport()->width() - sum, 0);
+    m_shares.fill(0);
+    const int count = int(kStretchingColumns.size());
+    for (int i = 0; i < count; ++i)
+        m_shares[size_t(kStretchingColumns[size_t(i)])] = room / count + (i < room % count ? 1 : 0);
+    m_layingOut = true;
     for (int column = 0; column < kColumns; ++column)
-        widths[size_t(column)] = columnWidth(column);
-    return widths;
+        setColumnWidth(column, m_widths[size_t(column)] + m_shares[size_t(column)]);
+    m_layingOut = false;
+}
+
+void BatchListWidget::columnResized(int column, int width)
+{
+    if (m_layingOut || column < 0 || column >= kColumns)
+        return;
+    // The column keeps the width the user dragged it to; the room is shared
+    // out again at the next change of the list's size.
+    const size_t at = size_t(column);
+    m_widths[at] = std::max(width - m_shares[at], floorOf(column));
+    m_shares[at] = width - m_widths[at];
+}
+
+void BatchListWidget::resizeEvent(QResizeEvent* event)
+{
+    QTreeWidget::resizeEvent(event);
+    layOutColumns();
 }
 
 void BatchListWidget::deleteAllRows()
@@ -90,6 +128,8 @@ void BatchListWidget::appendRow(const std::string& text, int64_t itemData)
     item->setText(0, QString::fromStdString(text));
     item->setToolTip(0, item->text(0));
     item->setData(0, kJobIndexRole, qint64(itemData));
+    // Rows are dropped between rows, never onto one.
+    item->setFlags(item->flags() & ~Qt::ItemIsDropEnabled);
 }
 
 int64_t BatchListWidget::itemData(int index) const
@@ -110,7 +150,7 @@ void BatchListWidget::setCellText(int index, BatchColumn column, const std::stri
     if (!item)
         return;
     item->setText(int(column), QString::fromStdString(text));
-    if (column == BatchColumn::Dest)
+    if (column != BatchColumn::Status)
         item->setToolTip(int(column), item->text(int(column)));
 }
 
@@ -186,6 +226,13 @@ void BatchListWidget::dragEnterEvent(QDragEnterEvent* event)
 
 void BatchListWidget::dragMoveEvent(QDragMoveEvent* event)
 {
+    if (draggedRows(event->mimeData())) {
+        // The base class scrolls near the edges and draws the drop line.
+        QTreeWidget::dragMoveEvent(event);
+        event->setDropAction(Qt::MoveAction);
+        event->accept();
+        return;
+    }
     if (localPaths(event->mimeData()).empty()) {
         event->ignore();
         return;
@@ -196,6 +243,18 @@ void BatchListWidget::dragMoveEvent(QDragMoveEvent* event)
 
 void BatchListWidget::dropEvent(QDropEvent* event)
 {
+    if (const std::optional<std::vector<int>> rows = draggedRows(event->mimeData())) {
+        const int before = dropRow(event->position().toPoint());
+        // Not a move for the drag: the base class would take the rows out.
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        // Ends the drag's scrolling and drop line as leaving would.
+        QDragLeaveEvent leave;
+        QTreeWidget::dragLeaveEvent(&leave);
+        QTimer::singleShot(0, this,
+                           [this, dragged = *rows, before] { emit rowsDragged(dragged, before); });
+        return;
+    }
     std::vector<std::string> paths = localPaths(event->mimeData());
     if (paths.empty()) {
         event->ignore();
@@ -205,6 +264,62 @@ void BatchListWidget::dropEvent(QDropEvent* event)
     event->accept();
     // The dialogs that follow must not run inside the drop itself.
     QTimer::singleShot(0, this, [this, paths] { emit pathsDropped(paths); });
+}
+
+QByteArray BatchListWidget::dragOrigin() const
+{
+    return QByteArray::number(QCoreApplication::applicationPid()) + ":" +
+           QByteArray::number(quintptr(this));
+}
+
+QMimeData* BatchListWidget::rowsData(const std::vector<int>& rows) const
+{
+    QByteArray bytes = dragOrigin();
+    for (int r : rows)
+        bytes += " " + QByteArray::number(r);
+    auto* data = new QMimeData;
+    data->setData(kRowsMimeType, bytes);
+    return data;
+}
+
+std::optional<std::vector<int>> BatchListWidget::draggedRows(const QMimeData* data) const
+{
+    if (!data || !data->hasFormat(kRowsMimeType))
+        return std::nullopt;
+    const QList<QByteArray> words = data->data(kRowsMimeType).split(' ');
+    if (words.isEmpty() || words.front() != dragOrigin())
+        return std::nullopt;
+    std::vector<int> rows;
+    for (qsizetype i = 1; i < words.size(); ++i) {
+        bool ok = false;
+        const int r = words[i].toInt(&ok);
+        if (ok)
+            rows.push_back(r);
+    }
+    return rows;
+}
+
+QStringList BatchListWidget::mimeTypes() const
+{
+    return {kRowsMimeType};
+}
+
+QMimeData* BatchListWidget::mimeData(const QList<QTreeWidgetItem*>& items) const
+{
+    std::vector<int> rows;
+    for (QTreeWidgetItem* item : items)
+        rows.push_back(indexOfTopLevelItem(item));
+    std::sort(rows.begin(), rows.end());
+    return rowsData(rows);
+}
+
+int BatchListWidget::dropRow(const QPoint& pos) const
+{
+    const QTreeWidgetItem* item = itemAt(pos);
+    if (!item)
+        return pos.y() < 0 ? 0 : rowCount();
+    const int index = indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(item));
+    return pos.y() < visualItemRect(item).center().y() ? index : index + 1;
 }
 
 } // namespace moxel::gui

@@ -51,6 +51,23 @@ enum class CommandId : int {
 
     // Help
     About = 40003,
+
+    // Queue control, beside the commands above.
+    MoveUp = 41001,
+    MoveDown = 41002,
+    ShowLog = 41003,
+    OpenOutputFolder = 41004,
+    RetryFailed = 41005,
+    QueueLog = 41006,
+    PauseOrResume = 41007,
+    RemoveSelectedKey = 41008, // the Delete key
+    // When the queue is done
+    DoneNothing = 41020,
+    DoneNotify = 41021,
+    DoneQuit = 41022,
+    DoneSuspend = 41023,
+    DoneShutDown = 41024,
+    DoneRunCommand = 41025,
 };
 
 } // namespace moxel::gui

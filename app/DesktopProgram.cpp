@@ -27,11 +27,15 @@ int runDesktopProgram(int& argc, char** argv)
     setOpenFailurePauseMs(0);
 
     QApplication application(argc, argv);
+    nameApplication();
+    return runMainWindow();
+}
+
+void nameApplication()
+{
     QApplication::setApplicationName("moxel");
-    QApplication::setApplicationDisplayName("Moxel");
     QApplication::setDesktopFileName("moxel");
     QApplication::setWindowIcon(toolIcon(ToolIcon::Program));
-    return runMainWindow();
 }
 
 int runMainWindow(const std::string& programFile)

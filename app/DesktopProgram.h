@@ -11,6 +11,11 @@ namespace moxel::gui {
 // The whole program.
 int runDesktopProgram(int& argc, char** argv);
 
+// Names the application object for the desktop (application name, desktop
+// file, window icon). No display name is set: the desktop would append it to
+// every window title, and each window's title is exactly its own text.
+void nameApplication();
+
 // Everything after the application object exists: settings, main window,
 // event loop, settings written. programFile is the program file the folders
 // are found from; empty means the running program's own file.

@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <iterator>
+
 namespace moxel::gui {
 
 EncodingDetailsDialog::EncodingDetailsDialog(const Setup& setup, EditProfiles editProfiles,
@@ -45,8 +47,9 @@ EncodingDetailsDialog::EncodingDetailsDialog(const Setup& setup, EditProfiles ed
     m_browse->setFixedWidth(m_browse->fontMetrics().horizontalAdvance("...") + 24);
     m_previous = new QPushButton("Use &Previous Output Folder");
     m_source = new QPushButton("Use &Source Folder");
+    // Enter on a focused button presses that button; elsewhere it is OK.
     for (QPushButton* button : {m_edit, m_browse, m_previous, m_source})
-        button->setAutoDefault(false);
+        button->setAutoDefault(true);
 
     auto* nameLabel = new QLabel("Output File&name:");
     nameLabel->setBuddy(m_name);
@@ -89,6 +92,20 @@ EncodingDetailsDialog::EncodingDetailsDialog(const Setup& setup, EditProfiles ed
     layout->addSpacing(4);
     layout->addWidget(buttons);
     resize(520, sizeHint().height());
+
+    // Tab goes down the controls as they are listed, whatever order the
+    // desktop's style gives OK and Cancel.
+    QWidget* const tabOrder[] = {m_profiles,
+                                 m_edit,
+                                 m_name,
+                                 m_folder,
+                                 m_browse,
+                                 m_previous,
+                                 m_source,
+                                 buttons->button(QDialogButtonBox::Ok),
+                                 buttons->button(QDialogButtonBox::Cancel)};
+    for (size_t i = 1; i < std::size(tabOrder); ++i)
+        QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }
 
 int EncodingDetailsDialog::highlightedProfile() const

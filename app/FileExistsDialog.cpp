@@ -30,8 +30,10 @@ FileExistsDialog::FileExistsDialog(const QString& message, QWidget* parent) : QD
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     for (int i = 0; i < 4; ++i) {
+        // A focused auto-default button takes Enter itself: Enter on "No"
+        // must never overwrite.
         m_buttons[i] = new QPushButton(texts[i]);
-        m_buttons[i]->setAutoDefault(false);
+        m_buttons[i]->setAutoDefault(true);
         buttons->addWidget(m_buttons[i]);
         connect(m_buttons[i], &QPushButton::clicked, this, [this, i] { done(i); });
     }

@@ -1,5 +1,6 @@
 // "File Exists": asked before a job overwrites an existing output file.
-// Four answers; the keyboard focus starts on "Yes". Closing the window by its
+// Four answers; the keyboard focus starts on "Yes", and Enter (like Space)
+// answers with the button that has the focus. Closing the window by its
 // close box counts as "Yes", the Escape key as "Cancel job".
 #pragma once
 

@@ -4,6 +4,7 @@
 #include "app/ChangeProfileDialog.h"
 #include "app/EncodingDetailsDialog.h"
 #include "app/FolderBrowser.h"
+#include "app/OpenFilesDialog.h"
 #include "app/ProfileManagerHook.h"
 #include "jobs/ProfileStore.h"
 #include "settings/SettingsFile.h"
@@ -51,16 +52,9 @@ std::vector<std::string> GuiBatchDialogs::chooseOpenFiles(const std::string& tit
                                                           const std::string& initialFolder,
                                                           const std::vector<FileFilter>& filters)
 {
-    QFileDialog dialog(m_owner, QString::fromStdString(title),
-                       QString::fromStdString(initialFolder));
-    prepareFileDialog(dialog, kOpenFilesName, filters);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    std::vector<std::string> paths;
-    if (dialog.exec() == QDialog::Accepted)
-        for (const QString& path : dialog.selectedFiles())
-            paths.push_back(path.toStdString());
-    return paths;
+    OpenFilesDialog dialog(m_owner, QString::fromStdString(title), initialFolder, kOpenFilesName,
+                           nameFilters(filters), QFileDialog::HideNameFilterDetails);
+    return dialog.choose();
 }
 
 std::optional<std::string> GuiBatchDialogs::chooseSaveFile(const std::string& title,

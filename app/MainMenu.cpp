@@ -1,6 +1,7 @@
 #include "app/MainMenu.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,7 +18,7 @@ struct MenuEntry {
 constexpr MenuEntry kSeparator{nullptr, CommandId::About};
 
 struct Shortcut {
-    Qt::Key key;
+    QKeyCombination keys;
     CommandId id;
 };
 
@@ -44,6 +45,17 @@ const MenuEntry kMisc[] = {
     kSeparator,
     {"&Pause All", C::PauseAll},
     {"&Unpause All", C::UnpauseAll},
+    // Queue control, after the list's own commands.
+    {"Pause or resume all\tctrl+shift+P", C::PauseOrResume},
+    kSeparator,
+    {"Re&try Failed", C::RetryFailed},
+    {"Queue &Log", C::QueueLog},
+};
+// "When the queue is done": one choice at a time.
+const MenuEntry kQueueDone[] = {
+    {"Do &nothing", C::DoneNothing}, {"&Notify", C::DoneNotify},
+    {"&Quit Moxel", C::DoneQuit},    {"&Suspend", C::DoneSuspend},
+    {"Shut &down", C::DoneShutDown}, {"Run a &command...", C::DoneRunCommand},
 };
 const MenuEntry kSelection[] = {
     {"&Encode selected\tctrl+E", C::EncodeSelected},
@@ -57,6 +69,11 @@ const MenuEntry kSelection[] = {
     kSeparator,
     {"Select &All\tctrl+A", C::SelectAll},
     {"&Deselect All\tctrl+D", C::DeselectAll},
+    kSeparator,
+    {"Move &Up\tctrl+Up", C::MoveUp},
+    {"Move Do&wn\tctrl+Down", C::MoveDown},
+    {"Show &Log", C::ShowLog},
+    {"&Open Output Folder", C::OpenOutputFolder},
 };
 const MenuEntry kTools[] = {
     {"&Preferences\tctrl+P", C::Preferences},
@@ -67,18 +84,26 @@ const MenuEntry kHelp[] = {
 };
 
 const Shortcut kShortcuts[] = {
-    {Qt::Key_A, C::SelectAllKey},   {Qt::Key_B, C::AbortSelected},  {Qt::Key_D, C::DeselectAllKey},
-    {Qt::Key_E, C::EncodeSelected}, {Qt::Key_M, C::ProfileManager}, {Qt::Key_O, C::AddSources},
-    {Qt::Key_P, C::Preferences},    {Qt::Key_Q, C::Exit},
+    {Qt::CTRL | Qt::Key_A, C::SelectAllKey},
+    {Qt::CTRL | Qt::Key_B, C::AbortSelected},
+    {Qt::CTRL | Qt::Key_D, C::DeselectAllKey},
+    {Qt::CTRL | Qt::Key_E, C::EncodeSelected},
+    {Qt::CTRL | Qt::Key_M, C::ProfileManager},
+    {Qt::CTRL | Qt::Key_O, C::AddSources},
+    {Qt::CTRL | Qt::Key_P, C::Preferences},
+    {Qt::CTRL | Qt::Key_Q, C::Exit},
+    {Qt::CTRL | Qt::Key_Up, C::MoveUp},
+    {Qt::CTRL | Qt::Key_Down, C::MoveDown},
+    {Qt::CTRL | Qt::SHIFT | Qt::Key_P, C::PauseOrResume},
+    {QKeyCombination(Qt::Key_Delete), C::RemoveSelectedKey},
 };
 
 const char* const kCommandProperty = "moxelCommand";
 
 template <size_t N>
-QMenu* addMenu(QMainWindow& window, const char* title, const MenuEntry (&entries)[N],
-               const std::function<void(CommandId)>& run)
+void addEntries(QMainWindow& window, QMenu* menu, const MenuEntry (&entries)[N],
+                const std::function<void(CommandId)>& run)
 {
-    QMenu* menu = window.menuBar()->addMenu(title);
     for (const MenuEntry& entry : entries) {
         if (!entry.text) {
             menu->addSeparator();
@@ -89,6 +114,14 @@ QMenu* addMenu(QMainWindow& window, const char* title, const MenuEntry (&entries
         action->setProperty(kCommandProperty, int(id));
         QObject::connect(action, &QAction::triggered, &window, [run, id] { run(id); });
     }
+}
+
+template <size_t N>
+QMenu* addMenu(QMainWindow& window, const char* title, const MenuEntry (&entries)[N],
+               const std::function<void(CommandId)>& run)
+{
+    QMenu* menu = window.menuBar()->addMenu(title);
+    addEntries(window, menu, entries, run);
     return menu;
 }
 
@@ -99,12 +132,19 @@ MainMenu buildMainMenu(QMainWindow& window, const std::function<void(CommandId)>
     MainMenu menu;
     menu.fileMenu = addMenu(window, "&File", kFile, run);
     menu.miscMenu = addMenu(window, "&Misc", kMisc, run);
+    menu.queueDoneMenu = menu.miscMenu->addMenu("When the queue is &done");
+    addEntries(window, menu.queueDoneMenu, kQueueDone, run);
+    auto* choices = new QActionGroup(menu.queueDoneMenu);
+    for (QAction* action : menu.queueDoneMenu->actions()) {
+        action->setCheckable(true);
+        choices->addAction(action);
+    }
     menu.selectionMenu = addMenu(window, "&Selection", kSelection, run);
     menu.toolsMenu = addMenu(window, "&Tools", kTools, run);
     menu.helpMenu = addMenu(window, "&Help", kHelp, run);
     for (const Shortcut& shortcut : kShortcuts) {
         auto* action = new QAction(&window);
-        action->setShortcut(QKeySequence(Qt::CTRL | shortcut.key));
+        action->setShortcut(QKeySequence(shortcut.keys));
         action->setShortcutContext(Qt::WindowShortcut);
         const CommandId id = shortcut.id;
         action->setProperty(kCommandProperty, int(id));

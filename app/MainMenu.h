@@ -21,6 +21,7 @@ namespace moxel::gui {
 struct MainMenu {
     QMenu* fileMenu = nullptr;
     QMenu* miscMenu = nullptr;
+    QMenu* queueDoneMenu = nullptr; // "When the queue is done", in Misc; checkable items
     QMenu* selectionMenu = nullptr; // also the list's context menu
     QMenu* toolsMenu = nullptr;
     QMenu* helpMenu = nullptr;

@@ -9,8 +9,11 @@
 #include "app/MessageBoxes.h"
 #include "app/PreferencesDialog.h"
 #include "app/ProfileManagerHook.h"
+#include "app/QueueCommands.h"
+#include "app/QueueDoneAction.h"
 #include "app/QueueFile.h"
 #include "app/QueueMonitor.h"
+#include "app/SessionActions.h"
 #include "app/ToolIcons.h"
 #include "encoder/CodecPlugins.h"
 #include "jobs/BatchCommands.h"
@@ -22,6 +25,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressBar>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QToolButton>
@@ -35,6 +39,7 @@ namespace moxel::gui {
 namespace {
 
 constexpr std::array<int, BatchListWidget::kColumns> kDefaultColumnWidths{200, 200, 120, 100, 200};
+constexpr int kKeepQueueMs = 500;
 
 struct ButtonSpec {
     CommandId id;
@@ -78,6 +83,7 @@ MainWindow::MainWindow(QWidget* parent)
     m_list = new BatchListWidget;
     layout->addWidget(m_list, 1);
     setCentralWidget(central);
+    m_list->setFocus(); // the window opens with the keyboard on the list
 
     m_menu = buildMainMenu(*this, [this](CommandId id) { runCommand(id); });
     connect(m_list, &BatchListWidget::contextMenuRequested, this,
@@ -106,12 +112,29 @@ MainWindow::MainWindow(QWidget* parent)
 
     m_statusLabel = new QLabel;
     statusBar()->addWidget(m_statusLabel, 1);
+    m_progressLabel = new QLabel;
+    m_progressBar = new QProgressBar;
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setTextVisible(false);
+    m_progressBar->setFixedWidth(120);
+    m_progressBar->setMaximumHeight(m_progressLabel->sizeHint().height());
+    statusBar()->addPermanentWidget(m_progressLabel);
+    statusBar()->addPermanentWidget(m_progressBar);
     statusBar()->setSizeGripEnabled(true);
+    showQueueProgress({}, -1);
     m_monitor = new QueueMonitor(*m_batch, *m_list, this);
     m_notifier = new DesktopNotifier(this);
     connect(m_monitor, &QueueMonitor::summaryChanged, m_statusLabel, &QLabel::setText);
-    connect(m_monitor, &QueueMonitor::queueFinished, this, [this](const QString& outcome) {
-        m_notifier->notify("Moxel: the queue has finished", outcome);
+    connect(m_monitor, &QueueMonitor::progressChanged, this, &MainWindow::showQueueProgress);
+    m_session = std::make_unique<SessionActions>(*m_notifier, [this] { quitWithoutAsking(); });
+    m_queueCommands = new QueueCommands(this, *m_batch, *m_list, settings, *m_prompt,
+                                        m_menu.queueDoneMenu, *m_session);
+    connect(m_monitor, &QueueMonitor::queueFinished, m_queueCommands,
+            &QueueCommands::queueFinished);
+    connect(m_queueCommands, &QueueCommands::listChanged, this, [this] {
+        m_queue->saveIfChanged();
+        m_monitor->update();
+        emit listChanged();
     });
     connect(m_list, &BatchListWidget::pathsDropped, this,
             [this](const std::vector<std::string>& dropped) {
@@ -124,6 +147,16 @@ MainWindow::MainWindow(QWidget* parent)
     m_timer.setInterval(kTimerMs);
     connect(&m_timer, &QTimer::timeout, this, &MainWindow::tick);
     m_timer.start();
+    // A job start that waits for an answer ("File Exists") holds the timer
+    // above, which does not tick again until it returns: the kept queue
+    // follows the jobs that end meanwhile on a timer of its own.
+    auto* keepTimer = new QTimer(this);
+    keepTimer->setInterval(kKeepQueueMs);
+    connect(keepTimer, &QTimer::timeout, this, [this] {
+        if (!m_shutDown)
+            m_queue->saveIfChanged();
+    });
+    keepTimer->start();
     m_placementLive = true;
 }
 
@@ -201,6 +234,7 @@ void MainWindow::saveColumns()
 void MainWindow::runCommand(CommandId id)
 {
     emit commandRun(id);
+    m_queueCommands->noteCommand(id);
     BatchList& batch = *m_batch;
     BatchCommands& commands = *m_commands;
     using C = CommandId;
@@ -288,9 +322,26 @@ void MainWindow::runCommand(CommandId id)
     case C::About:
         showAbout(this);
         break;
+    case C::MoveUp:
+    case C::MoveDown:
+    case C::ShowLog:
+    case C::OpenOutputFolder:
+    case C::RetryFailed:
+    case C::QueueLog:
+    case C::PauseOrResume:
+    case C::RemoveSelectedKey:
+    case C::DoneNothing:
+    case C::DoneNotify:
+    case C::DoneQuit:
+    case C::DoneSuspend:
+    case C::DoneShutDown:
+    case C::DoneRunCommand:
+        m_queueCommands->run(id);
+        break;
     }
     if (!m_shutDown) {
         m_queue->saveIfChanged();
+        m_queueCommands->update();
         m_monitor->update();
     }
     emit listChanged();
@@ -300,6 +351,7 @@ bool MainWindow::addSources(const std::vector<std::string>& paths)
 {
     const bool added = m_commands->addSources(paths);
     m_queue->saveIfChanged();
+    m_queueCommands->update();
     m_monitor->update();
     emit listChanged();
     return added;
@@ -309,8 +361,19 @@ void MainWindow::tick()
 {
     m_batch->scheduleNext();
     m_queue->saveIfChanged();
+    m_queueCommands->update();
     m_monitor->update();
     emit listChanged();
+}
+
+void MainWindow::showQueueProgress(const QString& text, int percent)
+{
+    const bool running = percent >= 0;
+    m_progressLabel->setText(text);
+    m_progressLabel->setVisible(running);
+    m_progressBar->setValue(std::max(percent, 0));
+    m_progressBar->setVisible(running);
+    setWindowTitle(running ? QString("%1% Moxel").arg(percent) : QString("Moxel"));
 }
 
 void MainWindow::openPreferences()
@@ -328,8 +391,15 @@ void MainWindow::openProfileManager()
     m_batch->rebuildView();
 }
 
+void MainWindow::quitWithoutAsking()
+{
+    m_quitWithoutAsking = true;
+    close();
+}
+
 void MainWindow::shutDown()
 {
+    m_queueCommands->doneAction().cancel();
     std::vector<BatchJob*> running;
     for (int i = 0; i < m_batch->count(); ++i)
         if (m_batch->job(i).statusRow().working)
@@ -355,7 +425,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
-    if (m_folders.settings->getInt("confirmquit", 1) != 0 && !confirmClose(this)) {
+    if (!m_quitWithoutAsking && m_folders.settings->getInt("confirmquit", 1) != 0 &&
+        !confirmClose(this)) {
         event->ignore();
         return;
     }

@@ -22,6 +22,7 @@
 #include <vector>
 
 class QLabel;
+class QProgressBar;
 class QToolButton;
 
 namespace moxel {
@@ -37,8 +38,10 @@ class BatchListWidget;
 class DesktopNotifier;
 class GuiBatchDialogs;
 class GuiPrompt;
+class QueueCommands;
 class QueueFile;
 class QueueMonitor;
+class SessionActions;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -59,7 +62,11 @@ class MainWindow : public QMainWindow {
     BatchCommands& commands() const { return *m_commands; }
     QueueFile& queueFile() const { return *m_queue; }
     QueueMonitor& monitor() const { return *m_monitor; }
+    QueueCommands& queueCommands() const { return *m_queueCommands; }
     QLabel* statusLabel() const { return m_statusLabel; }
+    // The queue's overall progress, shown while it runs.
+    QLabel* progressLabel() const { return m_progressLabel; }
+    QProgressBar* progressBar() const { return m_progressBar; }
     const MainMenu& menu() const { return m_menu; }
     QToolButton* button(CommandId id) const;
     GuiPrompt& prompt() const { return *m_prompt; }
@@ -98,6 +105,11 @@ class MainWindow : public QMainWindow {
     bool anyWorkerAlive() const;
     void openPreferences();
     void openProfileManager();
+    // The status bar's progress and the title: "42% Moxel" while the queue
+    // runs, "Moxel" when it is idle (percent -1).
+    void showQueueProgress(const QString& text, int percent);
+    // Closing chosen for the queue's end: nobody is there to confirm it.
+    void quitWithoutAsking();
 
     ProgramFolders& m_folders;
     std::unique_ptr<GuiPrompt> m_prompt;
@@ -109,7 +121,11 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<QueueFile> m_queue;
     QueueMonitor* m_monitor = nullptr;
     DesktopNotifier* m_notifier = nullptr;
+    std::unique_ptr<SessionActions> m_session;
+    QueueCommands* m_queueCommands = nullptr;
     QLabel* m_statusLabel = nullptr;
+    QLabel* m_progressLabel = nullptr;
+    QProgressBar* m_progressBar = nullptr;
     MainMenu m_menu;
     std::array<QToolButton*, 6> m_buttons{};
     QTimer m_timer;
@@ -117,6 +133,7 @@ class MainWindow : public QMainWindow {
     bool m_placementLive = false;
     bool m_shutDown = false;
     bool m_workersLeft = false;
+    bool m_quitWithoutAsking = false;
 };
 
 } // namespace moxel::gui

@@ -6,8 +6,10 @@
 #include "app/ProfileManagerFileChooser.h"
 #include "app/ProfileManagerFiles.h"
 #include "jobs/BatchList.h"
+#include "jobs/DefaultFormats.h"
 #include "jobs/JobPaths.h"
 #include "jobs/ProfileStore.h"
+#include "profiles/IniFile.h"
 #include "settings/ProgramFolders.h"
 #include "settings/SettingsFile.h"
 
@@ -47,6 +49,13 @@ std::string nameNotice(const char* problem, const std::string& newName, const st
 {
     return "The new name that you entered for this profile ('" + newName + "')\n" + problem +
            "  Now reverting to the prior name\n('" + keptName + "').";
+}
+
+// A file with a section of the profile files' own: one worth copying whole.
+bool isProfileFile(const std::string& path)
+{
+    const IniFile file = IniFile::load(path);
+    return file.hasSection("kmfencpp") || file.hasSection("kmfconfig");
 }
 
 } // namespace
@@ -110,7 +119,8 @@ QPushButton* ProfileManagerDialog::addButton(const char* text, const char* name,
 {
     auto* button = new QPushButton(text);
     button->setObjectName(name);
-    button->setAutoDefault(false);
+    // Enter on a focused button presses that button; elsewhere it is Edit.
+    button->setAutoDefault(true);
     if (command)
         connect(button, &QPushButton::clicked, this, command);
     return button;
@@ -179,7 +189,10 @@ void ProfileManagerDialog::addNew()
     record.resetToDefaults();
     record.friendlyName = m_profiles.chooseFreeName("new profile", "new profile", "%s (%d)");
     if (m_profiles.givePreparedFile()) {
+        // The formats a first start gives: a profile without any would stop
+        // every job that uses it.
         record.save();
+        giveMissingFormats(record.filePath, m_profiles.pluginFolder());
         setLastProfile(record.friendlyName);
         m_profiles.commitPrepared();
     }
@@ -331,12 +344,20 @@ void ProfileManagerDialog::importProfiles()
         EncodingProfile& record = m_profiles.prepared();
         record.filePath = file;
         record.load();
-        // Only the processing options and the name come along: the new
-        // file is written from the record alone.
         const std::string base = importedProfileBaseName(record.friendlyName);
         record.friendlyName = m_profiles.chooseFreeName(base, base, "%s (%d)");
         if (m_profiles.givePreparedFile()) {
+            // A profile file comes along whole, as Make a Copy takes it: the
+            // codec choice, the container options and the codec's own
+            // sections are the user's settings too. Saving then writes the
+            // new name and the processing options into the copy. Anything
+            // else (a missing file, a file of another kind) gives the
+            // processing options alone; either way a format that is missing
+            // gets the default one.
+            if (isProfileFile(file))
+                copyWithoutReplacing(file, record.filePath);
             record.save();
+            giveMissingFormats(record.filePath, m_profiles.pluginFolder());
             setLastProfile(record.friendlyName);
             m_profiles.commitPrepared();
         }

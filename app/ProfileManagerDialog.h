@@ -3,7 +3,9 @@
 // profile files and the batch jobs at once: deleting or moving a profile
 // renumbers the jobs' profile positions so that every job keeps its profile
 // (a job of a deleted profile goes to the first one). The index file is
-// written when the dialog closes.
+// written when the dialog closes. Every profile it makes can encode: Add New
+// gives the default formats, Import keeps the imported file's codec choice
+// and codec sections (and gives the default formats where it has none).
 //
 // The list shows the store's names in store order; the entry selected is
 // the one whose name matches last_profile, which the commands set.

@@ -1,38 +1,33 @@
 #include "app/ProfileManagerFileChooser.h"
 
+#include "app/OpenFilesDialog.h"
+
 #include <QFileDialog>
 
 namespace moxel::gui {
 
 namespace {
 
-void prepare(QFileDialog& dialog, const char* name)
-{
-    dialog.setObjectName(name);
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setNameFilters({"KMF Encoding Profiles (*.pf)", "All files (*)"});
-}
+const QStringList kProfileFilters = {"KMF Encoding Profiles (*.pf)", "All files (*)"};
 
 } // namespace
 
 std::vector<std::string> QtProfileFileChooser::chooseImportFiles(const std::string& folder)
 {
-    QFileDialog dialog(m_owner, "Import Encoding Profile(s)", QString::fromStdString(folder));
-    prepare(dialog, kImportDialogName);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    std::vector<std::string> paths;
-    if (dialog.exec() == QDialog::Accepted)
-        for (const QString& path : dialog.selectedFiles())
-            paths.push_back(path.toStdString());
-    return paths;
+    // A typed name that does not exist is taken: it imports as a profile
+    // with default settings.
+    OpenFilesDialog dialog(m_owner, "Import Encoding Profile(s)", folder, kImportDialogName,
+                           kProfileFilters);
+    return dialog.choose();
 }
 
 std::optional<std::string> QtProfileFileChooser::chooseExportFile(const std::string& folder,
                                                                   const std::string& fileName)
 {
     QFileDialog dialog(m_owner, "Export Profile", QString::fromStdString(folder));
-    prepare(dialog, kExportDialogName);
+    dialog.setObjectName(kExportDialogName);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setNameFilters(kProfileFilters);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);

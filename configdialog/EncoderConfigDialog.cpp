@@ -3,6 +3,7 @@
 #include "configdialog/EditorMessages.h"
 #include "configdialog/FormatListBox.h"
 #include "configdialog/NumberFields.h"
+#include "configdialog/TabSequence.h"
 #include "encoder/CodecPlugins.h"
 #include "profiles/KmfConfig.h"
 
@@ -47,9 +48,9 @@ EncoderConfigDialog::EncoderConfigDialog(KmfConfig& config, const CodecPluginSet
                                         m_videoList, m_videoSlot, true));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
-    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
-    ok->setObjectName(QStringLiteral("ok"));
-    ok->setDefault(true);
+    m_ok = buttons->button(QDialogButtonBox::Ok);
+    m_ok->setObjectName(QStringLiteral("ok"));
+    m_ok->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
     auto* layout = new QVBoxLayout(this);
@@ -60,6 +61,16 @@ EncoderConfigDialog::EncoderConfigDialog(KmfConfig& config, const CodecPluginSet
     showValues();
     m_audioSlot->recreate(m_config.audioFormat);
     m_videoSlot->recreate(m_config.videoFormat);
+    chainTabs();
+    m_sendAhead->setFocus();
+}
+
+void EncoderConfigDialog::chainTabs()
+{
+    // The options, then each format list followed by its codec panel's
+    // controls, then OK.
+    setTabSequence({m_sendAhead, m_minSync, m_maxSync, m_header, m_tocSize, m_meta, m_audioList,
+                    m_audioSlot->frame(), m_videoList, m_videoSlot->frame(), m_ok});
 }
 
 EncoderConfigDialog::~EncoderConfigDialog()
@@ -171,6 +182,7 @@ void EncoderConfigDialog::listNotified(bool video)
     if (std::optional<uint32_t> selected = list->selectedFormat())
         format = *selected;
     (video ? m_videoSlot : m_audioSlot)->recreate(format);
+    chainTabs(); // a new panel's controls come last otherwise
 }
 
 void EncoderConfigDialog::takeValues()

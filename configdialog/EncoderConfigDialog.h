@@ -4,7 +4,9 @@
 // profile edit dialog with a loaded KmfConfig. Every way of closing it (OK,
 // Escape, the close box) keeps the changes: the panels are destroyed first,
 // so the plug-ins have written their settings, then the KmfConfig takes the
-// fields and is saved.
+// fields and is saved. The focus starts on the audio send-ahead; Tab goes
+// through the options, the audio list and its panel, the video list and its
+// panel, then OK.
 #pragma once
 
 #include "configdialog/CodecPanelSlot.h"
@@ -15,6 +17,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class QPushButton;
 
 namespace moxel {
 
@@ -50,6 +53,8 @@ class EncoderConfigDialog : public QDialog {
     void showValues();
     void takeValues();
     void listNotified(bool video);
+    // Tab order of the controls, the present panels' controls included.
+    void chainTabs();
 
     KmfConfig& m_config;
     const CodecPluginSet& m_plugins;
@@ -63,6 +68,7 @@ class EncoderConfigDialog : public QDialog {
     QLineEdit* m_meta = nullptr;
     FormatListBox* m_audioList = nullptr;
     FormatListBox* m_videoList = nullptr;
+    QPushButton* m_ok = nullptr;
     QWidget* m_audioPanel = nullptr; // recorded by m_audioSlot
     QWidget* m_videoPanel = nullptr; // recorded by m_videoSlot
     std::unique_ptr<CodecPanelSlot> m_audioSlot;

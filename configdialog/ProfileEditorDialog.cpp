@@ -4,6 +4,7 @@
 #include "configdialog/EncoderConfigDialog.h"
 #include "configdialog/NumberFields.h"
 #include "configdialog/ProfileBackup.h"
+#include "configdialog/TabSequence.h"
 #include "profiles/KmfConfig.h"
 #include "profiles/TextNumbers.h"
 
@@ -69,7 +70,9 @@ ProfileEditorDialog::ProfileEditorDialog(const std::string& profilePath,
 
     auto* encoder = new QPushButton(QStringLiteral("KMF &Encoder Configuration"), this);
     encoder->setObjectName(QStringLiteral("encoderConfig"));
-    encoder->setAutoDefault(false);
+    // Enter presses the focused button (Cancel must never save), and OK
+    // from any other control.
+    encoder->setAutoDefault(true);
     connect(encoder, &QPushButton::clicked, this, [this] { openEncoderConfig(); });
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("ok"));
@@ -77,7 +80,7 @@ ProfileEditorDialog::ProfileEditorDialog(const std::string& profilePath,
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancel"));
-    cancel->setAutoDefault(false);
+    cancel->setAutoDefault(true);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(encoder);
@@ -89,6 +92,15 @@ ProfileEditorDialog::ProfileEditorDialog(const std::string& profilePath,
     layout->addLayout(top);
     layout->addLayout(halves, 1);
     layout->addLayout(buttons);
+
+    // Tab follows the fields as the dialog's table lists them, which goes
+    // back from the audio half to the frame rate; the name comes first.
+    setTabSequence(
+        {m_name,      m_deinterlace, m_hqDeinterlace, m_cropTop,      m_cropLeft,  m_cropBottom,
+         m_cropRight, m_resize,      m_resizeWidth,   m_resizeHeight, m_hqResize,  m_sampleRate,
+         m_channels,  m_lowpass,     m_volume,        m_dropRepeat,   m_frameRate, encoder,
+         ok,          cancel});
+    m_name->setFocus();
 
     m_savedAs->setText(savedOnDiskText(profilePath));
     m_profile.load();

@@ -4,7 +4,8 @@
 // on OK and before the encoder configuration opens. Cancel, Escape and the
 // close box put the file back from the backup taken before the dialog
 // opened, undoing also what the encoder configuration and the codec panels
-// wrote.
+// wrote. The focus starts on the name; Tab visits the fields in a fixed
+// order (video, then audio, then the frame rate) and ends on the buttons.
 #pragma once
 
 #include "profiles/EncodingProfile.h"

@@ -6,6 +6,7 @@
 #include "jobs/ProfileStore.h"
 #include "profiles/AtomicFile.h"
 #include "settings/SettingsFile.h"
+#include "sources/MediaExtensions.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -75,7 +76,10 @@ int BatchCommands::lastProfilePosition() const
 
 void BatchCommands::addSourceFiles()
 {
+    // Every file the media libraries read comes first, so that nothing they
+    // read is hidden until "All files" is picked.
     const std::vector<FileFilter> filters = {
+        {"Media Files", readableExtensionPattern()},
         {"Video Files (*.avi, *.mpg, *.mpeg, *.mov)", "*.avi;*.mpg;*.mpeg;*.mov"},
         {"All files", "*.*"}};
     std::vector<std::string> paths = m_dialogs.chooseOpenFiles(
@@ -131,7 +135,9 @@ bool BatchCommands::addSources(const std::vector<std::string>& paths)
         }
         if (fits)
             break;
-        // Too long: the dialog opens again with what the user typed.
+        // Too long: the dialog opens again with what the user typed and the
+        // profile the user highlighted (none stays none).
+        details.highlightedProfile = details.chosenProfile;
     }
 
     const int chosen = m_profiles.at(details.chosenProfile) ? details.chosenProfile : 0;

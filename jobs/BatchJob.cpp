@@ -17,6 +17,10 @@ void BatchJob::reset()
     workerBlock.abortRequested.store(0, std::memory_order_release);
     profileIndex = 0;
     workerBlock.log.clear();
+    workerBlock.durationMs.store(0, std::memory_order_relaxed);
+    workerBlock.sourceWidth.store(0, std::memory_order_relaxed);
+    workerBlock.sourceHeight.store(0, std::memory_order_relaxed);
+    workerBlock.sourceFrameRate.store(0.0, std::memory_order_relaxed);
 }
 
 void BatchJob::restoreOutcome(JobStatus outcome, int32_t progressValue, int32_t bytesPerSecond,

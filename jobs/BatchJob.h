@@ -53,6 +53,12 @@ struct JobWorkerBlock {
     // far and the source's length in ms once it is open (0 while unknown).
     std::atomic<uint32_t> framesProduced{0};
     std::atomic<int32_t> durationMs{0};
+    // The source's own picture size and frame rate, written by the worker
+    // once the source is open (0 while unknown and for sound alone); they
+    // stay after the run, for the list's Meta column.
+    std::atomic<int32_t> sourceWidth{0};
+    std::atomic<int32_t> sourceHeight{0};
+    std::atomic<double> sourceFrameRate{0.0};
     // Where the job's diagnostic lines go on to from its log, set before the
     // job start. Null: the process-wide sink.
     std::shared_ptr<DiagnosticSink> diagnostics;
@@ -86,8 +92,8 @@ struct BatchJob {
     // The status table's row for the status now.
     const JobStatusRow& statusRow() const { return moxel::statusRow(statusValue()); }
 
-    // Clears selected, isNew, status, abortRequested, profileIndex and the
-    // log; the paths and the rest stay as they are.
+    // Clears selected, isNew, status, abortRequested, profileIndex, the log
+    // and what is known of the source; the paths and the rest stay as they are.
     void reset();
     // Puts back how the job ended in an earlier run of the program (the kept
     // queue): an outcome or Skipped, with its progress and error text, and

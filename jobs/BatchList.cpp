@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <numeric>
 #include <thread>
 
 namespace moxel {
@@ -450,6 +451,115 @@ int BatchList::selectedCount() const
     for (int i = 0; i < m_count; ++i)
         n += job(i).selected ? 1 : 0;
     return n;
+}
+
+} // namespace moxel
+
+namespace moxel {
+
+uint32_t BatchList::largestQueueNumber() const
+{
+    uint32_t largest = 0;
+    for (int i = 0; i < m_count; ++i)
+        if (job(i).statusRow().queued)
+            largest = std::max(largest, job(i).queueNumber);
+    return largest;
+}
+
+bool BatchList::moveSelected(Direction direction)
+{
+    syncFromView();
+    std::vector<int> order(static_cast<size_t>(m_count));
+    std::iota(order.begin(), order.end(), 0);
+    // A selected job trades places with an unselected neighbour; walking
+    // against the direction lets a block move as one and stop as one.
+    auto step = [&](int upper) {
+        const int mover = direction == Direction::Up ? upper + 1 : upper;
+        const int other = direction == Direction::Up ? upper : upper + 1;
+        if (job(order[size_t(mover)]).selected && !job(order[size_t(other)]).selected)
+            std::swap(order[size_t(upper)], order[size_t(upper + 1)]);
+    };
+    if (direction == Direction::Up)
+        for (int upper = 0; upper + 1 < m_count; ++upper)
+            step(upper);
+    else
+        for (int upper = m_count - 2; upper >= 0; --upper)
+            step(upper);
+    return reorder(order);
+}
+
+bool BatchList::moveRows(std::vector<int> rows, int before)
+{
+    syncFromView();
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [this](int row) { return row < 0 || row >= m_count; }),
+               rows.end());
+    before = std::clamp(before, 0, m_count);
+    std::vector<bool> moving(size_t(m_count), false);
+    for (int row : rows)
+        moving[size_t(row)] = true;
+    std::vector<int> order;
+    order.reserve(size_t(m_count));
+    for (int i = 0; i <= m_count; ++i) {
+        if (i == before)
+            order.insert(order.end(), rows.begin(), rows.end());
+        if (i < m_count && !moving[size_t(i)])
+            order.push_back(i);
+    }
+    return reorder(order);
+}
+
+bool BatchList::reorder(const std::vector<int>& order)
+{
+    bool moved = false;
+    for (size_t i = 0; i < order.size(); ++i)
+        moved = moved || order[i] != int(i);
+    if (!moved)
+        return false;
+    BatchJob* focused = m_focusRow < m_count ? &job(m_focusRow) : nullptr;
+    std::vector<uint32_t> numbers;
+    for (int i = 0; i < m_count; ++i)
+        if (job(i).statusRow().queued)
+            numbers.push_back(job(i).queueNumber);
+    std::sort(numbers.begin(), numbers.end());
+
+    std::vector<std::unique_ptr<BatchJob>> records(static_cast<size_t>(m_count));
+    for (size_t i = 0; i < order.size(); ++i)
+        records[i] = std::move(m_jobs[size_t(order[i])]);
+    for (size_t i = 0; i < records.size(); ++i)
+        m_jobs[i] = std::move(records[i]);
+
+    size_t next = 0;
+    for (int i = 0; i < m_count; ++i) {
+        if (&job(i) == focused)
+            m_focusRow = i;
+        if (job(i).statusRow().queued && next < numbers.size())
+            job(i).queueNumber = numbers[next++];
+    }
+    rebuildView();
+    return true;
+}
+
+int BatchList::retryFailed()
+{
+    m_run.overwriteMode = OverwriteMode::Ask;
+    syncFromView();
+    uint32_t largest = largestQueueNumber();
+    int queued = 0;
+    for (int i = 0; i < m_count; ++i) {
+        BatchJob& j = job(i);
+        const JobStatus status = j.statusValue();
+        if ((status == JobStatus::Error || status == JobStatus::Aborted) &&
+            j.permits(&JobStatusRow::requeue)) {
+            j.queueNumber = ++largest;
+            j.setStatus(JobStatus::Queued);
+            ++queued;
+        }
+    }
+    rebuildView();
+    return queued;
 }
 
 } // namespace moxel

@@ -106,6 +106,23 @@ class BatchList {
     void selectAll();
     void deselectAll();
 
+    // Queue order. Jobs move in the list while their records stay where
+    // they are (only the pointers permute), so a running job may move too.
+    // After a move the queued jobs run from the top down: they keep their
+    // queue numbers as a set and take them in the new list order. Selection
+    // and focus go with the jobs. Each returns whether anything moved.
+    enum class Direction { Up = -1, Down = 1 };
+    // Sync; every selected job one place up (down). A selected block at the
+    // edge of the list stays, and the jobs behind it close up to it.
+    bool moveSelected(Direction direction);
+    // Sync; the jobs at rows (list positions; out of range ones are passed
+    // over), in list order, to stand just before the job at position before
+    // (the count or more: at the end).
+    bool moveRows(std::vector<int> rows, int before);
+    // Sync; every settled Error or Aborted job goes back into the queue as
+    // Encode would queue it, numbered in list order. Returns how many.
+    int retryFailed();
+
     // The timer body: starts queued jobs until jobsAtOnce() are starting,
     // running or paused, or none that may start is queued. When a start's
     // question cancels the run ("Cancel job"), the queued jobs go back to
@@ -149,6 +166,12 @@ class BatchList {
     BatchJob* nextToStart(const std::vector<BusyFiles>& busy);
     // "Cancel job": every queued job back to idle, running ones go on.
     void cancelQueued();
+    // Puts the jobs in this order (new position to old position, a
+    // permutation of 0..count-1), renumbers the queue, keeps the focus on its
+    // job and rebuilds the view. False, and nothing done, when the order is
+    // the one there is.
+    bool reorder(const std::vector<int>& order);
+    uint32_t largestQueueNumber() const;
 
     const ProfileStore& m_profiles;
     Prompt& m_prompt;

@@ -1,6 +1,7 @@
 #include "jobs/DefaultFormats.h"
 
 #include "encoder/CodecPlugins.h"
+#include "profiles/IniFile.h"
 #include "profiles/KmfConfig.h"
 
 #include <filesystem>
@@ -46,6 +47,23 @@ DefaultFormats chooseDefaultFormats(const std::string& pluginFolder)
     if (offers(set.audioTypes(false), avIndex, fourCC("MP3 ")))
         formats.audio = fourCC("MP3 ");
     return formats;
+}
+
+bool giveMissingFormats(const std::string& profilePath, const std::string& pluginFolder)
+{
+    const IniFile file = IniFile::load(profilePath);
+    const bool noVideo = !file.hasKey("kmfconfig", "vidfmt");
+    const bool noAudio = !file.hasKey("kmfconfig", "audfmt");
+    if (!noVideo && !noAudio)
+        return true;
+    const DefaultFormats formats = chooseDefaultFormats(pluginFolder);
+    KmfConfig config(profilePath);
+    config.load();
+    if (noVideo)
+        config.videoFormat = formats.video;
+    if (noAudio)
+        config.audioFormat = formats.audio;
+    return config.release();
 }
 
 bool writeDefaultFormats(const std::string& profilePath, const DefaultFormats& formats)

@@ -22,4 +22,11 @@ DefaultFormats chooseDefaultFormats(const std::string& pluginFolder);
 // not be written.
 bool writeDefaultFormats(const std::string& profilePath, const DefaultFormats& formats);
 
+// Gives a profile file that lacks a video or an audio format (no vidfmt or
+// audfmt key) the default one of pluginFolder for it, keeping every other
+// key and section: a profile without formats would stop every job that
+// uses it. The plug-ins are loaded only when a format is missing. False
+// when the file could not be written.
+bool giveMissingFormats(const std::string& profilePath, const std::string& pluginFolder);
+
 } // namespace moxel

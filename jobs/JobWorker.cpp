@@ -244,10 +244,15 @@ int runConversion(JobWorkerBlock* block)
         setStatus(block, JobStatus::Error); // the source has said why, where it can
     block->audioBytesPerSecond.store(source.outSampleRate() * source.outChannels() * 2,
                                      std::memory_order_relaxed);
-    if (opened && source.source())
-        block->durationMs.store(
-            int32_t(std::clamp(source.source()->durationSeconds * 1000.0, 0.0, 2e9)),
-            std::memory_order_relaxed);
+    if (opened && source.source()) {
+        const MediaSource& facts = *source.source();
+        block->durationMs.store(int32_t(std::clamp(facts.durationSeconds * 1000.0, 0.0, 2e9)),
+                                std::memory_order_relaxed);
+        block->sourceWidth.store(facts.hasVideo ? facts.inWidth : 0, std::memory_order_relaxed);
+        block->sourceHeight.store(facts.hasVideo ? facts.inHeight : 0, std::memory_order_relaxed);
+        block->sourceFrameRate.store(facts.hasVideo ? facts.inFrameRate : 0.0,
+                                     std::memory_order_relaxed);
+    }
 
     if (statusOf(block) != JobStatus::Error && !openEncoder(block))
         setStatus(block, JobStatus::Error);

@@ -137,7 +137,11 @@ std::string formatKeptStatuses(const BatchList& list)
     for (int i = 0; i < list.count(); ++i) {
         const BatchJob& job = list.job(i);
         const JobStatus status = job.statusValue();
-        if (!keeps(status) || !fitsField(job.sourcePath) || !fitsField(job.destPath))
+        // The worker gives its outcome before it closes the file, which puts a
+        // complete job's output in its place or fails: until it is done, the
+        // job is under way.
+        if (!keeps(status) || job.workerBlock.workerDone.load(std::memory_order_acquire) == 0 ||
+            !fitsField(job.sourcePath) || !fitsField(job.destPath))
             continue;
         bytes += statusRow(status).word;
         bytes += '\t' + std::to_string(job.progress.load(std::memory_order_acquire));

@@ -1,7 +1,9 @@
 // How the jobs of the kept queue ended, kept beside the queue so that they
 // come back as they were after a restart: complete, error (with its error
 // text), aborted and skipped, with the elapsed time their Status shows. Jobs
-// that are idle, queued or under way keep nothing and come back not done.
+// that are idle, queued or under way keep nothing and come back not done; a
+// job is under way until its worker is done (a complete job's output is in
+// its place by then).
 //
 // The queue itself stays a plain batch file, which every version of the
 // program reads; the statuses live in a file of their own that programs

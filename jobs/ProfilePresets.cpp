@@ -110,7 +110,7 @@ const std::vector<ProfilePreset>& profilePresets()
          .keyint = 60,
          .speed = 5,
          .audioBitrateKbps = 128},
-        {.name = "High quality: H.264 1280x720 + AAC",
+        {.name = "High quality: H264 1280x720 + AAC",
          .video = av::kFourCCH264,
          .audio = av::kFourCCAac,
          .resizeWidth = 1280,

@@ -1,7 +1,9 @@
 // The ready-made profiles a fresh install offers beside "(Default)":
 // streaming at 640x360 (VP8 video, MP3 audio), high quality at 1280x720
 // (H.264, AAC) and uncompressed (RGB 24-bit at 320x240, small enough for a
-// KMF frame, and PCM). The streaming and the uncompressed ones are the
+// KMF frame, and PCM). Their names are ones the profile editor accepts (no
+// period, no slash), so OK works without a rename; a store made before
+// keeps the files it has. The streaming and the uncompressed ones are the
 // bundled sample profiles of the same names, which an installed program
 // then passes over. They are ordinary
 // profiles, created the way the profile manager creates one, so the user can

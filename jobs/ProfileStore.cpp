@@ -4,7 +4,6 @@
 #include "jobs/DefaultFormats.h"
 #include "jobs/JobPaths.h"
 #include "jobs/ProfilePresets.h"
-#include "profiles/IniFile.h"
 #include "settings/ProgramFolders.h"
 #include "settings/SettingsFile.h"
 
@@ -283,8 +282,7 @@ void ProfileStore::createDefaultProfile()
                 record.friendlyName = kDefaultName;
                 record.save();
             }
-            if (!IniFile::load(path).hasKey("kmfconfig", "vidfmt"))
-                writeDefaultFormats(path, chooseDefaultFormats(pluginFolder()));
+            giveMissingFormats(path, pluginFolder());
             commitPrepared();
             saveIndex();
             return;

@@ -2,7 +2,7 @@
 // per-column tables built once per geometry, source rows reached through a
 // row-pointer table (so plain deinterlace copies nothing), the high-quality
 // blend written straight into the destination when no resize follows, and
-// SSE2 / SSE4.1 inner loops where the processor has them.
+// SSE2 / SSE4.1 / AVX2 inner loops where the processor has them.
 #include "pipeline/VideoProcessing.h"
 
 #include "pipeline/PixelWords.h"
@@ -37,6 +37,11 @@ struct Workspace {
     std::vector<uint16_t> weightB;             // bilinear: fx, four lanes per column
     std::vector<uint32_t> areaFirstX;          // area: weight of the first column of each footprint
     std::vector<uint32_t> areaRowWeightBuffer; // area: weights of one footprint's rows
+    std::vector<uint32_t> areaWeightSums;      // area: weight sum of every column of a row
+    std::vector<uint32_t> areaFirstRow0;       // area: first column's weight in row 0, per column
+    std::vector<uint32_t> areaFirstLater;      // area: the same in rows 1 .. ny - 1
+    std::vector<uint32_t> areaLaterSum;        // area: their sum per column
+    std::vector<double> areaInverse;           // area: their reciprocals (0: no weight)
     std::vector<uint16_t> lineTop;             // bilinear: horizontally filtered source rows
     std::vector<uint16_t> lineBottom;
 };
@@ -321,11 +326,218 @@ __attribute__((target("sse4.1"))) void areaAverageSse41(const Workspace& ws, uin
 }
 #endif
 
+#ifdef MOXEL_X86
+// AVX2: the same 32-bit sums, and per destination row one reciprocal of
+// every column's weight sum, four columns per divide, instead of a divide
+// per pixel. A quotient below 256 taken as trunc(sum * (1 / wsum) + 2^-32)
+// is exact: the two roundings move it by less than 2^-43, while a fraction
+// that is not 0 is at least 1 / wsum > 2^-24 and at most 1 - 1 / wsum.
+// Footprints of up to 4 x 4 pixels get their loops unrolled (NX, NY); 0
+// means any size up to 256 pixels.
+__attribute__((target("avx2"))) inline __m128i widen32(const uint8_t* p)
+{
+    return _mm_cvtepu8_epi32(_mm_cvtsi32_si128(static_cast<int>(load32(p))));
+}
+
+// What one destination row of the area average needs besides the source
+// rows: every source row's weight, the weight of its last column, and per
+// column the first column's weight in every row (row 0's changes from row
+// to row, the others only with the column) and 1 / the weight sum.
+struct AreaRow {
+    const uint32_t* wy;
+    const uint32_t* wl;
+    const uint32_t* firstRow0;  // [c]
+    const uint32_t* firstLater; // [(i - 1) * outW + c], rows 1 .. ny - 1
+    const double* inv;          // [c]; 0 when the footprint has no weight
+};
+
+// Two source rows' pixels at p and q, four 32-bit lanes each.
+__attribute__((target("avx2"))) inline __m256i widenPair(const uint8_t* p, const uint8_t* q)
+{
+    return _mm256_cvtepu8_epi32(_mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(load32(p))),
+                                                   _mm_cvtsi32_si128(static_cast<int>(load32(q)))));
+}
+
+__attribute__((target("avx2"))) inline __m256i splitWeights(uint32_t low, uint32_t high)
+{
+    return _mm256_set_m128i(_mm_set1_epi32(static_cast<int>(high)),
+                            _mm_set1_epi32(static_cast<int>(low)));
+}
+
+// The rows go in pairs, one per 128-bit half, so that one multiply serves
+// two source pixels.
+template <int NX, int NY>
+__attribute__((target("avx2"))) void areaRowAvx2(const Workspace& ws, const uint8_t* const* rows,
+                                                 const AreaShape& s, const AreaRow& a, uint8_t* out,
+                                                 int outW)
+{
+    const int nx = NX ? NX : s.nx, ny = NY ? NY : s.ny;
+    const int pairs = ny / 2;
+    __m256i wyPair[128], wlPair[128];
+    for (int k = 0; k < pairs; ++k) {
+        wyPair[k] = splitWeights(a.wy[2 * k], a.wy[2 * k + 1]);
+        wlPair[k] = splitWeights(a.wl[2 * k], a.wl[2 * k + 1]);
+    }
+    const __m128i wyOdd = _mm_set1_epi32(static_cast<int>(a.wy[ny - 1]));
+    const __m128i wlOdd = _mm_set1_epi32(static_cast<int>(a.wl[ny - 1]));
+    const uint32_t* firstRow0 = a.firstRow0;
+    const uint32_t* firstLater = a.firstLater;
+    const double* inv = a.inv;
+    const int32_t* cols = ws.nearestCol.data();
+    const __m128i flip = _mm_set1_epi32(INT32_MIN);
+    const __m256d unflip = _mm256_set1_pd(2147483648.0);
+    const __m256d nudge = _mm256_set1_pd(1.0 / 4294967296.0);
+    // The first column's weight of source row i for column c.
+    auto firstWeight = [&](int i, int c) {
+        return i == 0 ? firstRow0[c] : firstLater[static_cast<size_t>(i - 1) * outW + c];
+    };
+    for (int c = 0; c < outW; ++c) {
+        const size_t base = static_cast<size_t>(cols[c]) * 4;
+        __m256i acc2 = _mm256_setzero_si256();
+        for (int k = 0; k < pairs; ++k) {
+            const uint8_t* p = rows[2 * k] + base;
+            const uint8_t* q = rows[2 * k + 1] + base;
+            acc2 = _mm256_add_epi32(
+                acc2, _mm256_mullo_epi32(widenPair(p, q), splitWeights(firstWeight(2 * k, c),
+                                                                       firstWeight(2 * k + 1, c))));
+            if (nx >= 2) {
+                if (nx >= 3) {
+                    __m256i mid = widenPair(p + 4, q + 4);
+                    for (int j = 2; j < nx - 1; ++j)
+                        mid = _mm256_add_epi32(mid, widenPair(p + j * 4, q + j * 4));
+                    acc2 = _mm256_add_epi32(acc2, _mm256_mullo_epi32(mid, wyPair[k]));
+                }
+                acc2 = _mm256_add_epi32(
+                    acc2,
+                    _mm256_mullo_epi32(widenPair(p + (nx - 1) * 4, q + (nx - 1) * 4), wlPair[k]));
+            }
+        }
+        __m128i acc =
+            _mm_add_epi32(_mm256_castsi256_si128(acc2), _mm256_extracti128_si256(acc2, 1));
+        if (ny % 2) {
+            const uint8_t* p = rows[ny - 1] + base;
+            acc = _mm_add_epi32(acc, _mm_mullo_epi32(widen32(p), _mm_set1_epi32(static_cast<int>(
+                                                                     firstWeight(ny - 1, c)))));
+            if (nx >= 2) {
+                if (nx >= 3) {
+                    __m128i mid = widen32(p + 4);
+                    for (int j = 2; j < nx - 1; ++j)
+                        mid = _mm_add_epi32(mid, widen32(p + j * 4));
+                    acc = _mm_add_epi32(acc, _mm_mullo_epi32(mid, wyOdd));
+                }
+                acc = _mm_add_epi32(acc, _mm_mullo_epi32(widen32(p + (nx - 1) * 4), wlOdd));
+            }
+        }
+        if (inv[c] == 0.0) { // no weight at all: the footprint's first pixel
+            std::memcpy(out + c * 4, rows[0] + base, 4);
+            continue;
+        }
+        // Unsigned lanes to doubles: flip the sign bit, convert, add it back.
+        const __m256d sums = _mm256_add_pd(_mm256_cvtepi32_pd(_mm_xor_si128(acc, flip)), unflip);
+        const __m128i q =
+            _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(sums, _mm256_set1_pd(inv[c])), nudge));
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(q, q), q);
+        store32(out + c * 4, static_cast<uint32_t>(_mm_cvtsi128_si32(bytes)));
+    }
+}
+
+using AreaRowFn = void (*)(const Workspace&, const uint8_t* const*, const AreaShape&,
+                           const AreaRow&, uint8_t*, int);
+
+template <int NX> AreaRowFn areaRowFor(int ny)
+{
+    switch (ny) {
+    case 1:
+        return &areaRowAvx2<NX, 1>;
+    case 2:
+        return &areaRowAvx2<NX, 2>;
+    case 3:
+        return &areaRowAvx2<NX, 3>;
+    case 4:
+        return &areaRowAvx2<NX, 4>;
+    default:
+        return &areaRowAvx2<0, 0>;
+    }
+}
+
+AreaRowFn areaRowFor(int nx, int ny)
+{
+    switch (nx) {
+    case 1:
+        return areaRowFor<1>(ny);
+    case 2:
+        return areaRowFor<2>(ny);
+    case 3:
+        return areaRowFor<3>(ny);
+    case 4:
+        return areaRowFor<4>(ny);
+    default:
+        return &areaRowAvx2<0, 0>;
+    }
+}
+
+__attribute__((target("avx2"))) void areaAverageAvx2(Workspace& ws, uint8_t* dst,
+                                                     const FrameGeometry& g)
+{
+    const AreaShape s = areaShape(g);
+    const AreaRowFn row = areaRowFor(s.nx, s.ny);
+    const size_t outW = static_cast<size_t>(g.outW);
+    uint32_t wy[256], wl[256];
+    // Rows 1 .. ny - 1 weigh the same in every destination row.
+    areaRowWeights(0, s.ny, s.lastY, wy);
+    ws.areaFirstLater.resize(outW * static_cast<size_t>(s.ny - 1));
+    ws.areaLaterSum.assign(outW, 0);
+    for (int i = 1; i < s.ny; ++i)
+        for (size_t c = 0; c < outW; ++c) {
+            const uint32_t w = (ws.areaFirstX[c] * wy[i]) >> 16;
+            ws.areaFirstLater[(i - 1) * outW + c] = w;
+            ws.areaLaterSum[c] += w;
+        }
+    ws.areaFirstRow0.resize(outW + 4);
+    ws.areaWeightSums.resize(outW + 4);
+    ws.areaInverse.resize(outW + 4);
+    uint32_t* first = ws.areaFirstRow0.data();
+    uint32_t* wsum = ws.areaWeightSums.data();
+    double* inv = ws.areaInverse.data();
+    const AreaRow a{wy, wl, first, ws.areaFirstLater.data(), inv};
+    int32_t y = g.y0 * 65536;
+    for (int r = 0; r < g.outH; ++r, y += g.ystep) {
+        areaRowWeights(y, s.ny, s.lastY, wy);
+        // The weights of everything but the first column of row 0.
+        uint32_t rest = 0;
+        for (int i = 0; i < s.ny; ++i) {
+            wl[i] = static_cast<uint32_t>((uint64_t{s.lastX} * wy[i]) >> 16);
+            if (s.nx >= 2)
+                rest += static_cast<uint32_t>(s.nx - 2) * wy[i] + wl[i];
+        }
+        const uint32_t wy0 = wy[0];
+        for (size_t c = 0; c < outW; ++c) {
+            first[c] = (ws.areaFirstX[c] * wy0) >> 16;
+            wsum[c] = first[c] + ws.areaLaterSum[c] + rest;
+        }
+        for (size_t c = 0; c < outW; c += 4) {
+            // Weight sums stay below 2^24, so the signed conversion is exact.
+            const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(wsum + c));
+            const __m256d d = _mm256_div_pd(_mm256_set1_pd(1.0), _mm256_cvtepi32_pd(w));
+            // No weight at all gives 0, which the row takes as "copy".
+            const __m256d none =
+                _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm_cmpeq_epi32(w, _mm_setzero_si128())));
+            _mm256_storeu_pd(inv + c, _mm256_andnot_pd(none, d));
+        }
+        row(ws, ws.rows.data() + (y >> 16), s, a, dst + static_cast<size_t>(r) * outW * 4, g.outW);
+    }
+}
+#endif
+
 void areaAverage(Workspace& ws, uint8_t* dst, const FrameGeometry& g)
 {
 #ifdef MOXEL_X86
     const AreaShape s = areaShape(g);
     const int64_t pixels = int64_t{s.nx} * s.ny;
+    if (cpuHasAvx2() && pixels <= 256) {
+        areaAverageAvx2(ws, dst, g);
+        return;
+    }
     if (cpuHasSse41() && pixels <= 256) {
         areaAverageSse41(ws, dst, g);
         return;
@@ -490,6 +702,13 @@ void processFrameFast(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, in
         bilinear(ws, dst, g);
         break;
     }
+}
+
+size_t processingScratchBytes(int inW, int inH, const EncodingProfile& profile)
+{
+    if (profile.deinterlace != Deinterlace::HighQuality || inW <= 0 || inH < 3)
+        return 0;
+    return static_cast<size_t>(inW) * static_cast<size_t>(inH) * 4;
 }
 
 void processFrame(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, int outH,

@@ -16,6 +16,7 @@
 #include "pipeline/VideoReference.h"
 #include "pipeline/VideoTables.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace moxel {
@@ -25,6 +26,11 @@ namespace moxel {
 // refuses leaves the destination untouched. initVideoTables() must have run.
 void processFrame(uint8_t* src, uint8_t* dst, int inW, int inH, int outW, int outH,
                   uint8_t* scratch, const EncodingProfile& profile);
+
+// Bytes of the scratch buffer processFrame needs for inW x inH pictures with
+// this profile: only the high-quality deinterlace writes one; 0 otherwise
+// (the scratch pointer may then be null).
+size_t processingScratchBytes(int inW, int inH, const EncodingProfile& profile);
 
 // The fast paths with an explicit interpolation formula (tests and benchmarks
 // compare both against processFrameReference).

@@ -153,6 +153,11 @@ std::optional<std::string_view> IniFile::findValue(std::string_view section,
     return keyValue(m_lines[line].text)->value;
 }
 
+bool IniFile::hasSection(std::string_view section) const
+{
+    return findSection(section) != npos;
+}
+
 bool IniFile::hasKey(std::string_view section, std::string_view key) const
 {
     return findValue(section, key).has_value();

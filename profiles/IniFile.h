@@ -43,6 +43,7 @@ class IniFile {
     static IniFile fromBytes(std::string path, std::string_view bytes);
 
     const std::string& path() const { return m_path; }
+    bool hasSection(std::string_view section) const;
     bool hasKey(std::string_view section, std::string_view key) const;
     int getInt(std::string_view section, std::string_view key, int defaultValue) const;
     std::string getString(std::string_view section, std::string_view key,

@@ -113,13 +113,13 @@ bool SettingsFile::flush()
         return true;
     if (m_readOnly)
         return false;
-    std::string bytes = "[config]\n";
+    std::string bytes = "[config]\r\n";
     for (const Entry& entry : m_entries) {
         std::string_view value = entry.second;
         bytes += entry.first;
         bytes += '=';
         bytes += value.substr(0, value.find_first_of("\r\n"));
-        bytes += '\n';
+        bytes += "\r\n";
     }
     if (!writeFileAtomically(m_path, bytes))
         return false;

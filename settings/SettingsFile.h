@@ -6,8 +6,10 @@
 // the keys were first set. Reading ignores lines that begin with '[' and
 // lines without '='; others split at their first '='. Lines are read in
 // pieces of at most 4095 characters, each piece handled as a line; CR LF and
-// LF ends both read, LF is written. Keys are case-sensitive and significant
-// to 16 characters: a longer key is stored and written cut to 16.
+// LF ends both read, and every line written ends with CR LF, as the profile
+// files' lines do. The file is replaced through a temporary file and a
+// rename. Keys are case-sensitive and significant to 16 characters: a longer
+// key is stored and written cut to 16.
 //
 // Thread-safe: the user-interface thread writes while a job's worker reads
 // (prefs_priority), so every operation takes the object's lock and getString

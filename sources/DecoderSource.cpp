@@ -116,7 +116,8 @@ bool DecoderSource::open(const std::string& sourcePath, const std::string& profi
         const size_t inBytes = size_t(inWidth) * inHeight * 4;
         if (!allocatePicture(m_outputPicture, size_t(outWidth) * outHeight * 4) ||
             !allocatePicture(m_conversionBuffer, inBytes) ||
-            !allocatePicture(m_scratchBuffer, inBytes) || !m_pictures.allocate())
+            !allocatePicture(m_scratchBuffer, processingScratchBytes(inWidth, inHeight, profile)) ||
+            !m_pictures.allocate())
             return fail(
                 withPath("DirectShow: not enough memory for the pictures of this stream.\nfile: ",
                          sourcePath));
@@ -246,6 +247,12 @@ size_t DecoderSource::queuedAudioBytes() const
 {
     std::lock_guard<std::mutex> lock(m_audioLock);
     return pendingAudioLocked();
+}
+
+size_t DecoderSource::audioBytesHeld() const
+{
+    std::lock_guard<std::mutex> lock(m_audioLock);
+    return m_audioQueue.size();
 }
 
 // ---- decoding threads ----
@@ -447,9 +454,14 @@ int DecoderSource::getAudio(uint8_t* buffer, int maxBytes, int* length)
         return 0;
     std::memcpy(buffer, m_audioQueue.data() + m_audioReadPos, take);
     m_audioReadPos += take;
-    // Compact on every read, so the queue never holds more than its limit.
-    m_audioQueue.erase(m_audioQueue.begin(), m_audioQueue.begin() + std::ptrdiff_t(m_audioReadPos));
-    m_audioReadPos = 0;
+    // Compact once the bytes read are at least half the queue: each byte is
+    // moved at most once on average, and the queue stays below twice what
+    // is pending, so within twice its limit.
+    if (m_audioReadPos * 2 >= m_audioQueue.size()) {
+        m_audioQueue.erase(m_audioQueue.begin(),
+                           m_audioQueue.begin() + std::ptrdiff_t(m_audioReadPos));
+        m_audioReadPos = 0;
+    }
     m_audioChanged.notify_all();
     *length = int(take);
     return 1;

@@ -59,6 +59,8 @@ class DecoderSource final : public MediaSource {
     // For tests that wait until the decoding threads are held back.
     size_t queuedPictures() const;
     size_t queuedAudioBytes() const;
+    // The audio queue's bytes, those already read but not yet moved out included.
+    size_t audioBytesHeld() const;
 
   private:
     using Picture = std::unique_ptr<uint8_t[]>;

@@ -88,7 +88,7 @@ bool MovieSource::open(const std::string& sourcePath, const std::string& profile
         }
         const size_t inBytes = size_t(inWidth) * inHeight * 4;
         if (!allocatePicture(m_renderBuffer, inBytes) ||
-            !allocatePicture(m_scratchBuffer, inBytes) ||
+            !allocatePicture(m_scratchBuffer, processingScratchBytes(inWidth, inHeight, profile)) ||
             !allocatePicture(m_outputPicture, size_t(outWidth) * outHeight * 4) ||
             !m_pictures.allocate()) {
             emitDiagnostic(kQtDiagnostics, DiagnosticLevel::Error, "QT: Error creating world!");

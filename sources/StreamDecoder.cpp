@@ -1,12 +1,40 @@
 #include "sources/StreamDecoder.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace moxel {
 namespace {
 
 // Damaged packets in a row after which the rest of the stream counts as lost.
 constexpr int kMaxErrorsInRow = 1000;
+// Decoding threads of a picture stream at most: each holds pictures of its
+// own, so more would cost memory for little gain.
+constexpr unsigned kMaxDecodingThreads = 8;
+
+#if defined(__SANITIZE_THREAD__)
+#define MOXEL_THREAD_CHECKER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define MOXEL_THREAD_CHECKER 1
+#endif
+#endif
+
+// One thread per core: the stream's own thread, which converts and
+// processes the pictures, is the spare that frame threading likes to have,
+// and each further thread would hold pictures of its own. A single core
+// gets no extra threads. The thread checker's build decodes on the
+// stream's thread alone: the FFmpeg libraries are not built for the
+// checker, and their threads hand picture buffers over through atomics it
+// cannot see, which it would take for races.
+int decodingThreads()
+{
+#ifdef MOXEL_THREAD_CHECKER
+    return 1;
+#endif
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores <= 1 ? 1 : int(std::min(cores, kMaxDecodingThreads));
+}
 
 } // namespace
 
@@ -55,6 +83,13 @@ StreamDecoder::OpenResult StreamDecoder::open(const std::string& path, AVMediaTy
         avcodec_parameters_to_context(decoder.get(), m_stream->codecpar) < 0)
         return OpenResult::NoDecoder;
     decoder->pkt_timebase = m_stream->time_base;
+    if (type == AVMEDIA_TYPE_VIDEO) {
+        // The codec's own threads: pictures still come out one by one in
+        // presentation order, a few pictures later, and draining at the end
+        // gives the ones still in flight.
+        decoder->thread_count = decodingThreads();
+        decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    }
     if (avcodec_open2(decoder.get(), codec, nullptr) < 0)
         return OpenResult::NoDecoder;
     m_codec = std::move(decoder);

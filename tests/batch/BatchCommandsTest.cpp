@@ -111,14 +111,22 @@ TEST(AddSources, CancelDropsTheNewJobs)
 TEST(AddSources, ADestinationTooLongForTheSystemOpensTheDialogAgain)
 {
     CommandsTest f;
-    f.dialogs.details.push_back({std::string(300, 'x') + "*.kmf", "/o", 0});
-    f.dialogs.details.push_back({"ok*.kmf", std::nullopt, 0});
+    f.settings.setString("last_profile", "Web");
+    f.dialogs.details.push_back({std::string(300, 'x') + "*.kmf", "/o", 2});
+    f.dialogs.details.push_back({std::string(300, 'y') + "*.kmf", std::nullopt, -1});
+    f.dialogs.details.push_back({"ok*.kmf", std::nullopt, 2});
     ASSERT_TRUE(f.commands.addSources({"/m/a1.avi"}));
-    ASSERT_EQ(f.prompt.messages.size(), 1u);
+    ASSERT_EQ(f.prompt.messages.size(), 2u);
     EXPECT_EQ(f.prompt.messages[0].title, "Error");
-    ASSERT_EQ(f.dialogs.detailsShown.size(), 2u);
-    EXPECT_EQ(f.dialogs.detailsShown[1].folder, "/o"); // what the user typed stays
+    ASSERT_EQ(f.dialogs.detailsShown.size(), 3u);
+    EXPECT_EQ(f.dialogs.detailsShown[0].highlightedProfile, 1); // last_profile
+    // What the user typed and chose stays, also a profile other than
+    // last_profile and no profile at all.
+    EXPECT_EQ(f.dialogs.detailsShown[1].folder, "/o");
+    EXPECT_EQ(f.dialogs.detailsShown[1].highlightedProfile, 2);
+    EXPECT_EQ(f.dialogs.detailsShown[2].highlightedProfile, -1);
     EXPECT_EQ(f.list.job(0).destPath, "/o/ok.kmf");
+    EXPECT_EQ(f.list.job(0).profileIndex, 2);
 }
 
 TEST(ChangeProfile, HighlightsAProfileSharedByTheSelection)

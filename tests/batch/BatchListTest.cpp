@@ -127,12 +127,22 @@ TEST(BatchStorage, ReusedSpareRecordsAreReset)
     ListFixture f(2);
     f.list.job(1).selected = true;
     f.list.job(1).profileIndex = 1;
+    JobWorkerBlock& block = f.list.job(1).workerBlock;
+    block.durationMs = 5000;
+    block.sourceWidth = 640;
+    block.sourceHeight = 480;
+    block.sourceFrameRate = 25.0;
     f.finish(1, JobStatus::Error);
     f.list.dropLastJobs(1);
     BatchJob& again = f.add("again");
     EXPECT_EQ(again.statusValue(), JobStatus::Idle);
     EXPECT_FALSE(again.selected);
     EXPECT_EQ(again.profileIndex, 0);
+    // What was known of the earlier source is not shown for the new one.
+    EXPECT_EQ(again.workerBlock.durationMs.load(), 0);
+    EXPECT_EQ(again.workerBlock.sourceWidth.load(), 0);
+    EXPECT_EQ(again.workerBlock.sourceHeight.load(), 0);
+    EXPECT_EQ(again.workerBlock.sourceFrameRate.load(), 0.0);
 }
 
 TEST(Encode, NumbersFollowTheLargestQueuedNumber)

@@ -1,6 +1,6 @@
 // How finished jobs ended, kept beside the queue: which statuses are kept and
-// which come back not done, error texts with line breaks and tabs, lines that
-// no longer fit the queue, and files this program does not know.
+// which come back not done, an outcome whose worker is still finishing, error texts with line
+// breaks and tabs, lines that no longer fit the queue, and files this program does not know.
 #include "BatchTestSupport.h"
 
 #include "jobs/KeptStatuses.h"
@@ -81,6 +81,21 @@ TEST(KeptStatuses, OutcomesComeBackAsTheyWereAndWorkInHandComesBackNotDone)
         EXPECT_EQ(after.list.job(i).statusValue(), JobStatus::Queued) << i;
     after.list.resetStatus(true);
     EXPECT_EQ(after.list.job(1).statusValue(), JobStatus::Idle);
+}
+
+TEST(KeptStatuses, AnOutcomeIsKeptOnlyOnceItsWorkerHasFinishedTheFile)
+{
+    // The worker gives "complete" before it closes the file, which puts the
+    // output in its place or fails: kept before that, a program killed in
+    // between would come back with a complete job and no output.
+    CommandsFixture f({"(Default)"});
+    BatchJob& job = f.add("/m/a.avi", "/m/a.kmf", 0);
+    job.setStatus(JobStatus::Complete);
+    job.workerBlock.workerDone.store(0);
+    EXPECT_EQ(formatKeptStatuses(f.list), "moxel kept statuses 1\r\n");
+    job.workerBlock.workerDone.store(1);
+    EXPECT_EQ(formatKeptStatuses(f.list),
+              "moxel kept statuses 1\r\ncomplete\t0\t0\t/m/a.avi\t/m/a.kmf\t\r\n");
 }
 
 TEST(KeptStatuses, LinesThatNoLongerFitTheQueueArePassedOver)

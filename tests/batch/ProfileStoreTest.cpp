@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 using namespace moxel;
@@ -37,8 +38,8 @@ TEST(ProfileStore, FirstStartCreatesTheDefaultProfileWithBuiltInFormats)
     EXPECT_EQ(f.store->filePath(0), path);
     EXPECT_TRUE(fs::is_regular_file(path));
     EXPECT_TRUE(f.prompt.messages.empty());
-    EXPECT_EQ(f.indexText(), "[config]\nnum_profiles=2\nprofile0=(Default).pf\n"
-                             "profile1=Uncompressed: RGB 24bit 320x240 + PCM.pf\n");
+    EXPECT_EQ(f.indexText(), "[config]\r\nnum_profiles=2\r\nprofile0=(Default).pf\r\n"
+                             "profile1=Uncompressed: RGB 24bit 320x240 + PCM.pf\r\n");
 
     KmfConfig config = configOf(path);
     EXPECT_EQ(config.videoFormat, fourCC("RGB3"));
@@ -114,10 +115,14 @@ TEST(ProfileStore, ShrinkingLeavesOldKeysThatLoadingIgnores)
     f->store->removeAt(1);
     f->store->removeAt(3);
     ASSERT_TRUE(f->store->saveIndex());
+    // The index was written with LF ends; saved, every line ends with CR LF.
     const std::string text = f->indexText();
-    EXPECT_NE(text.find("num_profiles=3\n"), std::string::npos);
-    EXPECT_NE(text.find("profile0=p0.pf\nprofile1=p2.pf\nprofile2=p3.pf\n"), std::string::npos);
-    EXPECT_NE(text.find("profile3=p3.pf\nprofile4=p4.pf\n"), std::string::npos);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'),
+              std::count(text.begin(), text.end(), '\r'));
+    EXPECT_NE(text.find("num_profiles=3\r\n"), std::string::npos);
+    EXPECT_NE(text.find("profile0=p0.pf\r\nprofile1=p2.pf\r\nprofile2=p3.pf\r\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("profile3=p3.pf\r\nprofile4=p4.pf\r\n"), std::string::npos);
 
     f->load();
     ASSERT_EQ(f->store->count(), 3);

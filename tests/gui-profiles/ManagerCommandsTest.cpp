@@ -6,8 +6,10 @@
 #include "profiles/IniFile.h"
 #include "profiles/KmfConfig.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QPushButton>
+#include <QTest>
 
 #include <filesystem>
 
@@ -35,11 +37,15 @@ TEST_F(ManagerTest, AddNewThreeTimesNumbersTheNamesAndSelectsEachNewProfile)
     EXPECT_EQ(lastProfile(), "new profile (3)");
     for (const char* name : {"new profile", "new profile (2)", "new profile (3)"})
         EXPECT_TRUE(fs::is_regular_file(profileFile(name))) << name;
+    // A new profile can encode at once: it has the formats a first start
+    // gives (the built-in ones, with no plug-in folder).
     EXPECT_EQ(readFileText(profileFile("new profile")),
               "[kmfencpp]\r\nout_srate=44100\r\nout_channels=2\r\nsizefix=1\r\ndeinterlace=0\r\n"
               "filteringresize=1\r\ndoresize=0\r\nresizew=320\r\nresizeh=240\r\ncrop_l=0\r\n"
               "crop_t=0\r\ncrop_r=0\r\ncrop_b=0\r\noutfruse=0\r\nlowpass=0\r\n"
-              "friendly_name=new profile\r\naudioscale=1.000\r\noutfror=30.0000000\r\n");
+              "friendly_name=new profile\r\naudioscale=1.000\r\noutfror=30.0000000\r\n"
+              "[kmfconfig]\r\naudfmt=541934416\r\nvidfmt=859981650\r\nminsync=0\r\nmaxsync=120\r\n"
+              "audiosendahead=0\r\nhdrwrite=0\r\nhdrtoc=1024\r\nmeta=\r\n");
     EXPECT_TRUE(m_prompt.messages.empty());
 }
 
@@ -217,10 +223,13 @@ TEST_F(ManagerTest, ImportOfThreeFilesAddsThemInOrderAndSelectsTheLast)
     EXPECT_EQ(m_chooser.opened[0], QDir::homePath().toStdString());
     EXPECT_EQ(names(), (Names{"Fast", "Fast (2)", "imported profile", "Slow"}));
     EXPECT_EQ(selectedName(), "Slow");
-    // Written from the processing options alone.
+    // The new name and the processing options; the codec choice comes along,
+    // and a format the file lacks is the default one.
     const IniFile imported = IniFile::load(profileFile("Fast (2)"));
+    EXPECT_EQ(imported.getString("kmfencpp", "friendly_name", ""), "Fast (2)");
     EXPECT_EQ(imported.getInt("kmfencpp", "resizew", 0), 400);
-    EXPECT_FALSE(imported.hasKey("kmfconfig", "vidfmt"));
+    EXPECT_EQ(imported.getInt("kmfconfig", "vidfmt", 0), 859981650);
+    EXPECT_EQ(imported.getInt("kmfconfig", "audfmt", 0), 541934416);
     EXPECT_EQ(IniFile::load(profileFile("imported profile")).getInt("kmfencpp", "out_srate", 0),
               22050);
     // The sources are untouched.
@@ -249,6 +258,50 @@ TEST_F(ManagerTest, ImportOfAMissingFileOrOfANameThatCannotBeAFileName)
     // Nothing went outside the Profiles folder.
     EXPECT_FALSE(fs::exists(m_profilesFolder + "/a"));
     EXPECT_FALSE(fs::exists(m_dir.file("a")));
+}
+
+TEST_F(ManagerTest, ImportKeepsTheCodecChoiceAndTheCodecSectionsOfTheFile)
+{
+    open();
+    const std::string outside = m_dir.file("outside");
+    fs::create_directory(outside);
+    // A profile as another installation exports it: every section counts.
+    const std::string exported = "[kmfencpp]\r\nfriendly_name=Web\r\nresizew=640\r\n"
+                                 "future_key=kept\r\n"
+                                 "[kmfconfig]\r\naudfmt=540233805\r\nvidfmt=808996950\r\n"
+                                 "maxsync=77\r\nmeta=\"A title\"\r\n"
+                                 "[kmf_coder_av]\r\nvideo_bitrate=1234\r\nspeed=3\r\n";
+    writeFileText(outside + "/web.pf", exported);
+    // Anything else chosen under "All files" gives its processing options
+    // (here none) and the default formats, and is not copied.
+    writeFileText(outside + "/notes.txt", "not a profile\r\nvidfmt=1\r\n");
+    m_chooser.importAnswers = {
+        {outside + "/web.pf", outside + "/notes.txt", outside + "/typed but missing.pf"}};
+    m_dialog->importProfiles();
+    EXPECT_EQ(names(), (Names{"(Default)", "Web", "imported profile", "imported profile (2)"}));
+
+    const IniFile web = IniFile::load(profileFile("Web"));
+    EXPECT_EQ(web.getString("kmfencpp", "friendly_name", ""), "Web");
+    EXPECT_EQ(web.getInt("kmfencpp", "resizew", 0), 640);
+    EXPECT_EQ(web.getInt("kmfencpp", "out_srate", 0), 44100); // written out in full
+    EXPECT_EQ(web.getString("kmfencpp", "future_key", ""), "kept");
+    EXPECT_EQ(web.getInt("kmfconfig", "audfmt", 0), 540233805);
+    EXPECT_EQ(web.getInt("kmfconfig", "vidfmt", 0), 808996950);
+    EXPECT_EQ(web.getInt("kmfconfig", "maxsync", 0), 77);
+    EXPECT_EQ(web.getString("kmfconfig", "meta", ""), "\"A title\"");
+    EXPECT_EQ(web.getString("kmf_coder_av", "video_bitrate", ""), "1234");
+    EXPECT_EQ(web.getString("kmf_coder_av", "speed", ""), "3");
+    EXPECT_EQ(readFileText(outside + "/web.pf"), exported);
+
+    for (const char* name : {"imported profile", "imported profile (2)"}) {
+        const IniFile plain = IniFile::load(profileFile(name));
+        EXPECT_EQ(plain.getString("kmfencpp", "friendly_name", ""), name);
+        EXPECT_EQ(plain.getInt("kmfencpp", "resizew", 0), 320) << name;
+        EXPECT_EQ(plain.getInt("kmfconfig", "vidfmt", 0), 859981650) << name;
+        EXPECT_EQ(plain.getInt("kmfconfig", "audfmt", 0), 541934416) << name;
+    }
+    EXPECT_EQ(readFileText(profileFile("imported profile")).find("not a profile"),
+              std::string::npos);
 }
 
 TEST_F(ManagerTest, ExportOverAnExistingFileAnsweredNoThenYes)
@@ -294,6 +347,24 @@ TEST_F(ManagerTest, AFailedExportIsReported)
     m_dialog->exportProfile();
     ASSERT_EQ(m_prompt.messages.size(), 1u);
     EXPECT_EQ(m_prompt.messages[0].title, "Error");
+}
+
+TEST_F(ManagerTest, OpensOnTheListAndTabsDownTheButtonsInTheirOrder)
+{
+    open();
+    m_dialog->show();
+    m_dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
+    const Names order = {"profileList",  "addNewButton", "copyButton",     "deleteButton",
+                         "editButton",   "moveUpButton", "moveDownButton", "importButton",
+                         "exportButton", "exitButton",   "profileList"};
+    Names forward{QApplication::focusWidget()->objectName().toStdString()};
+    for (size_t i = 1; i < order.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        forward.push_back(QApplication::focusWidget()->objectName().toStdString());
+    }
+    EXPECT_EQ(forward, order);
+    m_dialog->hide();
 }
 
 TEST_F(ManagerTest, ClosingRemembersTheSelectionAndWritesTheIndex)

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <filesystem>
@@ -199,6 +200,26 @@ TEST_F(ManagerTest, EnterInTheListEditsOnce)
     m_dialog->list()->setFocus();
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QApplication::sendEvent(m_dialog->list(), &press);
+    EXPECT_EQ(m_editor.calls, 1);
+    m_dialog->hide();
+}
+
+TEST_F(ManagerTest, EnterOnAFocusedButtonPressesThatButtonNotEdit)
+{
+    listProfile("Fast");
+    open();
+    select("Fast");
+    m_dialog->show();
+    m_dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
+    auto* addNew = m_dialog->findChild<QPushButton*>("addNewButton");
+    addNew->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(addNew, Qt::Key_Return);
+    EXPECT_EQ(m_editor.calls, 0);
+    EXPECT_EQ(names(), (std::vector<std::string>{"Fast", "new profile"}));
+    // Back in the list, Enter is Edit again.
+    m_dialog->list()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(m_dialog->list(), Qt::Key_Return);
     EXPECT_EQ(m_editor.calls, 1);
     m_dialog->hide();
 }

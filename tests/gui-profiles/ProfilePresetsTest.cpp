@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
 const char* const kStreaming = "Streaming: VP8 640x360 + MP3";
-const char* const kQuality = "High quality: H.264 1280x720 + AAC";
+const char* const kQuality = "High quality: H264 1280x720 + AAC";
 const char* const kPlain = "Uncompressed: RGB 24bit 320x240 + PCM";
 
 constexpr uint32_t kVp8 = 0x30385056;
@@ -108,6 +108,39 @@ TEST_F(PresetsTest, AFreshStoreWithTheAvPlugInOffersEveryPreset)
     EXPECT_EQ(names().size(), 4u);
     EXPECT_EQ(addProfilePresets(*m_store), 0);
     EXPECT_EQ(names().size(), 4u);
+}
+
+TEST_F(PresetsTest, EveryReadyNameIsOneTheEditorAccepts)
+{
+    // The editor refuses OK on a name holding a period or a slash: a ready
+    // profile must not need a rename before its first edit.
+    std::vector<std::string> readyNames;
+    for (const ProfilePreset& preset : profilePresets())
+        readyNames.emplace_back(preset.name);
+    for (const auto& entry : fs::directory_iterator(MANAGER_SAMPLES_DIR))
+        if (entry.path().extension() == ".pf")
+            readyNames.push_back(
+                IniFile::load(entry.path().string()).getString("kmfencpp", "friendly_name", "."));
+    EXPECT_EQ(readyNames.size(), profilePresets().size() + 2);
+    for (const std::string& name : readyNames)
+        EXPECT_EQ(name.find_first_of("./\\"), std::string::npos) << name;
+}
+
+TEST_F(PresetsTest, AStoreMadeBeforeKeepsItsProfileOfTheOldName)
+{
+    const std::string oldName = "High quality: H.264 1280x720 + AAC";
+    EncodingProfile old;
+    old.filePath = m_folder + "/" + oldName + ".pf";
+    old.friendlyName = oldName;
+    ASSERT_TRUE(old.save());
+    {
+        SettingsFile index(m_folder + "/index.txt");
+        index.setInt("num_profiles", 1);
+        index.setString("profile0", oldName + ".pf");
+    }
+    firstStart(MANAGER_PLUGIN_DIR);
+    EXPECT_EQ(names(), (Names{oldName}));
+    EXPECT_FALSE(fs::exists(m_folder + "/" + kQuality + ".pf"));
 }
 
 TEST_F(PresetsTest, WithoutThePlugInOnlyTheUncompressedPresetIsMade)

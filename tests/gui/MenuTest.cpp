@@ -32,6 +32,8 @@ std::vector<int> recordCommands(MainWindow& window, const std::function<void()>&
 
 class MenuTest : public GuiTest {};
 
+constexpr int kSubmenu = -1; // an entry that opens a submenu
+
 TEST_F(MenuTest, EveryMenuItemRunsItsCommand)
 {
     MainWindow window;
@@ -66,7 +68,20 @@ TEST_F(MenuTest, EveryMenuItemRunsItsCommand)
           {"&Remove All", 40012},
           {nullptr, 0},
           {"&Pause All", 40016},
-          {"&Unpause All", 40018}}},
+          {"&Unpause All", 40018},
+          {"Pause or resume all\tctrl+shift+P", 41007},
+          {nullptr, 0},
+          {"Re&try Failed", 41005},
+          {"Queue &Log", 41006},
+          {"When the queue is &done", kSubmenu}}},
+        {menu.queueDoneMenu,
+         "When the queue is &done",
+         {{"Do &nothing", 41020},
+          {"&Notify", 41021},
+          {"&Quit Moxel", 41022},
+          {"&Suspend", 41023},
+          {"Shut &down", 41024},
+          {"Run a &command...", 41025}}},
         {menu.selectionMenu,
          "&Selection",
          {{"&Encode selected\tctrl+E", 40013},
@@ -79,7 +94,12 @@ TEST_F(MenuTest, EveryMenuItemRunsItsCommand)
           {"Change output pat&h", 40032},
           {nullptr, 0},
           {"Select &All\tctrl+A", 40028},
-          {"&Deselect All\tctrl+D", 40029}}},
+          {"&Deselect All\tctrl+D", 40029},
+          {nullptr, 0},
+          {"Move &Up\tctrl+Up", 41001},
+          {"Move Do&wn\tctrl+Down", 41002},
+          {"Show &Log", 41003},
+          {"&Open Output Folder", 41004}}},
         {menu.toolsMenu,
          "&Tools",
          {{"&Preferences\tctrl+P", 40001}, {"Profile &Manager\tctrl+M", 40004}}},
@@ -90,7 +110,9 @@ TEST_F(MenuTest, EveryMenuItemRunsItsCommand)
     ASSERT_EQ(bar.size(), 5);
     for (size_t m = 0; m < expected.size(); ++m) {
         const Expected& want = expected[m];
-        EXPECT_EQ(bar[int(m)]->menu(), want.menu);
+        if (want.menu != menu.queueDoneMenu) {
+            EXPECT_EQ(bar[int(m < 2 ? m : m - 1)]->menu(), want.menu);
+        }
         EXPECT_EQ(want.menu->title().toStdString(), want.title);
         const QList<QAction*> actions = want.menu->actions();
         ASSERT_EQ(size_t(actions.size()), want.items.size()) << want.title;
@@ -102,6 +124,10 @@ TEST_F(MenuTest, EveryMenuItemRunsItsCommand)
                 continue;
             }
             EXPECT_EQ(action->text().toStdString(), text);
+            if (id == kSubmenu) {
+                EXPECT_EQ(action->menu(), menu.queueDoneMenu);
+                continue;
+            }
             // Triggering it runs its command (boxes it opens are dismissed).
             std::vector<int> ran = recordCommands(window, [action] { action->trigger(); });
             EXPECT_EQ(ran, std::vector<int>{id}) << text;

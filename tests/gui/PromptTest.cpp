@@ -77,6 +77,38 @@ TEST(PromptTest, FileExistsAnswersEachButtonTheCloseBoxAndEscape)
         FileExistsAnswer::Yes);
 }
 
+TEST(PromptTest, FileExistsEnterAnswersWithTheFocusedButton)
+{
+    QWidget owner;
+    GuiPrompt prompt(&owner);
+    // Tab from "Yes" walks the buttons in their order; Enter and Return
+    // then answer with the one reached, as Space does.
+    const FileExistsAnswer inOrder[] = {FileExistsAnswer::Yes, FileExistsAnswer::OverwriteAll,
+                                        FileExistsAnswer::No, FileExistsAnswer::CancelJob};
+    for (int tabs = 0; tabs < 4; ++tabs) {
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+            bool reached = false;
+            const FileExistsAnswer answer = askAnswering(prompt, [&](FileExistsDialog& d) {
+                EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
+                for (int i = 0; i < tabs; ++i)
+                    QTest::keyClick(d.focusWidget(), Qt::Key_Tab);
+                reached = d.focusWidget() == d.button(inOrder[tabs]);
+                QTest::keyClick(d.focusWidget(), key);
+            });
+            EXPECT_TRUE(reached) << tabs << " tabs";
+            EXPECT_EQ(answer, inOrder[tabs]) << tabs << " tabs, key " << key;
+        }
+    }
+    // Back on "Yes" after the focus went elsewhere, Enter means Yes again.
+    EXPECT_EQ(askAnswering(prompt,
+                           [](FileExistsDialog& d) {
+                               QTest::keyClick(d.focusWidget(), Qt::Key_Tab);
+                               QTest::keyClick(d.focusWidget(), Qt::Key_Backtab);
+                               QTest::keyClick(d.focusWidget(), Qt::Key_Return);
+                           }),
+              FileExistsAnswer::Yes);
+}
+
 TEST(PromptTest, AWorkersQuestionAppearsWithoutBlockingTheWindow)
 {
     QWidget owner;

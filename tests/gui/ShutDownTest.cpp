@@ -84,9 +84,9 @@ TEST_F(ShutDownTest, SettingsProfilesAndQueueAreWrittenAtExit)
     EXPECT_EQ(runMainWindow(programFile()), 0);
 
     const std::string ini = moxel::test::readFileText(file("moxel.ini"));
-    EXPECT_EQ(ini.rfind("[config]\n", 0), 0u);
-    for (const char* line :
-         {"main_col1=200\n", "main_col3=77\n", "main_col5=200\n", "confirmquit=0\n", "m_width="})
+    EXPECT_EQ(ini.rfind("[config]\r\n", 0), 0u);
+    for (const char* line : {"main_col1=200\r\n", "main_col3=77\r\n", "main_col5=200\r\n",
+                             "confirmquit=0\r\n", "m_width="})
         EXPECT_NE(ini.find(line), std::string::npos) << line;
     EXPECT_TRUE(std::filesystem::exists(file("Profiles/index.txt")));
     EXPECT_EQ(moxel::test::readFileText(file("queue.txt")),

@@ -401,6 +401,35 @@ TEST_F(VideoProcessingTest, FastPathsEqualTheReferenceOnRandomPictures)
             }
 }
 
+TEST_F(VideoProcessingTest, AreaAverageEqualsTheReferenceForEveryFootprintShape)
+{
+    // Footprints of 1 to 6 source pixels a side, whole and fractional steps,
+    // odd and even row counts, and the largest footprint the 32-bit sums
+    // take (16 x 16) filled with the brightest values that are not white.
+    EncodingProfile p = plainProfile();
+    p.filteredResize = 1;
+    uint32_t seed = 100;
+    for (int sx = 1; sx <= 6; ++sx)
+        for (int sy = 1; sy <= 6; ++sy)
+            for (int extra : {0, 3}) {
+                const int outW = 7, outH = 5;
+                const int inW = outW * sx + extra, inH = outH * sy + (extra ? 1 : 0);
+                if (inW == outW && inH == outH)
+                    continue;
+                const Bytes src = randomPicture(inW, inH, seed++);
+                ASSERT_EQ(run(Impl::Fast, src, inW, inH, outW, outH, p),
+                          run(Impl::Reference, src, inW, inH, outW, outH, p))
+                    << inW << "x" << inH << " -> " << outW << "x" << outH;
+            }
+    Bytes bright = randomPicture(48, 32, 7);
+    for (uint8_t& b : bright)
+        b = static_cast<uint8_t>(250 + b % 6);
+    for (auto [outW, outH] : {std::pair{3, 2}, std::pair{4, 3}})
+        ASSERT_EQ(run(Impl::Fast, bright, 48, 32, outW, outH, p),
+                  run(Impl::Reference, bright, 48, 32, outW, outH, p))
+            << outW << "x" << outH;
+}
+
 TEST_F(VideoProcessingTest, GeometryChangesBetweenCallsOnOneThread)
 {
     // The per-thread tables must follow the geometry of each call.

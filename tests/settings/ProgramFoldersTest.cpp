@@ -59,7 +59,7 @@ TEST(ProgramFolders, BesideAWritableProgram)
 
     folders.profileIndexFile->setInt("num_profiles", 1);
     folders.release();
-    EXPECT_EQ(test::readFileText(bin + "/Profiles/index.txt"), "[config]\nnum_profiles=1\n");
+    EXPECT_EQ(test::readFileText(bin + "/Profiles/index.txt"), "[config]\r\nnum_profiles=1\r\n");
     EXPECT_EQ(test::readFileText(bin + "/moxel.ini"),
               "[config]\r\nassumefps=0\r\nassumefps_val=25.5fps\r\n")
         << "settings not changed are not rewritten";
@@ -96,7 +96,8 @@ TEST(ProgramFolders, UnwritableProgramFolderUsesConfigHome)
         EXPECT_TRUE(fs::is_directory(dir.file("xdg/moxel/Profiles")));
         folders.settings->setInt("confirmquit", 0);
         folders.release();
-        EXPECT_EQ(test::readFileText(dir.file("xdg/moxel/moxel.ini")), "[config]\nconfirmquit=0\n");
+        EXPECT_EQ(test::readFileText(dir.file("xdg/moxel/moxel.ini")),
+                  "[config]\r\nconfirmquit=0\r\n");
     }
     {
         ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);

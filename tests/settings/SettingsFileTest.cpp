@@ -80,7 +80,7 @@ TEST(SettingsFile, WritesInFirstSetOrder)
         s.setString("zeta", "3");
         s.setString("path", "/a/b\nc");
     }
-    EXPECT_EQ(test::readFileText(path), "[config]\nzeta=3\nalpha=two words\npath=/a/b\n");
+    EXPECT_EQ(test::readFileText(path), "[config]\r\nzeta=3\r\nalpha=two words\r\npath=/a/b\r\n");
 }
 
 TEST(SettingsFile, KeysSignificantTo16Characters)
@@ -95,7 +95,7 @@ TEST(SettingsFile, KeysSignificantTo16Characters)
         s.setString("last_profile_impXYZ", "/other"); // same first 16: same key
         ASSERT_TRUE(s.flush());
     }
-    EXPECT_EQ(test::readFileText(path), "[config]\nlast_profile_imp=/other\n");
+    EXPECT_EQ(test::readFileText(path), "[config]\r\nlast_profile_imp=/other\r\n");
     SettingsFile back(path);
     EXPECT_EQ(back.getString(longKey, ""), "/other");
 }
@@ -114,7 +114,7 @@ TEST(SettingsFile, EveryWriteDirties)
     EXPECT_TRUE(s.isDirty());
     EXPECT_TRUE(s.flush());
     EXPECT_FALSE(s.isDirty());
-    EXPECT_EQ(test::readFileText(path), "[config]\nk=v\n");
+    EXPECT_EQ(test::readFileText(path), "[config]\r\nk=v\r\n");
 }
 
 TEST(SettingsFile, FailedFlushStaysDirtyAndKeepsOldFile)

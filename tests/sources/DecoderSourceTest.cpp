@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -23,6 +24,13 @@ using test::ClipSpec;
 using test::counting;
 
 using DecoderSourceTest = test::ClipTest;
+
+// The thread checker's build decodes without the codec's threads.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kCodecThreadsChecked = false;
+#else
+constexpr bool kCodecThreadsChecked = true;
+#endif
 
 struct ClipCase {
     const char* name;
@@ -254,6 +262,35 @@ TEST_F(DecoderSourceTest, PicturesStoredOutOfOrderComeOutInOrder)
         ASSERT_TRUE(source.open(clip(std::string("reordered_") + codec + ".mp4", spec), ""));
         EXPECT_EQ(test::drainSource(source).frameNumbers, counting(0, 29));
     }
+}
+
+TEST_F(DecoderSourceTest, TheCodecsOwnThreadsDrainEveryPictureInOrder)
+{
+    // Frame threads hold several pictures at the end of the file; the
+    // drain must hand out each of them once, in order.
+    ClipSpec spec = makeSpec("h264", "", 160, 120, 25, 1, 61);
+    spec.bFrames = 3;
+    const std::string path = clip("threaded.mp4", spec);
+    StreamDecoder decoder;
+    ASSERT_EQ(decoder.open(path, AVMEDIA_TYPE_VIDEO), StreamDecoder::OpenResult::Opened);
+    if (std::thread::hardware_concurrency() > 1 && kCodecThreadsChecked) {
+        EXPECT_GT(decoder.codec()->thread_count, 1);
+        EXPECT_TRUE(decoder.codec()->active_thread_type & FF_THREAD_FRAME);
+    }
+    FramePtr frame(av_frame_alloc());
+    std::vector<int64_t> stamps;
+    while (decoder.next(frame.get())) {
+        stamps.push_back(frame->best_effort_timestamp);
+        av_frame_unref(frame.get());
+    }
+    ASSERT_EQ(stamps.size(), 61u);
+    for (size_t i = 1; i < stamps.size(); ++i)
+        ASSERT_LT(stamps[i - 1], stamps[i]) << i;
+    EXPECT_TRUE(decoder.reachedEnd());
+
+    DecoderSource source;
+    ASSERT_TRUE(source.open(path, ""));
+    EXPECT_EQ(test::drainSource(source).frameNumbers, counting(0, 60));
 }
 
 TEST_F(DecoderSourceTest, TheProfileShapesThePictures)
@@ -501,6 +538,28 @@ TEST_F(DecoderSourceTest, BadlyInterleavedFileIsReadWithBoundedQueues)
         got.audioBytes += length;
     EXPECT_EQ(got.frameNumbers.size(), 100u);
     EXPECT_EQ(got.audioBytes, int64_t(4 * 44100) * 4);
+}
+
+TEST_F(DecoderSourceTest, TheSoundQueueDoesNotGrowWithTheLengthOfTheSource)
+{
+    // 30 s of PCM, more than five times the queue's limit, read in the
+    // worker's blocks: what the queue holds (read bytes not yet moved out
+    // included) stays within twice the limit and a block.
+    ClipSpec spec = makeSpec("", "pcm_s16le");
+    spec.audioSeconds = 30.0;
+    DecoderSource source;
+    ASSERT_TRUE(source.open(clip("long_sound.wav", spec), ""));
+    std::vector<uint8_t> buffer(16384);
+    int64_t bytes = 0;
+    size_t mostHeld = 0;
+    int length = 0;
+    while (source.getAudio(buffer.data(), int(buffer.size()), &length)) {
+        bytes += length;
+        mostHeld = std::max(mostHeld, source.audioBytesHeld());
+    }
+    EXPECT_EQ(bytes, int64_t(30 * 44100) * 4);
+    EXPECT_GT(mostHeld, DecoderSource::kMaxQueuedAudioBytes / 2);
+    EXPECT_LE(mostHeld, 2 * (DecoderSource::kMaxQueuedAudioBytes + 64 * 1024));
 }
 
 TEST_F(DecoderSourceTest, CloseReturnsWhileBothThreadsWaitOnFullQueues)

@@ -1,7 +1,8 @@
 // A codec plug-in for the editor tests: formats and settings panels only.
 //   audio "ZZA1", "ZZA2", "ZZA3" ("Test audio 1" .. "Test audio 3");
 //   video "ZZV1" ("Test video"); "ZZNP" ("Test video without panel").
-// Each panel is 150 x 50 pixels. It counts, in the profile's section
+// Each panel is 150 x 50 pixels and holds one text field ("zzField_audio" or
+// "zzField_video") that takes the keyboard. It counts, in the profile's section
 // "zz_panels", the panels made ("made_audio", "made_video") and destroyed
 // ("destroyed_audio", "destroyed_video"), and writes the FourCC it was made
 // for as "last_audio" / "last_video" when destroyed. ZzLivePanels() gives the
@@ -10,6 +11,7 @@
 #include "profiles/IniFile.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -57,6 +59,9 @@ class CountingPanel : public QWidget {
         auto* layout = new QVBoxLayout(this);
         layout->addWidget(
             new QLabel(QString::fromLatin1(reinterpret_cast<const char*>(&m_format), 4), this));
+        auto* field = new QLineEdit(this);
+        field->setObjectName(QString::fromStdString("zzField_" + m_kind));
+        layout->addWidget(field);
         ++g_livePanels;
         bump(m_path, "made_" + m_kind);
     }
