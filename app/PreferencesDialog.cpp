@@ -1,7 +1,10 @@
 #include "app/PreferencesDialog.h"
 
+#include "jobs/JobsAtOnce.h"
 #include "profiles/TextNumbers.h"
 #include "settings/ProgramFolders.h"
+
+#include <algorithm>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace moxel::gui {
@@ -34,6 +38,16 @@ PreferencesDialog::PreferencesDialog(ProgramFolders& folders, QWidget* parent)
     for (int i = 0; i < 3; ++i)
         if (kPriorityValues[i] == stored)
             m_priority->setCurrentIndex(i);
+
+    // A larger number stored by hand stays what it is.
+    const int jobs = settings.getInt(kJobsAtOnceKey, kDefaultJobsAtOnce);
+    m_jobsAtOnce = new QSpinBox;
+    m_jobsAtOnce->setRange(1, std::max(jobs, kMostJobsAtOnceOffered));
+    m_jobsAtOnce->setValue(std::max(jobs, 1));
+    auto* jobsRow = new QHBoxLayout;
+    jobsRow->addWidget(new QLabel("Jobs at once"));
+    jobsRow->addWidget(m_jobsAtOnce);
+    jobsRow->addStretch(1);
 
     auto tick = [&settings](const char* text, const char* key, int defaultValue) {
         auto* box = new QCheckBox(text);
@@ -63,6 +77,7 @@ PreferencesDialog::PreferencesDialog(ProgramFolders& folders, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel("Encoding Priority: (takes effect when you hit OK)"));
     layout->addWidget(m_priority);
+    layout->addLayout(jobsRow);
     layout->addSpacing(6);
     layout->addWidget(m_overwrite);
     layout->addWidget(m_createFolders);
@@ -79,6 +94,7 @@ void PreferencesDialog::store()
     const int item = m_priority->currentIndex();
     if (item >= 0 && item < 3)
         settings.setInt("prefs_priority", kPriorityValues[item]);
+    settings.setInt(kJobsAtOnceKey, m_jobsAtOnce->value());
     settings.setInt("prefs_overwrite", m_overwrite->isChecked() ? 1 : 0);
     settings.setInt("prefs_mkdir", m_createFolders->isChecked() ? 1 : 0);
     settings.setInt("confirmquit", m_confirmQuit->isChecked() ? 1 : 0);

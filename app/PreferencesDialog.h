@@ -1,4 +1,5 @@
-// "Preferences": the worker's priority, overwriting and folder creation
+// "Preferences": the worker's priority, how many jobs run at once (prefs_jobs,
+// which the scheduler reads at its next tick), overwriting and folder creation
 // without asking, the close confirmation and the frame rate to assume for
 // sources whose rate cannot be told. Reads the settings when it opens; OK and
 // the close box store them, Cancel and Escape store nothing.
@@ -9,6 +10,7 @@
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QSpinBox;
 
 namespace moxel {
 struct ProgramFolders;
@@ -23,6 +25,7 @@ class PreferencesDialog : public OkOnCloseDialog {
     explicit PreferencesDialog(ProgramFolders& folders, QWidget* parent = nullptr);
 
     QComboBox* priorityBox() const { return m_priority; }
+    QSpinBox* jobsAtOnceBox() const { return m_jobsAtOnce; }
     QCheckBox* overwriteBox() const { return m_overwrite; }
     QCheckBox* createFoldersBox() const { return m_createFolders; }
     QCheckBox* confirmQuitBox() const { return m_confirmQuit; }
@@ -37,6 +40,7 @@ class PreferencesDialog : public OkOnCloseDialog {
 
     ProgramFolders& m_folders;
     QComboBox* m_priority;
+    QSpinBox* m_jobsAtOnce;
     QCheckBox* m_overwrite;
     QCheckBox* m_createFolders;
     QCheckBox* m_confirmQuit;

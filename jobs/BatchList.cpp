@@ -1,5 +1,7 @@
 #include "jobs/BatchList.h"
 
+#include "base/DiagnosticSink.h"
+#include "jobs/JobsAtOnce.h"
 #include "jobs/ProfileStore.h"
 
 #include <algorithm>
@@ -290,29 +292,88 @@ void BatchList::deselectAll()
     rebuildView();
 }
 
+int BatchList::jobsAtOnce() const
+{
+    return m_jobsAtOnce > 0 ? m_jobsAtOnce : jobsAtOnceSetting();
+}
+
+BatchJob* BatchList::nextToStart(const std::vector<BusyFiles>& busy)
+{
+    std::vector<BatchJob*> queued;
+    for (int i = 0; i < m_count; ++i)
+        if (job(i).statusRow().queued)
+            queued.push_back(&job(i));
+    // Stable: on equal numbers the higher row comes first.
+    std::stable_sort(queued.begin(), queued.end(), [](const BatchJob* a, const BatchJob* b) {
+        return a->queueNumber < b->queueNumber;
+    });
+    // Each held job is told once, until it starts or stops waiting. The list
+    // holds only jobs held now, so a record it names is never looked into.
+    std::vector<const BatchJob*> held;
+    BatchJob* next = nullptr;
+    for (BatchJob* candidate : queued) {
+        const std::string clash = clashingFile(*candidate, busy);
+        if (clash.empty()) {
+            next = candidate;
+            break;
+        }
+        held.push_back(candidate);
+        if (std::find(m_toldWaiting.begin(), m_toldWaiting.end(), candidate) == m_toldWaiting.end())
+            emitDiagnostic(kOutputFileDiagnostics, DiagnosticLevel::Info,
+                           candidate->sourcePath + ": waits until the job using " + clash +
+                               " has finished");
+    }
+    // Jobs behind the one that starts were not looked at: they stay told.
+    if (next)
+        for (const BatchJob* told : m_toldWaiting)
+            if (std::find(held.begin(), held.end(), told) == held.end() && told != next)
+                held.push_back(told);
+    m_toldWaiting = std::move(held);
+    return next;
+}
+
+void BatchList::cancelQueued()
+{
+    for (int i = 0; i < m_count; ++i) {
+        BatchJob& j = job(i);
+        j.isNew = false;
+        if (j.statusRow().queued)
+            j.setStatus(JobStatus::Idle);
+    }
+    m_toldWaiting.clear();
+}
+
 void BatchList::scheduleNext()
 {
+    // Timer ticks that arrive while a start asks its question start nothing.
+    if (m_starting) {
+        refreshStatus();
+        return;
+    }
+    const int limit = jobsAtOnce();
     for (;;) {
         refreshStatus();
-        BatchJob* next = nullptr;
-        int queued = 0;
-        int busy = 0;
+        int running = 0;
+        std::vector<BusyFiles> busy;
         for (int i = 0; i < m_count; ++i) {
-            BatchJob& j = job(i);
-            const JobStatusRow& row = j.statusRow();
-            if (row.queued) {
-                ++queued;
-                if (!next || j.queueNumber < next->queueNumber)
-                    next = &j;
-            } else if (row.working) {
-                ++busy;
-            }
+            const BatchJob& j = job(i);
+            running += j.statusRow().working ? 1 : 0;
+            if (mayHaveWorker(j))
+                busy.push_back(busyFilesOf(j));
         }
-        if (busy > 0 || queued == 0)
+        if (running >= limit)
             return;
+        BatchJob* next = nextToStart(busy);
+        if (!next)
+            return;
+        m_starting = true;
+        struct StartEnds {
+            bool& starting;
+            ~StartEnds() { starting = false; }
+        } startEnds{m_starting};
         m_starter(m_run, *next, m_profiles.filePath(next->profileIndex), m_prompt);
         if (m_run.overwriteMode == OverwriteMode::Cancelled) {
-            abortJobs(true);
+            cancelQueued();
             return;
         }
     }

@@ -1,12 +1,20 @@
 // The queue of conversion jobs behind the main window's list. It holds one
 // BatchJob per row, turns the list commands (encode, abort, pause, reset,
 // remove, clear) into status changes and, driven by a 100 ms timer, starts
-// the next queued job. All operations run on the user-interface thread.
+// queued jobs: up to "Jobs at once" of them run at the same time (one by
+// default). All operations run on the user-interface thread.
 //
 // A job's worker (jobs/JobWorker.h) and the list meet only in the job
 // record. Records live behind pointers and never move, are reused or are
 // destroyed while their job may have a worker: removing jobs only permutes
 // the pointers, parking removed records in spare slots behind the count.
+//
+// The scheduler starts one job at a time, in queue order, and never while
+// another start is asking its question (a question's window lets timer
+// ticks through), so questions come one after another, each about its own
+// job. A queued job whose output another running job writes or reads waits
+// until that job has finished (jobs/OutputClash.h); later jobs may start
+// meanwhile.
 //
 // Pause and resume change a running job's status only by compare-and-swap
 // from the expected value, so they can never overwrite the worker's final
@@ -17,6 +25,7 @@
 #include "jobs/BatchListView.h"
 #include "jobs/JobStart.h"
 #include "jobs/JobStatusText.h"
+#include "jobs/OutputClash.h"
 
 #include <functional>
 #include <memory>
@@ -114,9 +123,15 @@ class BatchList {
     // Encode would queue it, numbered in list order. Returns how many.
     int retryFailed();
 
-    // The timer body: starts queued jobs until one is running, one is
-    // starting, or none is queued.
+    // The timer body: starts queued jobs until jobsAtOnce() are starting,
+    // running or paused, or none that may start is queued. When a start's
+    // question cancels the run ("Cancel job"), the queued jobs go back to
+    // idle; jobs already running go on.
     void scheduleNext();
+    // How many jobs may run at once: n >= 1 fixes the number; 0 (the
+    // default) follows the "Jobs at once" preference, read at every tick.
+    void setJobsAtOnce(int n) { m_jobsAtOnce = n > 0 ? n : 0; }
+    int jobsAtOnce() const;
     // True once no job is busy; false when timeoutMs ran out first.
     bool waitUntilSettled(int timeoutMs);
 
@@ -146,6 +161,11 @@ class BatchList {
     // kept ones; returns how many were removed and lowers the count.
     int compact(const std::function<bool(const BatchJob&)>& remove, bool resetRemoved);
     bool isBusy(const BatchJob& job) const;
+    // The queued job to start next, or null: the smallest queue number (the
+    // higher row on equal numbers) whose files no busy job uses.
+    BatchJob* nextToStart(const std::vector<BusyFiles>& busy);
+    // "Cancel job": every queued job back to idle, running ones go on.
+    void cancelQueued();
     // Puts the jobs in this order (new position to old position, a
     // permutation of 0..count-1), renumbers the queue, keeps the focus on its
     // job and rebuilds the view. False, and nothing done, when the order is
@@ -164,6 +184,9 @@ class BatchList {
     int m_topRow = 0;
     BatchRunState m_run;
     std::function<void(int ms)> m_sleep;
+    int m_jobsAtOnce = 0;                       // 0: the preference
+    bool m_starting = false;                    // a start (and perhaps its question) is under way
+    std::vector<const BatchJob*> m_toldWaiting; // queued jobs said to wait for a clash
 };
 
 } // namespace moxel

@@ -78,4 +78,9 @@ CliResult runKmfInfo(const std::string& folder, const std::string& file)
     return CliProcess(folder, {file}, KMFINFO_PATH).finish();
 }
 
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
 } // namespace moxel::test

@@ -31,6 +31,9 @@ class CliProcess {
     pid_t m_pid = -1;
 };
 
+// Whether text holds part.
+bool contains(const std::string& text, const std::string& part);
+
 // Runs moxel-cli to its end.
 CliResult runCli(const std::string& folder, const std::vector<std::string>& args);
 // Runs kmfinfo on a file to its end.

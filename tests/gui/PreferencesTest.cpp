@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QTest>
 
 using namespace moxel;
@@ -42,6 +43,8 @@ TEST_F(PreferencesTest, DefaultsShowAndOkStoresEveryKey)
             EXPECT_TRUE(d.confirmQuitBox()->isChecked());
             EXPECT_TRUE(d.assumeFpsBox()->isChecked());
             EXPECT_EQ(d.assumedFpsEdit()->text(), "30.000");
+            EXPECT_EQ(d.jobsAtOnceBox()->value(), 1);
+            d.jobsAtOnceBox()->setValue(3);
             d.priorityBox()->setCurrentIndex(2);
             d.overwriteBox()->setChecked(true);
             d.confirmQuitBox()->setChecked(false);
@@ -50,6 +53,7 @@ TEST_F(PreferencesTest, DefaultsShowAndOkStoresEveryKey)
         },
         [](PreferencesDialog& d) { moxel::test::clickButton(&d, "OK"); });
     EXPECT_EQ(settings().getInt("prefs_priority", 99), -2);
+    EXPECT_EQ(settings().getString("prefs_jobs", ""), "3");
     EXPECT_EQ(settings().getString("prefs_overwrite", ""), "1");
     EXPECT_EQ(settings().getString("prefs_mkdir", ""), "0");
     EXPECT_EQ(settings().getString("confirmquit", ""), "0");
@@ -71,6 +75,20 @@ TEST_F(PreferencesTest, UnknownPriorityIsKeptAndTheRateIsStoredAsTyped)
     EXPECT_EQ(settings().getInt("prefs_priority", 99), 1);
     EXPECT_EQ(settings().getString("assumefps_val", ""), "abc");
     EXPECT_DOUBLE_EQ(programFolders().assumedFps.load(), 0.0);
+}
+
+// Jobs at once: a number typed into the file beyond what the box offers is
+// kept, and one below 1 is shown and stored as 1.
+TEST_F(PreferencesTest, JobsAtOnceKeepsALargeNumberAndMendsOneBelowOne)
+{
+    settings().setInt("prefs_jobs", 40);
+    edit([](PreferencesDialog& d) { EXPECT_EQ(d.jobsAtOnceBox()->value(), 40); },
+         [](PreferencesDialog& d) { moxel::test::clickButton(&d, "OK"); });
+    EXPECT_EQ(settings().getInt("prefs_jobs", 0), 40);
+    settings().setInt("prefs_jobs", -2);
+    edit([](PreferencesDialog& d) { EXPECT_EQ(d.jobsAtOnceBox()->value(), 1); },
+         [](PreferencesDialog& d) { moxel::test::clickButton(&d, "OK"); });
+    EXPECT_EQ(settings().getInt("prefs_jobs", 0), 1);
 }
 
 TEST_F(PreferencesTest, CloseBoxSavesCancelAndEscapeDoNot)

@@ -17,7 +17,6 @@ namespace moxel::cli {
 
 class CliRunner;
 class Console;
-class RunReport;
 
 // One line per profile: its position, a tab and its name; or, with json, an
 // array of objects: position, name, video_format and audio_format (FourCC
@@ -32,10 +31,10 @@ int listProfiles(const ProfileStore& profiles, std::ostream& out, bool json = fa
 int readBatchFile(const std::string& path, long line, std::string& bytes, std::string& error);
 
 // Reports the bad lines of the batch file's bytes (file and line number),
-// and runs every good job; report, when given, receives each job of the
-// list at the end. Exit status: 0 when the file had no bad line and every
+// and runs every good job with the runner (which reports them, when it has
+// a report). Exit status: 0 when the file had no bad line and every
 // job completed, 1 otherwise.
 int runBatchFile(const std::string& path, const std::string& bytes, const ProfileStore& profiles,
-                 CliRunner& runner, Prompt& prompt, Console& console, RunReport* report = nullptr);
+                 CliRunner& runner, Prompt& prompt, Console& console);
 
 } // namespace moxel::cli

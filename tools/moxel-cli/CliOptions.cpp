@@ -11,8 +11,8 @@ namespace moxel::cli {
 
 namespace {
 
-const char* const kDescription = "Converts media files to KMF, one after another, with the same "
-                                 "engine as the desktop program.";
+const char* const kDescription = "Converts media files to KMF, one after another or several at "
+                                 "once, with the same engine as the desktop program.";
 
 const char* const kFooter =
     "Each SOURCE becomes SOURCE with its extension replaced by .kmf, unless -o names the\n"
@@ -28,12 +28,18 @@ const char* const kFooter =
     "error is not a terminal, each job writes one line when it ends. Messages that the\n"
     "desktop program shows in boxes are printed with their titles. Questions are answered by\n"
     "--mkdir and --overwrite; without them the answer is no and the job is skipped.\n"
-    "Ctrl-C aborts the running job (its file is finished) and starts no further job.\n"
+    "Ctrl-C aborts the running jobs (their files are finished) and starts no further job.\n"
+    "\n"
+    "--jobs N runs up to N jobs at the same time (default 1), started in the order given;\n"
+    "the status line then shows every running job, separated by |. A job whose output file\n"
+    "another running job writes or reads waits until that job has finished.\n"
     "\n"
     "--progress writes blocks of key=value lines for programs that drive moxel-cli:\n"
     "job, source, frame, fps, out_time_us, out_time (HH:MM:SS.micro), percent (N/A when\n"
     "the length is unknown), status (initializing, encoding, complete, error, aborted,\n"
-    "skipped), and progress=continue, or progress=end after the last block. With\n"
+    "skipped), and progress=continue, or progress=end after the last block. job counts\n"
+    "the jobs from 1 in the order given; with --jobs each running job has a block of its\n"
+    "own about every half second. With\n"
     "--progress - the blocks have standard output to themselves: the decoders' diagnostic\n"
     "lines then go to standard error.\n"
     "\n"
@@ -104,6 +110,8 @@ int parseCliOptions(int argc, const char* const* argv, CliOptions& options, std:
     app.add_flag("--dry-run", options.dryRun,
                  "List the jobs (source, destination, profile) without running them");
     app.add_flag("--json", options.json, "With --list-profiles or --dry-run: print JSON");
+    app.add_option("--jobs,-j", options.jobs, "Run up to N jobs at the same time (default 1)")
+        ->type_name("N");
     bool quiet = false;
     bool verbose = false;
     app.add_flag("-q,--quiet", quiet, "Show only the media libraries' errors");
@@ -131,6 +139,10 @@ int parseCliOptions(int argc, const char* const* argv, CliOptions& options, std:
         return kExitUsage;
     }
     options.verbosity = quiet ? -1 : verbose ? 1 : 0;
+    if (options.jobs < 1) {
+        err << "moxel-cli: --jobs needs a number of at least 1, not " << options.jobs << "\n";
+        return kExitUsage;
+    }
     if (!line.empty()) {
         std::string error;
         if (options.batch.empty()) {

@@ -26,6 +26,7 @@ struct CliOptions {
     bool dryRun = false;           // --dry-run: list the jobs, run none
     bool json = false;             // --json: --list-profiles and --dry-run print JSON
     int verbosity = 0;             // -q: -1, -v: 1 (the media libraries' messages)
+    int jobs = 1;                  // --jobs: how many jobs run at the same time
     std::vector<std::string> sources;
 };
 

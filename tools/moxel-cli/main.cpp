@@ -179,6 +179,7 @@ int main(int argc, char** argv)
     CliPrompt prompt(console, options.overwrite || options.skipExisting, options.mkdir);
     CliRunner runner(console, prompt, progress, g_interrupted);
     runner.setSkipExisting(options.skipExisting);
+    runner.setJobsAtOnce(options.jobs);
     RunReport report;
     RunReport* reportTo = options.report.empty() ? nullptr : &report;
     runner.setReport(reportTo);
@@ -186,7 +187,7 @@ int main(int argc, char** argv)
     if (!options.batch.empty()) {
         ProfileStore store;
         store.loadAll(prompt);
-        status = runBatchFile(options.batch, batchBytes, store, runner, prompt, console, reportTo);
+        status = runBatchFile(options.batch, batchBytes, store, runner, prompt, console);
     } else {
         status = runner.run(jobs);
     }
