@@ -549,6 +549,12 @@ TEST_F(DecoderSourceTest, TheSoundQueueDoesNotGrowWithTheLengthOfTheSource)
     spec.audioSeconds = 30.0;
     DecoderSource source;
     ASSERT_TRUE(source.open(clip("long_sound.wav", spec), ""));
+    // Let the decoding thread run into the limit first, so that the reads
+    // below start from a full queue however fast they are.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (source.queuedAudioBytes() < DecoderSource::kMaxQueuedAudioBytes &&
+           std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::vector<uint8_t> buffer(16384);
     int64_t bytes = 0;
     size_t mostHeld = 0;
