@@ -51,6 +51,10 @@ void applyEncoderOptions(uint32_t code, AVCodecContext* c, const AvCoderSettings
         // A key picture at most nine average pictures big, so it never holds
         // a live stream up for long.
         setInt(c, "max-intra-rate", 900);
+        // The encoder's helper threads wait for each other by spinning: at
+        // stream sizes they burn more processor time than they save, and
+        // they take it from the decoding thread and from other jobs.
+        c->thread_count = 1;
         break;
     case kFourCCH264:
         setText(c, "preset", kX264Presets[s.speed]);
