@@ -55,7 +55,11 @@ void QueueLog::update()
     std::map<const BatchJob*, JobStatus> seen;
     for (int i = 0; i < m_list.count(); ++i) {
         const BatchJob& job = m_list.job(i);
-        const JobStatus now = job.statusValue();
+        JobStatus now = job.statusValue();
+        // The worker gives a job its outcome before it closes the output and
+        // notes the end time: until it is done, the job counts as working.
+        if (statusRow(now).outcome && !job.isSettled())
+            now = JobStatus::Encoding;
         seen[&job] = now;
         if (!m_looked)
             continue;
