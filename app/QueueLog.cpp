@@ -55,11 +55,7 @@ void QueueLog::update()
     std::map<const BatchJob*, JobStatus> seen;
     for (int i = 0; i < m_list.count(); ++i) {
         const BatchJob& job = m_list.job(i);
-        JobStatus now = job.statusValue();
-        // The worker gives a job its outcome before it closes the output and
-        // notes the end time: until it is done, the job counts as working.
-        if (statusRow(now).outcome && !job.isSettled())
-            now = JobStatus::Encoding;
+        const JobStatus now = job.statusValue();
         seen[&job] = now;
         if (!m_looked)
             continue;
