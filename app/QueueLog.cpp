@@ -90,15 +90,17 @@ void QueueLog::noteEnd(const BatchJob& job, JobStatus status)
 {
     const JobLogSnapshot log = job.workerBlock.log.snapshot();
     QueueLogEntry entry;
-    entry.time = log.ended ? localTime(*log.ended) : QDateTime::currentDateTime();
+    // The worker gives the job its outcome before it closes the output and
+    // notes its end time: an end seen in between is timed now.
+    const JobClock::time_point ended = log.ended ? *log.ended : JobClock::now();
+    entry.time = localTime(ended);
     entry.kind = endKind(status);
     entry.source = QString::fromStdString(job.sourcePath);
     entry.destination = QString::fromStdString(job.destPath);
     entry.text = QString::fromStdString(log.errorText);
-    if (entry.kind == QueueLogEntry::Kind::Complete && log.started && log.ended)
-        entry.text =
-            "took " + QueueMonitor::formatDuration(
-                          std::chrono::duration<double>(*log.ended - *log.started).count());
+    if (entry.kind == QueueLogEntry::Kind::Complete && log.started)
+        entry.text = "took " + QueueMonitor::formatDuration(
+                                   std::chrono::duration<double>(ended - *log.started).count());
     add(std::move(entry));
 }
 
